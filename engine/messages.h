@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform.h"
+
+namespace slimtag {
+
+inline constexpr std::string_view kNoFilesSelected = "Файлы не выбраны! ";
+inline constexpr std::string_view kOptimisingFile = "Оптимизируется файл: ";
+inline constexpr std::string_view kMessageLineEnd = "\r\n";
+
+// The five lines of the statistics message, joined by CR LF.
+std::string StatisticsText(std::uint64_t files_done, std::int64_t size_before,
+                           std::int64_t size_after, double saved_percent);
+
+// The percentage as shown: rounded to the nearest whole number, halves to the even neighbour.
+std::int64_t RoundedPercent(double percent);
+
+// The warning for a failed file operation: what failed, on which file, and why.
+std::string FailureText(const FileError& error);
+
+// Why an operation failed, from its errno, in Russian.
+std::string ReasonText(int error);
+
+}  // namespace slimtag

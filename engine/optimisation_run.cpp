@@ -1,0 +1,154 @@
+#include "optimisation_run.h"
+
+#include "edit_buffer.h"
+#include "line_reader.h"
+#include "messages.h"
+
+namespace slimtag {
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+namespace {
+
+RunOptions ReadOptions(const RunHost& host) {
+  RunOptions options;
+  for (int box = 1; box <= 14; ++box) options.box[box] = host.CheckState(box);
+  return options;
+}
+
+// The nine fields are read only when their box is ticked.
+UserTexts ReadTexts(const RunHost& host, const RunOptions& options) {
+  UserTexts texts;
+  if (options.Ticked(12)) {
+    for (int i = 0; i < 3; ++i) {
+      texts.find[i] = host.FieldText(1 + 2 * i);
+      texts.replace[i] = host.FieldText(2 + 2 * i);
+    }
+  }
+  if (options.Ticked(13)) {
+    for (int i = 0; i < 3; ++i) texts.remove[i] = host.FieldText(13 + i);
+  }
+  return texts;
+}
+
+std::string WindowTitle(const VersionNumbers& v) {
+  return "Slimtag v" + std::to_string(v.major) + "." + std::to_string(v.minor);
+}
+
+}  // namespace
+
+void Optimiser::MakeBackupFolder(const std::string& list_path) {
+  EditBuffer text10;
+  std::string stamp = platform_.TimeOfDayText();
+  ReplaceAll(stamp, ":", "'", Encoding::Utf8);
+  text10.PutText(std::move(stamp));
+  state_.BackupStamp = text10.GetText();
+  // The stamp holds no date, so the name may be taken by an earlier run: never reuse it.
+  const std::string base = JoinPath(list_path, "~backup_" + state_.BackupStamp);
+  std::string folder = base;
+  for (int n = 2; !platform_.CreateFolder(folder); ++n) folder = base + "_" + std::to_string(n);
+  state_.BackupFolder = folder;
+}
+
+Encoding Optimiser::PageEncoding(const std::string& path) {
+  const auto source = platform_.OpenRead(path);
+  Utf8Validator validator;
+  std::string block(LineReader::kBlockSize, '\0');
+  while (!validator.Failed()) {
+    const std::size_t n = source->Read(block.data(), block.size());
+    if (n == 0) break;
+    validator.Feed(std::string_view(block.data(), n));
+  }
+  return validator.Valid() ? Encoding::Utf8 : Encoding::Windows1251;
+}
+
+const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& options,
+                                           const UserTexts& texts) {
+  auto& slot = pipelines_[encoding == Encoding::Utf8 ? 0 : 1];
+  if (!slot) slot.emplace(options, texts, encoding);
+  return *slot;
+}
+
+void Optimiser::ProcessPage(RunHost& host, const std::string& folder, const std::string& name,
+                            const RunOptions& options, const UserTexts& texts) {
+  host.SetTitle(std::string(kOptimisingFile) + name);
+  const std::string page = JoinPath(folder, name);
+  if (options.Ticked(6)) platform_.CopyFile(page, JoinPath(state_.BackupFolder, name));
+  ++state_.FilesDone;
+
+  // Only the user's own texts can tell the two encodings apart; the fixed needles are ASCII.
+  const Encoding encoding =
+      texts.NeedsPageEncoding(options) ? PageEncoding(page) : Encoding::Utf8;
+  const LinePipeline& pipeline = PipelineFor(encoding, options, texts);
+  const OutputOptions output{options.Ticked(14), options.Ticked(3)};
+
+  auto source = platform_.OpenRead(page);
+  auto temp = platform_.CreateTempFile(kTempFileName);
+  ByteSink& sink = temp->Writer();
+  LineReader reader(*source);
+  std::string& line = state_.CurrentLine;
+  while (reader.ReadLine(line)) {
+    pipeline.Apply(line);
+    OutputLine(line, output, state_.join, sink);
+  }
+  FinishFile(output, state_.join, sink);
+  source.reset();
+  state_.SizeBefore += static_cast<std::int64_t>(platform_.FileSize(page));
+  temp->FinishWriting();
+  temp->CopyOver(page);
+  temp->Delete();
+  state_.SizeAfter += static_cast<std::int64_t>(platform_.FileSize(page));
+}
+
+RunOutcome Optimiser::RunOptimisation(RunHost& host) {
+  host.SetBusyPointer(true);
+  state_.SizeBefore = 0;
+  state_.SizeAfter = 0;
+  state_.FilesDone = 0;
+  pipelines_[0].reset();
+  pipelines_[1].reset();
+  if (host.EntryCount() == 0) {
+    host.ShowMessage(std::string(kNoFilesSelected), MessageIcon::kWarning);
+    host.SetBusyPointer(false);
+    return RunOutcome::kNothingSelected;
+  }
+  try {
+    const RunOptions options = ReadOptions(host);
+    const UserTexts texts = ReadTexts(host, options);
+    // A second copy of the program at work in this folder holds the temporary file: stop before
+    // anything is made or touched.
+    platform_.CreateTempFile(kTempFileName)->Delete();
+    if (options.Ticked(6)) MakeBackupFolder(host.ListPath());
+    const std::string folder = host.FolderPath();
+    const int count = host.EntryCount();
+    for (int i = 0; i < count; ++i) {
+      if (host.EntrySelected(i)) ProcessPage(host, folder, host.EntryName(i), options, texts);
+    }
+  } catch (const FileError& error) {
+    state_.join = JoinState{};
+    host.ShowMessage(FailureText(error), MessageIcon::kWarning);
+    host.SetBusyPointer(false);
+    return RunOutcome::kFailed;
+  }
+
+  if (state_.SizeBefore == 0) {
+    host.ShowMessage(std::string(kNoFilesSelected), MessageIcon::kWarning);
+    host.SetBusyPointer(false);
+    return RunOutcome::kNothingSelected;
+  }
+  state_.SavedPercent = static_cast<double>(state_.SizeBefore - state_.SizeAfter) /
+                        (static_cast<double>(state_.SizeBefore) / 100.0);
+  host.SetTitle(WindowTitle(host.Version()));
+  host.ShowMessage(StatisticsText(static_cast<std::uint64_t>(state_.FilesDone), state_.SizeBefore,
+                                  state_.SizeAfter, state_.SavedPercent),
+                   MessageIcon::kInformation);
+  host.RefreshList();
+  host.SetBusyPointer(false);
+  return RunOutcome::kStatistics;
+}
+
+}  // namespace slimtag

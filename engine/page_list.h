@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace slimtag {
+
+// The file list's pattern: "*.htm;*.html;*.shtml;*.shtm;*.asp;*.php;*.php3;*.php4".
+inline constexpr std::string_view kPagePattern =
+    "*.htm;*.html;*.shtml;*.shtm;*.asp;*.php;*.php3;*.php4";
+
+// Whether a file name matches one of the pattern's extensions, letter case ignored.
+bool MatchesPagePattern(std::string_view name);
+
+// Orders names as the file list shows them: by name with letter case ignored (Latin and
+// Cyrillic), names equal but for case by their bytes.
+bool PageNameLess(std::string_view a, std::string_view b);
+
+// The names of the folder's files (hidden ones, starting with ".", aside) that match the
+// pattern, in file-list order. An unreadable folder gives no names.
+std::vector<std::string> ListPages(const std::string& folder);
+
+}  // namespace slimtag

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Letter-case-blind comparison of page text, in the page's own encoding.
+//
+// Pages are bytes. A page that is valid UTF-8 as a whole is compared as UTF-8; any other page as
+// windows-1251. Both encodings fold the same letters: A-Z with a-z and every Cyrillic letter that
+// windows-1251 holds with its other-case form. Folding never changes a byte count (a Cyrillic
+// letter is two bytes in either case in UTF-8, one byte in windows-1251), so a match always has the
+// byte length of its needle.
+namespace slimtag {
+
+enum class Encoding { Utf8, Windows1251 };
+
+// A comparison symbol: two bytes compare equal when their symbols do. In UTF-8 the symbol of a
+// continuation byte depends on the lead byte before it, so symbols are computed with the previous
+// byte at hand.
+using Symbol = std::uint16_t;
+inline constexpr Symbol kSymbolCount = 0x280;
+
+// The folded (small-letter) form of a code point, for the letters above; any other code point is
+// returned unchanged.
+constexpr char32_t FoldCodePoint(char32_t cp) {
+  if (cp >= U'A' && cp <= U'Z') return cp + 0x20;
+  if (cp >= 0x410 && cp <= 0x42F) return cp + 0x20;                   // А-Я
+  if ((cp >= 0x401 && cp <= 0x40C) || cp == 0x40E || cp == 0x40F) return cp + 0x50;  // Ё Ђ … Џ
+  if (cp == 0x490) return 0x491;                                       // Ґ
+  return cp;
+}
+
+// windows-1251: the code point of each byte 0x80-0xFF; 0 where the code page has no character.
+extern const std::array<char16_t, 128> kWindows1251High;
+
+// Symbol of a byte in a windows-1251 page.
+extern const std::array<std::uint8_t, 256> kWindows1251Fold;
+// Symbol of an ASCII byte (A-Z folded); bytes >= 0x80 map to themselves.
+extern const std::array<std::uint8_t, 256> kAsciiFold;
+
+inline Symbol Utf8Symbol(unsigned char byte, unsigned char previous) {
+  if (byte < 0x80) return kAsciiFold[byte];
+  if (byte == 0xD0 || byte == 0xD1) return 0x100;  // both leads of U+0400-U+047F
+  if (byte < 0xC0) {
+    if (previous == 0xD0 || previous == 0xD1) {
+      const char32_t cp = (char32_t(previous & 0x1F) << 6) | (byte & 0x3F);
+      return Symbol(0x200 + (FoldCodePoint(cp) - 0x400));
+    }
+    if (previous == 0xD2) return byte == 0x90 ? 0x91 : byte;  // Ґ -> ґ
+  }
+  return byte;
+}
+
+inline Symbol SymbolAt(Encoding encoding, std::string_view text, std::size_t pos) {
+  const auto byte = static_cast<unsigned char>(text[pos]);
+  if (encoding == Encoding::Windows1251) return kWindows1251Fold[byte];
+  return Utf8Symbol(byte, pos == 0 ? 0 : static_cast<unsigned char>(text[pos - 1]));
+}
+
+bool IsValidUtf8(std::string_view text);
+
+// Checks UTF-8 validity of a stream fed in blocks of any size, a character possibly split between
+// two blocks.
+class Utf8Validator {
+ public:
+  void Feed(std::string_view block);
+  // True when everything fed so far is valid UTF-8 and ends on a character boundary.
+  bool Valid() const { return valid_ && carry_.empty(); }
+  bool Failed() const { return !valid_; }
+
+ private:
+  bool valid_ = true;
+  std::string carry_;
+};
+
+// The user's text (UTF-8) in the page's encoding; nothing when the encoding cannot hold it.
+std::optional<std::string> EncodeForPage(std::string_view utf8, Encoding encoding);
+
+}  // namespace slimtag

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <memory>
+
+#include "line_pipeline.h"
+
+namespace slimtag {
+
+// The user's find-and-replace pairs (Check12) and removal texts (Check13), in the page's
+// encoding. A pair whose search text is empty is skipped; so is a pair or removal text that the
+// page's encoding cannot hold (it cannot occur in such a page, nor be written into it).
+std::unique_ptr<LinePass> MakeUserReplacementPass(const UserTexts& texts, Encoding encoding);
+std::unique_ptr<LinePass> MakeUserRemovalPass(const UserTexts& texts, Encoding encoding);
+
+}  // namespace slimtag
