@@ -1,9 +1,11 @@
 # One line per test program: slimtag_add_test(name SOURCES a.cpp b.cpp LIBS lib... [ENV VAR=value...])
+# OWN_MAIN: the sources bring their own main() (a Qt test that must not create its application
+# while gtest_discover_tests only lists the tests), so gtest_main is not linked.
 function(slimtag_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest)
-  if(NOT ARG_LIBS MATCHES "gtest_main")
+  if(NOT ARG_OWN_MAIN AND NOT ARG_LIBS MATCHES "gtest_main")
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   gtest_discover_tests(${name}
