@@ -1,0 +1,107 @@
+#include <QWidget>
+
+#include "rp_button.h"
+#include "window_fixture.h"
+
+namespace slimtag {
+namespace {
+
+struct Page {
+  const char* button;
+  const char* panel;
+  bool optimise_enabled;
+  const char* optimise_caption;
+};
+
+constexpr Page kPages[] = {
+    {"rpButton1", "frm1", true, "Оптимизировать"},
+    {"rpButton2", "frm3", true, "Оптимизировать"},
+    {"rpButton7", "frm4", true, "Оптимизировать"},
+    {"rpButton3", "frm2", false, "Slimtag v2.5.22"},
+};
+
+class NavigationTest : public WindowTest {
+ protected:
+  void ExpectShown(const Page& shown) {
+    for (const Page& page : kPages) {
+      const bool own = &page == &shown;
+      EXPECT_EQ(Find(page.panel)->isVisible(), own) << shown.button << " " << page.panel;
+      EXPECT_EQ(Find<RpButton>(page.button)->value(), own) << shown.button << " " << page.button;
+    }
+    auto* optimise = Find<RpButton>("Command1");
+    EXPECT_EQ(optimise->isEnabled(), shown.optimise_enabled) << shown.button;
+    EXPECT_EQ(optimise->text(), QString::fromUtf8(shown.optimise_caption)) << shown.button;
+  }
+};
+
+TEST_F(NavigationTest, StartsOnTheFilePanelWithTheOptimiseButtonReady) {
+  Start();
+  ExpectShown(kPages[0]);
+}
+
+TEST_F(NavigationTest, EveryButtonShowsItsOwnPanelFromEveryOther) {
+  Start();
+  for (const Page& from : kPages) {
+    for (const Page& to : kPages) {
+      Click(from.button);
+      Click(to.button);
+      ExpectShown(to);
+    }
+  }
+}
+
+TEST_F(NavigationTest, TheInactiveOptimiseButtonOnTheAboutPanelStartsNoRun) {
+  Start();
+  Click("rpButton3");
+  Click("Command1");
+  EXPECT_TRUE(messages_.empty());
+  Click("rpButton1");
+  Click("Command1");
+  EXPECT_EQ(messages_.size(), 1u);  // the home folder holds no pages: the warning
+}
+
+TEST_F(NavigationTest, WindowIsFixedAt377By383WithTheControlsInTheirPlaces) {
+  Form1& window = Start();
+  EXPECT_EQ(window.size(), QSize(377, 383));
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Slimtag v2.5"));
+  EXPECT_FALSE(window.windowIcon().isNull());
+  struct Place {
+    const char* name;
+    QRect rect;
+    const char* caption;
+    const char* tip;
+  };
+  const Place kPlaces[] = {
+      {"rpButton1", {8, 8, 81, 25}, "Файлы", " Выбор файлов для оптимизации "},
+      {"rpButton4", {96, 8, 2, 25}, "", ""},
+      {"rpButton2", {104, 8, 73, 25}, "Параметры", " Настройка параметров оптимизации "},
+      {"rpButton5", {184, 8, 2, 25}, "", ""},
+      {"rpButton7", {192, 8, 73, 25}, "Замена", " Замена текста (кода) "},
+      {"rpButton6", {272, 8, 2, 25}, "", ""},
+      {"rpButton3", {280, 8, 88, 25}, "О программе", " О программе "},
+      {"Command1", {8, 352, 361, 25}, "Оптимизировать", " Оптимизировать выбранные файлы "},
+  };
+  for (const Place& place : kPlaces) {
+    auto* button = Find<RpButton>(place.name);
+    EXPECT_EQ(button->geometry(), place.rect) << place.name;
+    EXPECT_EQ(button->text(), QString::fromUtf8(place.caption)) << place.name;
+    EXPECT_EQ(button->toolTip(), QString::fromUtf8(place.tip)) << place.name;
+    // Every caption fits its button in the face the system resolved.
+    if (!button->IsSeparator()) {
+      EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width() - 4)
+          << place.name;
+    }
+  }
+  for (const char* panel : {"frm1", "frm2", "frm3", "frm4"}) {
+    EXPECT_EQ(Find(panel)->geometry(), QRect(8, 32, 361, 313)) << panel;
+  }
+  for (const char* separator : {"rpButton4", "rpButton5", "rpButton6"}) {
+    EXPECT_EQ(Find<RpButton>(separator)->buttonStyle(), RpButton::kVerticalSeparator);
+  }
+}
+
+}  // namespace
+}  // namespace slimtag

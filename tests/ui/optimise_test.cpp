@@ -1,0 +1,185 @@
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "option_box.h"
+#include "window_fixture.h"
+
+namespace slimtag {
+namespace {
+
+class OptimiseTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    ASSERT_TRUE(pages_.isValid());
+  }
+  QString Page(const char* name) const { return pages_.filePath(QString::fromUtf8(name)); }
+  QString PagesFolder() const { return pages_.path(); }
+
+  QTemporaryDir pages_;
+};
+
+TEST_F(OptimiseTest, RunsTheTickedPassesOnTheSelectedPagesAndReports) {
+  WriteFile(Page("a.htm"), "<p>x</p>\r\n\r\n");
+  WriteFile(Page("b.htm"), "<b>y</b>\r\n\r\n");
+  WriteFile(Page("c.htm"), "\r\n<i>z</i>\r\n\r\n");
+  Start();
+  ShowFolder(PagesFolder());
+  ClickEntry("File1", QStringLiteral("c.htm"));
+  ClickEntry("File1", QStringLiteral("a.htm"));
+  Click("rpButton2");
+  Click("Check3");  // drop empty lines
+  Click("Command1");
+
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].icon, MessageIcon::kInformation);
+  EXPECT_EQ(messages_[0].text.toStdString(),
+            "2 файл(ов) обработано.\n"
+            "Размер до оптимизации: 26 байт.\n"
+            "Размер после оптимизации: 20 байт.\n"
+            "\n"
+            "Удалено: 6 байт. (23%)");
+  EXPECT_EQ(messages_[0].title_meanwhile, QStringLiteral("Slimtag v2.5"));
+  EXPECT_EQ(messages_[0].pointer, Qt::WaitCursor);
+  EXPECT_EQ(ReadFile(Page("a.htm")), "<p>x</p>\r\n");
+  EXPECT_EQ(ReadFile(Page("b.htm")), "<b>y</b>\r\n\r\n");
+  EXPECT_EQ(ReadFile(Page("c.htm")), "<i>z</i>\r\n");
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Slimtag v2.5"));
+  EXPECT_FALSE(QFileInfo::exists(QDir(WorkFolder()).filePath(QStringLiteral("slimtag.tmp"))));
+  EXPECT_FALSE(window_->EntrySelected(0) || window_->EntrySelected(2));  // the list was re-read
+}
+
+TEST_F(OptimiseTest, NoPagesGiveTheWarningAndNoBackupFolder) {
+  Start();
+  ShowFolder(PagesFolder());
+  Click("rpButton2");
+  Click("Check6");
+  Click("Command1");
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text.toStdString(), "Файлы не выбраны! ");
+  EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
+  EXPECT_TRUE(QDir(PagesFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// With only empty pages there is nothing to report: the title still names the last page.
+TEST_F(OptimiseTest, EmptyPagesLeaveTheTitleOnTheLastPage) {
+  WriteFile(Page("empty.htm"), "");
+  Start();
+  ShowFolder(PagesFolder());
+  Click("Command2");
+  Click("Command1");
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text.toStdString(), "Файлы не выбраны! ");
+  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Оптимизируется файл: empty.htm"));
+}
+
+TEST_F(OptimiseTest, TheUsersCyrillicTextsReachTheRunOnlyWhileTheirBoxIsTicked) {
+  WriteFile(Page("p.htm"), "Привет, мир! Лишнее\r\n");
+  Start();
+  ShowFolder(PagesFolder());
+  Click("Command2");
+  Click("rpButton7");
+  Find<QLineEdit>("Text1")->setText(QStringLiteral("привет"));
+  Find<QLineEdit>("Text2")->setText(QStringLiteral("Здравствуй"));
+  Find<QLineEdit>("Text13")->setText(QStringLiteral(" Лишнее"));
+  Click("Check13");
+  Click("Command1");
+  EXPECT_EQ(ReadFile(Page("p.htm")), QStringLiteral("Привет, мир!\r\n").toUtf8());
+  Click("Check12");
+  Click("Command2");
+  Click("Command1");
+  EXPECT_EQ(ReadFile(Page("p.htm")), QStringLiteral("Здравствуй, мир!\r\n").toUtf8());
+  EXPECT_EQ(messages_.size(), 2u);
+}
+
+// The title names the page in hand, with a name that is not valid UTF-8 decoded as the file
+// system spells it.
+TEST_F(OptimiseTest, TheTitleNamesThePageInHand) {
+  window_ = nullptr;
+  Start();
+  window_->SetTitle(std::string("Оптимизируется файл: caf\xe9.htm"));
+  EXPECT_EQ(window_->windowTitle(),
+            QStringLiteral("Оптимизируется файл: ") + QFile::decodeName(QByteArray("caf\xe9.htm")));
+  window_->SetTitle("Slimtag v2.5");
+  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Slimtag v2.5"));
+}
+
+// The real box: modal, titled "Slimtag", the icon, one OK button, the normal pointer over it.
+class RealMessageBoxTest : public OptimiseTest {
+ protected:
+  void SetUp() override {
+    OptimiseTest::SetUp();
+    window_ = std::make_unique<Form1>();
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  }
+};
+
+TEST_F(RealMessageBoxTest, StatisticsComeInAModalBoxWithOneOkButton) {
+  WriteFile(Page("a.htm"), "x\r\n");
+  ShowFolder(PagesFolder());
+  Click("Command2");
+  struct Seen {
+    bool found = false;
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    qsizetype buttons = 0;
+    bool modal = false;
+    Qt::CursorShape pointer = Qt::BlankCursor;
+  } seen;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || seen.found) return;
+    seen = {true,
+            box->windowTitle(),
+            box->text(),
+            box->icon(),
+            box->buttons().size(),
+            box->isModal(),
+            QGuiApplication::overrideCursor()->shape()};
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+  });
+  poll.start(20);
+  Click("Command1");
+  poll.stop();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.title, QStringLiteral("Slimtag"));
+  EXPECT_EQ(seen.icon, QMessageBox::Information);
+  EXPECT_EQ(seen.buttons, 1);
+  EXPECT_TRUE(seen.modal);
+  EXPECT_EQ(seen.pointer, Qt::ArrowCursor);
+  EXPECT_TRUE(seen.text.startsWith(QStringLiteral("1 файл(ов) обработано.\nРазмер до")));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(RealMessageBoxTest, TheWarningComesWithTheWarningIcon) {
+  ShowFolder(PagesFolder());
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString text;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      icon = box->icon();
+      text = box->text();
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  poll.start(20);
+  Click("Command1");
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(text, QStringLiteral("Файлы не выбраны! "));
+}
+
+}  // namespace
+}  // namespace slimtag

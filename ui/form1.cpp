@@ -1,0 +1,247 @@
+#include "form1.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QIcon>
+
+#include "file_panel.h"
+#include "messages.h"
+#include "option_box.h"
+#include "plain_tool_tips.h"
+#include "registry.h"
+#include "rp_button.h"
+#include "slimtag_version.h"
+#include "ui_Form1.h"
+
+static void InitResources() {
+  Q_INIT_RESOURCE(slimtag);
+}
+
+namespace slimtag {
+
+namespace {
+
+const QString kOptimise = QStringLiteral("Оптимизировать");
+
+std::int32_t ReadValue(const QString& name) {
+  return ReadDwordValue(RegistryRoot::kCurrentUser, kSettingsKey, name);
+}
+
+void WriteValue(const QString& name, std::int32_t value) {
+  WriteDwordValue(RegistryRoot::kCurrentUser, kSettingsKey, name, value);
+}
+
+// Only the program writes the store, and it writes 0, 1 or 2; anything else came from outside
+// and cannot be shown by a box, so the box starts clear.
+int RestoredState(std::int32_t stored) {
+  return stored >= 0 && stored <= 2 ? stored : 0;
+}
+
+}  // namespace
+
+QString WindowTitle() {
+  return QStringLiteral("Slimtag v%1.%2").arg(kVersionMajor).arg(kVersionMinor);
+}
+
+QString ProductLine() {
+  return QStringLiteral("Slimtag v%1.%2.%3")
+      .arg(kVersionMajor)
+      .arg(kVersionMinor)
+      .arg(kVersionRevision);
+}
+
+Form1::Form1(std::unique_ptr<MessageBoxes> message_boxes)
+    : ui_(std::make_unique<Ui::Form1>()),
+      message_boxes_(message_boxes ? std::move(message_boxes)
+                                   : std::make_unique<ModalMessageBoxes>()) {
+  InitResources();
+  setFont(RpButton::ButtonFont());
+  ui_->setupUi(this);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(377, 383);
+  setWindowIcon(QIcon(QStringLiteral(":/icons/slimtag.png")));
+
+  boxes_ = {nullptr,      ui_->Check1,  ui_->Check2,  ui_->Check3,  ui_->Check4,
+            ui_->Check5,  ui_->Check6,  ui_->Check7,  ui_->Check8,  ui_->Check9,
+            ui_->Check10, ui_->Check11, ui_->Check12, ui_->Check13, ui_->Check14};
+  ui_->frm3->hide();
+  ui_->frm4->hide();
+  ui_->frm2->hide();
+  QPalette product = ui_->Label1->palette();
+  product.setColor(QPalette::WindowText, QColor(0, 0, 128));
+  ui_->Label1->setPalette(product);
+  QFont bold = ui_->Label1->font();
+  bold.setBold(true);
+  ui_->Label1->setFont(bold);
+
+  file_panel_ =
+      new FilePanel(ui_->Dir1Path, ui_->Dir1, ui_->File1, ui_->Command2, ui_->Command3, this);
+  for (RpButton* nav : {ui_->rpButton1, ui_->rpButton2, ui_->rpButton7, ui_->rpButton3}) {
+    connect(nav, &RpButton::clicked, this, [this, nav] { NavigationClick(nav); });
+  }
+  connect(ui_->Check12, &OptionBox::clicked, this, &Form1::Check12Click);
+  connect(ui_->Check13, &OptionBox::clicked, this, &Form1::Check13Click);
+  connect(ui_->rpButton8, &RpButton::clicked, this, &Form1::ClearFieldsClick);
+  connect(ui_->Command1, &RpButton::clicked, this, &Form1::Command1Click);
+  (new PlainToolTips(this))->Watch(this);
+
+  Load();
+}
+
+Form1::~Form1() {
+  if (busy_) QGuiApplication::restoreOverrideCursor();
+}
+
+OptionBox* Form1::Box(int number) const {
+  return number >= 1 && number <= 14 ? boxes_[static_cast<std::size_t>(number)] : nullptr;
+}
+
+void Form1::Load() {
+  for (int box : kStoredBoxes) Box(box)->SetValue(RestoredState(ReadValue(BoxValueName(box))));
+  ad_flag_ = ReadValue(QString::fromLatin1(kAdValue));
+  run_marker_ = ReadValue(QString::fromLatin1(kRunValue));
+  if (run_marker_ != 1) {
+    WriteValue(QString::fromLatin1(kRunValue), 1);
+    WriteValue(QString::fromLatin1(kAdValue), 1);
+  }
+  setWindowTitle(WindowTitle());
+  ui_->Label1->setText(ProductLine());
+  file_panel_->SetPath(QDir::homePath());
+  optimiser_.State().join = JoinState{};
+}
+
+void Form1::Unload() {
+  for (int box : kStoredBoxes) WriteValue(BoxValueName(box), Box(box)->Value());
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  Unload();
+  event->accept();
+}
+
+void Form1::NavigationClick(RpButton* clicked) {
+  struct Page {
+    RpButton* button;
+    QWidget* panel;
+  };
+  const Page pages[] = {{ui_->rpButton1, ui_->frm1},
+                        {ui_->rpButton2, ui_->frm3},
+                        {ui_->rpButton7, ui_->frm4},
+                        {ui_->rpButton3, ui_->frm2}};
+  const bool about = clicked == ui_->rpButton3;
+  ui_->Command1->setEnabled(!about);
+  ui_->Command1->setText(about ? ProductLine() : kOptimise);
+  for (const Page& page : pages) {
+    if (page.button != clicked) page.button->setValue(false);
+  }
+  QWidget* own = nullptr;
+  for (const Page& page : pages) {
+    if (page.button != clicked) {
+      page.panel->hide();
+    } else {
+      own = page.panel;
+    }
+  }
+  own->show();
+  clicked->setValue(true);
+}
+
+void Form1::Check12Click() {
+  const bool on = ui_->Check12->Value() == 1;
+  for (QLineEdit* field :
+       {ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5, ui_->Text6}) {
+    field->setEnabled(on);
+  }
+}
+
+void Form1::Check13Click() {
+  const bool on = ui_->Check13->Value() == 1;
+  for (QLineEdit* field : {ui_->Text13, ui_->Text14, ui_->Text15}) field->setEnabled(on);
+}
+
+void Form1::ClearFieldsClick() {
+  for (QLineEdit* field : {ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5, ui_->Text6,
+                           ui_->Text13, ui_->Text14, ui_->Text15}) {
+    field->clear();
+  }
+}
+
+// The run keeps the event loop to itself until it ends: nothing the user does meanwhile is
+// handled, so the options and the selection cannot change under it.
+void Form1::Command1Click() {
+  optimiser_.RunOptimisation(*this);
+}
+
+std::string Form1::FolderPath() const {
+  return QFile::encodeName(file_panel_->Path()).toStdString();
+}
+
+std::string Form1::ListPath() const {
+  return FolderPath();
+}
+
+int Form1::EntryCount() const {
+  return file_panel_->EntryCount();
+}
+
+std::string Form1::EntryName(int index) const {
+  return file_panel_->EntryName(index).toStdString();
+}
+
+bool Form1::EntrySelected(int index) const {
+  return file_panel_->EntrySelected(index);
+}
+
+void Form1::RefreshList() {
+  file_panel_->Refresh();
+}
+
+int Form1::CheckState(int box) const {
+  const OptionBox* option = Box(box);
+  return option ? option->Value() : 0;
+}
+
+std::string Form1::FieldText(int field) const {
+  const QLineEdit* fields[] = {ui_->Text1, ui_->Text2, ui_->Text3,  ui_->Text4,  ui_->Text5,
+                               ui_->Text6, nullptr,    nullptr,     nullptr,     nullptr,
+                               nullptr,    nullptr,    ui_->Text13, ui_->Text14, ui_->Text15};
+  if (field < 1 || field > 15 || !fields[field - 1]) return {};
+  return fields[field - 1]->text().toStdString();
+}
+
+void Form1::SetTitle(const std::string& title) {
+  // The title naming a page carries the page's name in the file system's bytes.
+  const std::string_view prefix = kOptimisingFile;
+  if (title.starts_with(prefix)) {
+    setWindowTitle(QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size())) +
+                   QFile::decodeName(QByteArray::fromStdString(title.substr(prefix.size()))));
+  } else {
+    setWindowTitle(QString::fromStdString(title));
+  }
+}
+
+void Form1::SetBusyPointer(bool busy) {
+  if (busy == busy_) return;
+  busy_ = busy;
+  if (busy) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QGuiApplication::restoreOverrideCursor();
+  }
+}
+
+void Form1::ShowMessage(const std::string& text, MessageIcon icon) {
+  QString shown = QString::fromStdString(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  message_boxes_->Show(this, shown, icon);
+}
+
+VersionNumbers Form1::Version() const {
+  return {kVersionMajor, kVersionMinor, kVersionRevision};
+}
+
+}  // namespace slimtag

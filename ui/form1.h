@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "message_boxes.h"
+#include "optimisation_run.h"
+#include "platform.h"
+#include "run_host.h"
+
+namespace Ui {
+class Form1;
+}
+
+namespace slimtag {
+
+class FilePanel;
+class OptionBox;
+class RpButton;
+
+// The main window. It owns the optimisation run and its state, and is the run's host: the run
+// reads the boxes, the fields and the file list from it and reports through its title, the
+// pointer and its message boxes.
+class Form1 : public QWidget, public RunHost {
+  Q_OBJECT
+
+ public:
+  // Creating the window runs its load handler. message_boxes: nullptr shows real modal boxes.
+  explicit Form1(std::unique_ptr<MessageBoxes> message_boxes = nullptr);
+  ~Form1() override;
+
+  // What the settings store held for "ad" and "run" at load.
+  int AdFlag() const { return ad_flag_; }
+  int RunMarker() const { return run_marker_; }
+
+  const RunState& LastRun() const { return optimiser_.State(); }
+
+  // RunHost
+  std::string FolderPath() const override;
+  std::string ListPath() const override;
+  int EntryCount() const override;
+  std::string EntryName(int index) const override;
+  bool EntrySelected(int index) const override;
+  void RefreshList() override;
+  int CheckState(int box) const override;
+  std::string FieldText(int field) const override;
+  void SetTitle(const std::string& title) override;
+  void SetBusyPointer(bool busy) override;
+  void ShowMessage(const std::string& text, MessageIcon icon) override;
+  VersionNumbers Version() const override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void Load();
+  void Unload();
+  void NavigationClick(RpButton* clicked);
+  void Check12Click();
+  void Check13Click();
+  void ClearFieldsClick();
+  void Command1Click();
+  OptionBox* Box(int number) const;
+
+  std::unique_ptr<Ui::Form1> ui_;
+  std::unique_ptr<MessageBoxes> message_boxes_;
+  FilePanel* file_panel_ = nullptr;
+  std::array<OptionBox*, 15> boxes_{};  // by box number; 0 unused
+  PosixPlatform platform_;
+  Optimiser optimiser_{platform_};
+  int ad_flag_ = 0;
+  int run_marker_ = 0;
+  bool busy_ = false;
+};
+
+// "Slimtag v2.5": the window's title.
+QString WindowTitle();
+// "Slimtag v2.5.22": the product line.
+QString ProductLine();
+
+}  // namespace slimtag
