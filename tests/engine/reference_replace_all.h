@@ -19,8 +19,8 @@ inline std::optional<std::string> ReferenceReplaceAll(std::string_view line,
                                                       std::string_view needle,
                                                       std::string_view replacement,
                                                       Encoding encoding,
-                                                      std::size_t max_steps = 100000,
-                                                      std::size_t max_length = 1 << 20) {
+                                                      std::size_t max_steps = 20000,
+                                                      std::size_t max_length = 4096) {
   EditBuffer t;
   t.PutText(std::string(line));
   if (FindNoCase(t.GetText(), needle, encoding) == 0) return std::string(line);
