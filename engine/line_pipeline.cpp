@@ -1,5 +1,12 @@
 #include "line_pipeline.h"
 
+#include "passes/colour_codes.h"
+#include "passes/editor_meta.h"
+#include "passes/empty_tags.h"
+#include "passes/line_end_blanks.h"
+#include "passes/logical_tags.h"
+#include "passes/space_entity.h"
+#include "passes/tag_blanks.h"
 #include "user_edits.h"
 
 namespace slimtag {
@@ -26,8 +33,16 @@ bool UserTexts::NeedsPageEncoding(const RunOptions& options) const {
 
 LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding) {
   // The run's fixed order of the line passes.
+  if (options.Ticked(1)) passes_.push_back(MakeLeadingBlanksPass());
+  if (options.Ticked(2)) passes_.push_back(MakeTrailingBlanksPass());
+  if (options.Ticked(8)) passes_.push_back(MakeTagBlanksPass());
   if (options.Ticked(12)) passes_.push_back(MakeUserReplacementPass(texts, encoding));
   if (options.Ticked(13)) passes_.push_back(MakeUserRemovalPass(texts, encoding));
+  if (options.Ticked(4)) passes_.push_back(MakeEditorMetaPass());
+  if (options.Ticked(7)) passes_.push_back(MakeSpaceEntityPass());
+  if (options.Ticked(9)) passes_.push_back(MakeEmptyTagsPass());
+  if (options.Ticked(10)) passes_.push_back(MakeLogicalTagsPass());
+  if (options.Ticked(11)) passes_.push_back(MakeColourCodesPass());
 }
 
 LinePipeline::~LinePipeline() = default;

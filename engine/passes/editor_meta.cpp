@@ -1,0 +1,116 @@
+#include "editor_meta.h"
+
+#include <cstring>
+#include <optional>
+
+#include "pattern.h"
+#include "text_compare.h"
+
+namespace slimtag {
+
+namespace {
+
+// White space between attributes, as HTML counts it.
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (kAsciiFold[static_cast<unsigned char>(a[i])] !=
+        kAsciiFold[static_cast<unsigned char>(b[i])]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsEditorName(std::string_view value) {
+  for (std::string_view name : kEditorMetaNames) {
+    if (EqualNoCase(value, name)) return true;
+  }
+  return false;
+}
+
+// Whether the attributes of a meta tag (the text between "<meta" and its ">") name an editor's
+// tag. The first name attribute counts, as in HTML; a quoted value that does not close leaves the
+// tag alone.
+bool NamesEditor(std::string_view attributes) {
+  const std::size_t n = attributes.size();
+  std::size_t pos = 0;
+  while (true) {
+    while (pos < n && (IsSpace(attributes[pos]) || attributes[pos] == '/')) ++pos;
+    if (pos == n) return false;
+    // A name runs to a blank, "/" or "="; a leading "=" belongs to the name.
+    const std::size_t name_start = pos++;
+    while (pos < n && !IsSpace(attributes[pos]) && attributes[pos] != '/' &&
+           attributes[pos] != '=') {
+      ++pos;
+    }
+    const std::string_view name = attributes.substr(name_start, pos - name_start);
+    std::size_t after_name = pos;
+    while (after_name < n && IsSpace(attributes[after_name])) ++after_name;
+    std::string_view value;
+    if (after_name < n && attributes[after_name] == '=') {
+      pos = after_name + 1;
+      while (pos < n && IsSpace(attributes[pos])) ++pos;
+      const char quote = pos < n ? attributes[pos] : '\0';
+      if (quote == '"' || quote == '\'') {
+        const std::size_t close = attributes.find(quote, pos + 1);
+        if (close == std::string_view::npos) return false;
+        value = attributes.substr(pos + 1, close - pos - 1);
+        pos = close + 1;
+      } else {
+        const std::size_t start = pos;
+        while (pos < n && !IsSpace(attributes[pos])) ++pos;
+        value = attributes.substr(start, pos - start);
+      }
+    }
+    if (EqualNoCase(name, "name")) return IsEditorName(value);
+  }
+}
+
+const Pattern& MetaOpening() {
+  static const Pattern pattern("<meta", Encoding::Utf8);
+  return pattern;
+}
+
+class EditorMetaPass : public LinePass {
+ public:
+  void Apply(std::string& line) const override { RemoveEditorMetaTags(line); }
+};
+
+}  // namespace
+
+// A tag runs from "<meta" to the next ">" and holds no other bracket. Tags therefore never
+// overlap, and the line is read once whatever it holds. A bracket inside a quoted value leaves that
+// tag alone: no editor writes one, and keeping a tag is always safe.
+void RemoveEditorMetaTags(std::string& line) {
+  if (std::memchr(line.data(), '<', line.size()) == nullptr) return;
+  const Pattern& opening = MetaOpening();
+  const std::string_view text = line;
+  std::string out;
+  std::size_t done = 0;  // text[0, done) has been dealt with
+  for (std::size_t pos = opening.Find(text); pos != Pattern::npos;) {
+    const std::size_t after = pos + opening.Size();
+    const std::size_t bracket = text.find_first_of("<>", after);
+    if (bracket == std::string_view::npos) break;
+    // "<metadata>" is another tag: the name must end at a blank, "/" or ">".
+    const bool tag_name_ends = IsSpace(text[after]) || text[after] == '/' || text[after] == '>';
+    if (text[bracket] == '>' && tag_name_ends && NamesEditor(text.substr(after, bracket - after))) {
+      out.append(text, done, pos - done);
+      done = bracket + 1;
+    }
+    pos = opening.Find(text, text[bracket] == '>' ? bracket + 1 : bracket);
+  }
+  if (done == 0) return;
+  out.append(text, done, std::string_view::npos);
+  line.swap(out);
+}
+
+std::unique_ptr<LinePass> MakeEditorMetaPass() {
+  return std::make_unique<EditorMetaPass>();
+}
+
+}  // namespace slimtag

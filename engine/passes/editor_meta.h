@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "line_pipeline.h"
+
+namespace slimtag {
+
+// Check4: the meta tags with which HTML editors sign their pages, such as
+// <meta name="GENERATOR" content="Microsoft FrontPage 4.0">. A tag goes when its name attribute
+// holds one of these values, letter case ignored.
+inline constexpr std::string_view kEditorMetaNames[] = {
+    "generator",
+    "progid",
+    "originator",
+    "publisher",
+};
+
+// Deletes each complete <meta …> tag of the line whose name is an editor's; the rest of the line
+// stays. A tag that does not close on this line is left alone.
+void RemoveEditorMetaTags(std::string& line);
+
+std::unique_ptr<LinePass> MakeEditorMetaPass();
+
+}  // namespace slimtag

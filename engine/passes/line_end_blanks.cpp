@@ -1,0 +1,36 @@
+#include "line_end_blanks.h"
+
+namespace slimtag {
+
+void RemoveLeadingBlanks(std::string& line) {
+  const std::size_t first = line.find_first_not_of(' ');
+  line.erase(0, first == std::string::npos ? line.size() : first);
+}
+
+void RemoveTrailingBlanks(std::string& line) {
+  const std::size_t last = line.find_last_not_of(' ');
+  line.erase(last == std::string::npos ? 0 : last + 1);
+}
+
+namespace {
+
+class LeadingBlanksPass : public LinePass {
+ public:
+  void Apply(std::string& line) const override { RemoveLeadingBlanks(line); }
+};
+
+class TrailingBlanksPass : public LinePass {
+ public:
+  void Apply(std::string& line) const override { RemoveTrailingBlanks(line); }
+};
+
+}  // namespace
+
+std::unique_ptr<LinePass> MakeLeadingBlanksPass() {
+  return std::make_unique<LeadingBlanksPass>();
+}
+std::unique_ptr<LinePass> MakeTrailingBlanksPass() {
+  return std::make_unique<TrailingBlanksPass>();
+}
+
+}  // namespace slimtag

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "line_pipeline.h"
+#include "pass_row.h"
+
+namespace slimtag {
+
+// Check10: the bare tags of ten logical elements become shorter plain tags, inserted in small
+// letters whatever the case of the needle.
+inline constexpr PassRow kLogicalTags[] = {
+    {"<address>", "<i>"},       {"</address>", "</i>"}, {"<strong>", "<b>"},
+    {"</strong>", "</b>"},      {"<em>", "<i>"},        {"</em>", "</i>"},
+    {"<strike>", "<s>"},        {"</strike>", "</s>"},  {"<BLOCKQUOTE>", "<ul>"},
+    {"</BLOCKQUOTE>", "</ul>"}, {"<CITE>", "<i>"},      {"</CITE>", "</i>"},
+    {"<CODE>", "<tt>"},         {"</CODE>", "</tt>"},   {"<KBD>", "<tt>"},
+    {"</KBD>", "</tt>"},        {"<SAMP>", "<tt>"},     {"</SAMP>", "</tt>"},
+    {"<VAR>", "<i>"},           {"</VAR>", "</i>"},
+};
+
+// All rows in one sweep over the line.
+void ReplaceLogicalTags(std::string& line);
+
+std::unique_ptr<LinePass> MakeLogicalTagsPass();
+
+}  // namespace slimtag

@@ -1,0 +1,32 @@
+#include "space_entity.h"
+
+#include "edit_buffer.h"
+
+namespace slimtag {
+
+namespace {
+
+// The fixed needles are ASCII and compare the same in both encodings.
+const Pattern& SpaceEntity() {
+  static const Pattern pattern(kSpaceEntity.needle, Encoding::Utf8);
+  return pattern;
+}
+
+class SpaceEntityPass : public LinePass {
+ public:
+  void Apply(std::string& line) const override { RemoveSpaceEntities(line); }
+};
+
+}  // namespace
+
+// ReplaceAll keeps the removed text off a stack as it goes, so "&&nbsp;nbsp;" and a line of a
+// million entities both cost one sweep.
+void RemoveSpaceEntities(std::string& line) {
+  ReplaceAll(line, SpaceEntity(), kSpaceEntity.replacement);
+}
+
+std::unique_ptr<LinePass> MakeSpaceEntityPass() {
+  return std::make_unique<SpaceEntityPass>();
+}
+
+}  // namespace slimtag

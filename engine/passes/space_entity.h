@@ -1,0 +1,18 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "line_pipeline.h"
+#include "pass_row.h"
+
+namespace slimtag {
+
+// Check7: the non-breaking-space entity is deleted outright, so words on both sides join.
+inline constexpr PassRow kSpaceEntity = {"&nbsp;", ""};
+
+void RemoveSpaceEntities(std::string& line);
+
+std::unique_ptr<LinePass> MakeSpaceEntityPass();
+
+}  // namespace slimtag

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "line_pipeline.h"
+
+namespace slimtag {
+
+// Check8: blanks beside the tag brackets, in four steps. Each edit turns the needle (a bracket and
+// one blank) into the bracket alone. Steps 1 and 2 repeat while their needle is in the line; steps
+// 3 and 4 act only on a line that holds their needle and repeat while it holds their governing
+// text, so a single blank after ">" or before "<" stays.
+struct TagBlankStep {
+  std::string_view needle;
+  std::string_view replacement;
+  std::string_view governing;
+};
+
+inline constexpr TagBlankStep kTagBlankSteps[] = {
+    {"< ", "<", "< "},
+    {" >", ">", " >"},
+    {"> ", ">", ">  "},
+    {" <", "<", "  <"},
+};
+
+// The four steps in one sweep over the line.
+void RemoveTagBlanks(std::string& line);
+
+std::unique_ptr<LinePass> MakeTagBlanksPass();
+
+}  // namespace slimtag
