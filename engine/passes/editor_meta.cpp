@@ -34,14 +34,15 @@ bool IsEditorName(std::string_view value) {
 }
 
 // Whether the attributes of a meta tag (the text between "<meta" and its ">") name an editor's
-// tag. The first name attribute counts, as in HTML; a quoted value that does not close leaves the
-// tag alone.
+// tag. The first name attribute counts, as in HTML. A quoted value that does not close anywhere in
+// the tag leaves it alone: its ">" may belong to the value, and the tag may go on further.
 bool NamesEditor(std::string_view attributes) {
   const std::size_t n = attributes.size();
   std::size_t pos = 0;
+  std::optional<bool> named;
   while (true) {
     while (pos < n && (IsSpace(attributes[pos]) || attributes[pos] == '/')) ++pos;
-    if (pos == n) return false;
+    if (pos == n) return named.value_or(false);
     // A name runs to a blank, "/" or "="; a leading "=" belongs to the name.
     const std::size_t name_start = pos++;
     while (pos < n && !IsSpace(attributes[pos]) && attributes[pos] != '/' &&
@@ -67,7 +68,7 @@ bool NamesEditor(std::string_view attributes) {
         value = attributes.substr(start, pos - start);
       }
     }
-    if (EqualNoCase(name, "name")) return IsEditorName(value);
+    if (!named && EqualNoCase(name, "name")) named = IsEditorName(value);
   }
 }
 

@@ -1,0 +1,114 @@
+#include "line_pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <initializer_list>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace slimtag {
+namespace {
+
+struct OrderCase {
+  const char* what;
+  std::vector<int> boxes;
+  UserTexts texts;
+  std::string before;
+  std::string after;
+};
+
+std::ostream& operator<<(std::ostream& out, const OrderCase& c) {
+  return out << c.what << ": \"" << c.before << '"';
+}
+
+RunOptions Ticked(const std::vector<int>& boxes) {
+  RunOptions options;
+  for (int box : boxes) options.box[box] = 1;
+  return options;
+}
+
+class PipelineOrder : public ::testing::TestWithParam<OrderCase> {};
+
+// Each case has a different line for the two passes in the other order.
+TEST_P(PipelineOrder, PassesRunInTheFixedOrder) {
+  const OrderCase& c = GetParam();
+  const LinePipeline pipeline(Ticked(c.boxes), c.texts, Encoding::Utf8);
+  std::string line = c.before;
+  pipeline.Apply(line);
+  EXPECT_EQ(line, c.after);
+}
+
+UserTexts Replace(const char* find, const char* replace) {
+  UserTexts texts;
+  texts.find[0] = find;
+  texts.replace[0] = replace;
+  return texts;
+}
+
+UserTexts Remove(const char* remove) {
+  UserTexts texts;
+  texts.remove[0] = remove;
+  return texts;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PipelineOrder,
+    ::testing::Values(
+        // The user's search text meets the line as the blank clean-up left it.
+        OrderCase{"tag blanks before replacement", {8, 12}, Replace("<b> x", "Y"), "<b>  x", "Y"},
+        OrderCase{"tag blanks before removal", {8, 13}, Remove("X"), "<b>X  y", "<b>  y"},
+        OrderCase{"replacement before removal",
+                  {12, 13},
+                  [] {
+                    UserTexts t = Replace("a", "bb");
+                    t.remove[0] = "bb";
+                    return t;
+                  }(),
+                  "xay",
+                  "xy"},
+        OrderCase{"removal before editor tags", {13, 4}, Remove("X"), "<meta nXame=generator>", ""},
+        OrderCase{"editor tags before space entity",
+                  {4, 7},
+                  {},
+                  "<meta name=generator&nbsp;>",
+                  "<meta name=generator>"},
+        OrderCase{"space entity before empty tags", {7, 9}, {}, "<p>&nbsp;</p>", ""},
+        OrderCase{"empty tags before logical tags", {9, 10}, {}, "<em<p></p>>", "<i>"},
+        OrderCase{"logical tags before colours", {10, 11}, {}, "<em>#FF0000</em>", "<i>red</i>"},
+        OrderCase{
+            "line ends and tag blanks", {1, 2, 8}, {}, "   <td>   x   </td>  ", "<td> x </td>"}),
+    [](const ::testing::TestParamInfo<OrderCase>& info) {
+      std::string name;
+      for (const char* p = info.param.what; *p != '\0'; ++p) {
+        if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
+      }
+      return name;
+    });
+
+TEST(Pipeline, OnlyTheTickedValueSwitchesAPassOn) {
+  RunOptions options;
+  for (int box = 1; box <= 14; ++box) options.box[box] = 2;
+  UserTexts texts = Replace("a", "b");
+  texts.remove[0] = "c";
+  const LinePipeline greyed(options, texts, Encoding::Utf8);
+  EXPECT_TRUE(greyed.Empty());
+  std::string line = "  a c &nbsp; <em></em> #000000  ";
+  const std::string before = line;
+  greyed.Apply(line);
+  EXPECT_EQ(line, before);
+}
+
+TEST(Pipeline, EveryPassTogether) {
+  UserTexts texts = Replace("Word", "Слово");
+  texts.remove[0] = " class=MsoNormal";
+  const LinePipeline all(Ticked({1, 2, 4, 7, 8, 9, 10, 11, 12, 13}), texts, Encoding::Utf8);
+  std::string line =
+      R"(   <meta name=Generator content="Word"><p class=MsoNormal>&nbsp;</p><font color=#FF0000>  <strong>Word</strong></font>   )";
+  all.Apply(line);
+  EXPECT_EQ(line, "<font color=red> <b>Слово</b></font>");
+}
+
+}  // namespace
+}  // namespace slimtag
