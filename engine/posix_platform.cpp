@@ -202,10 +202,11 @@ class PosixTempFile : public TempFile {
     };
     bool read_failed = false;
     if (const int err = CopyContents(fd_.get(), out.get(), &read_failed)) fail(err);
-    if (::fchmod(out.get(), st.st_mode & 07777) != 0) fail(errno);
+    // The owner first: a change of owner clears the set-user-ID and set-group-ID bits.
     if (::fchown(out.get(), st.st_uid, st.st_gid) != 0) {
       // Only the owner's group may differ for an ordinary user; that is not worth stopping for.
     }
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0) fail(errno);
     if (::fsync(out.get()) != 0) fail(errno);
     if (const int err = out.Close()) fail(err);
     if (::rename(side.c_str(), target.c_str()) != 0) fail(errno);
@@ -249,7 +250,9 @@ void PosixPlatform::CopyFile(const std::string& from, const std::string& to) {
   Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
   if (out.get() < 0) throw FileError(Op::kBackup, from, errno, to);
   bool read_failed = false;
-  int err = CopyContents(in.get(), out.get(), &read_failed);
+  // The mode given to open is cut by the umask.
+  int err = ::fchmod(out.get(), st.st_mode & 07777) != 0 ? errno : 0;
+  if (err == 0) err = CopyContents(in.get(), out.get(), &read_failed);
   if (err == 0) err = out.Close();
   if (err != 0) {
     out.Reset();

@@ -1,0 +1,186 @@
+#pragma once
+
+// File-system helpers for whole-run tests: a scratch folder that is also the working directory
+// (where the run keeps "slimtag.tmp"), and a platform that passes every file operation on to a
+// real one, logs it, and can make the n-th one fail.
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "fake_host.h"
+#include "platform.h"
+
+namespace slimtag::testing {
+
+inline void WriteFile(const std::string& path, std::string_view content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A fresh folder under the system's temporary folder with a "pages" folder for the pages and a
+// "work" folder that is the working directory while the object lives. The two differ so that a
+// temporary file put beside the pages instead of in the working directory shows.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "slimtag-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    root_ = pattern;
+    std::filesystem::create_directory(Pages());
+    std::filesystem::create_directory(Work());
+    old_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(Work());
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::current_path(old_cwd_, ec);
+    std::filesystem::remove_all(root_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  std::string Root() const { return root_.string(); }
+  std::string Pages() const { return (root_ / "pages").string(); }
+  std::string Work() const { return (root_ / "work").string(); }
+  std::string Page(const std::string& name) const { return Pages() + "/" + name; }
+
+ private:
+  std::filesystem::path root_;
+  std::filesystem::path old_cwd_;
+};
+
+// Passes every operation on to the real platform, after logging it on the timeline as
+// "op <n> <what> <path>". With FailAt(n) the n-th operation (counted from 1 over the platform's
+// life) throws the FileError that the real one would throw for it, without being done. The time of
+// day is fixed so that the backup folder's name is known.
+class FailingPlatform : public Platform {
+ public:
+  using Op = FileError::Operation;
+
+  FailingPlatform(Platform& real, Timeline& timeline, std::string time_of_day = "14:05:09")
+      : real_(real), timeline_(timeline), time_of_day_(std::move(time_of_day)) {}
+
+  void FailAt(int n, int error = EIO) {
+    fail_at_ = n;
+    error_ = error;
+  }
+  int Operations() const { return count_; }
+  // The error thrown, when one was.
+  const FileError* Injected() const { return injected_.get(); }
+
+  std::string TimeOfDayText() override { return time_of_day_; }
+  bool CreateFolder(const std::string& path) override {
+    Step("create-folder", Op::kCreateFolder, path);
+    return real_.CreateFolder(path);
+  }
+  void CopyFile(const std::string& from, const std::string& to) override {
+    Step("copy", Op::kBackup, from, to);
+    real_.CopyFile(from, to);
+  }
+  std::unique_ptr<ByteSource> OpenRead(const std::string& path) override {
+    Step("open", Op::kOpen, path);
+    return std::make_unique<Source>(*this, real_.OpenRead(path), path);
+  }
+  std::uint64_t FileSize(const std::string& path) override {
+    Step("size", Op::kSize, path);
+    return real_.FileSize(path);
+  }
+  std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override {
+    Step("create-temp", Op::kCreateTemp, path);
+    return std::make_unique<Temp>(*this, real_.CreateTempFile(path), path);
+  }
+
+ private:
+  class Source : public ByteSource {
+   public:
+    Source(FailingPlatform& owner, std::unique_ptr<ByteSource> real, std::string path)
+        : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+      owner_.Step("read", Op::kRead, path_);
+      return real_->Read(buffer, size);
+    }
+
+   private:
+    FailingPlatform& owner_;
+    std::unique_ptr<ByteSource> real_;
+    std::string path_;
+  };
+
+  class Sink : public ByteSink {
+   public:
+    Sink(FailingPlatform& owner, ByteSink& real, const std::string& path)
+        : owner_(owner), real_(real), path_(path) {}
+    void Write(std::string_view bytes) override {
+      owner_.Step("write", Op::kWriteTemp, path_);
+      real_.Write(bytes);
+    }
+
+   private:
+    FailingPlatform& owner_;
+    ByteSink& real_;
+    const std::string& path_;
+  };
+
+  class Temp : public TempFile {
+   public:
+    Temp(FailingPlatform& owner, std::unique_ptr<TempFile> real, std::string path)
+        : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
+    ByteSink& Writer() override {
+      if (!sink_) sink_ = std::make_unique<Sink>(owner_, real_->Writer(), path_);
+      return *sink_;
+    }
+    void FinishWriting() override {
+      owner_.Step("finish-temp", Op::kWriteTemp, path_);
+      real_->FinishWriting();
+    }
+    void CopyOver(const std::string& page) override {
+      owner_.Step("copy-over", Op::kReplace, page, path_);
+      real_->CopyOver(page);
+    }
+    void Delete() override {
+      owner_.Step("delete-temp", Op::kDeleteTemp, path_);
+      real_->Delete();
+    }
+
+   private:
+    FailingPlatform& owner_;
+    std::unique_ptr<TempFile> real_;
+    std::string path_;
+    std::unique_ptr<Sink> sink_;
+  };
+
+  void Step(const char* what, Op op, const std::string& path, const std::string& other = {}) {
+    ++count_;
+    timeline_.Add("op " + std::to_string(count_) + " " + what + " " + path);
+    if (count_ != fail_at_) return;
+    injected_ = std::make_unique<FileError>(op, path, error_, other);
+    throw *injected_;
+  }
+
+  Platform& real_;
+  Timeline& timeline_;
+  std::string time_of_day_;
+  int count_ = 0;
+  int fail_at_ = 0;
+  int error_ = EIO;
+  std::unique_ptr<FileError> injected_;
+};
+
+}  // namespace slimtag::testing

@@ -1,0 +1,707 @@
+#include "optimisation_run.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fake_host.h"
+#include "fake_platform.h"
+
+namespace slimtag {
+namespace {
+
+using testing::FailingPlatform;
+using testing::FakeHost;
+using testing::MessageEvent;
+using testing::PointerEvent;
+using testing::ReadFile;
+using testing::ScratchDir;
+using testing::Timeline;
+using testing::TitleEvent;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+
+constexpr const char* kNothingSelected = "Файлы не выбраны! ";
+constexpr const char* kBackupName = "~backup_14'05'09";  // from the fake's time of day 14:05:09
+
+std::string Optimising(const std::string& name) {
+  return TitleEvent("Оптимизируется файл: " + name);
+}
+std::string Warning(const std::string& text) {
+  return MessageEvent(text, MessageIcon::kWarning);
+}
+std::string Information(const std::string& text) {
+  return MessageEvent(text, MessageIcon::kInformation);
+}
+const std::string kBusy = PointerEvent(true);
+const std::string kNormal = PointerEvent(false);
+
+// A CR LF page of exactly size bytes whose first line ends in trailing_blanks blanks, so that
+// Check2 takes exactly that many bytes off it.
+std::string PageOfSize(std::size_t size, std::size_t trailing_blanks) {
+  const std::size_t first = 1 + trailing_blanks + 2;
+  return "a" + std::string(trailing_blanks, ' ') + "\r\n" + std::string(size - first - 2, 'b') +
+         "\r\n";
+}
+
+// A CR LF page of size bytes holding one "q".
+std::string PageWithOneQ(std::size_t size) {
+  return "q" + std::string(size - 3, 'x') + "\r\n";
+}
+
+// One run's world: a scratch folder that is the working directory, the real platform behind the
+// failing one, a host showing the scratch pages folder, and the run's owner.
+struct World {
+  ScratchDir dir;
+  Timeline timeline;
+  PosixPlatform posix;
+  FailingPlatform platform{posix, timeline};
+  FakeHost host{timeline, dir.Pages()};
+  Optimiser optimiser{platform};
+
+  RunOutcome Run() { return optimiser.RunOptimisation(host); }
+
+  void AddPage(const std::string& name, const std::string& content, bool selected = true) {
+    WriteFile(dir.Page(name), content);
+    host.AddEntry(name, selected);
+  }
+  std::string Page(const std::string& name) const { return ReadFile(dir.Page(name)); }
+
+  // What the host saw, without the platform's operations.
+  std::vector<std::string> HostEvents() const {
+    std::vector<std::string> events;
+    for (const std::string& e : timeline.events) {
+      if (e.rfind("op ", 0) != 0) events.push_back(e);
+    }
+    return events;
+  }
+};
+
+// Names in a folder, sorted.
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(OptimisationRun, EmptyFileListWarnsAtOnceAndMakesNothing) {
+  World w;
+  w.host.Check(6).Check(7);
+  EXPECT_EQ(w.Run(), RunOutcome::kNothingSelected);
+  EXPECT_EQ(w.HostEvents(), (std::vector<std::string>{kBusy, Warning(kNothingSelected), kNormal}));
+  EXPECT_EQ(w.platform.Operations(), 0);
+  EXPECT_TRUE(Listing(w.dir.Pages()).empty()) << "no backup folder without entries";
+  EXPECT_TRUE(Listing(w.dir.Work()).empty());
+}
+
+TEST(OptimisationRun, NoSelectionWarnsAfterTheLoopAndLeavesAnEmptyBackupFolder) {
+  World w;
+  w.AddPage("a.htm", "a  \r\n", false);
+  w.AddPage("b.htm", "b", false);
+  w.host.Check(2).Check(6);
+  EXPECT_EQ(w.Run(), RunOutcome::kNothingSelected);
+  // Neither a title nor a refresh: the title is not restored in this case.
+  EXPECT_EQ(w.HostEvents(), (std::vector<std::string>{kBusy, Warning(kNothingSelected), kNormal}));
+  EXPECT_EQ(w.Page("a.htm"), "a  \r\n");
+  EXPECT_EQ(w.Page("b.htm"), "b");
+  EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{"a.htm", "b.htm", kBackupName}));
+  EXPECT_TRUE(Listing(w.dir.Page(kBackupName)).empty());
+  EXPECT_EQ(w.optimiser.State().FilesDone, 0);
+}
+
+TEST(OptimisationRun, EmptyPagesOnlyGiveTheWarningAndTheTitleKeepsTheLastOne) {
+  World w;
+  w.AddPage("a.htm", "");
+  w.AddPage("b.htm", "");
+  EXPECT_EQ(w.Run(), RunOutcome::kNothingSelected);
+  EXPECT_EQ(w.HostEvents(),
+            (std::vector<std::string>{kBusy, Optimising("a.htm"), Optimising("b.htm"),
+                                      Warning(kNothingSelected), kNormal}));
+  EXPECT_EQ(w.host.Title(), "Оптимизируется файл: b.htm");
+  EXPECT_EQ(w.optimiser.State().FilesDone, 2);
+  EXPECT_EQ(w.Page("a.htm"), "");
+  EXPECT_EQ(w.Page("b.htm"), "");
+}
+
+TEST(OptimisationRun, JoinedEmptyPageGrowsByALineEndYetCountsAsNothingSelected) {
+  World w;
+  w.AddPage("a.htm", "");
+  w.host.Check(14);
+  EXPECT_EQ(w.Run(), RunOutcome::kNothingSelected);
+  EXPECT_EQ(w.Page("a.htm"), "\r\n");
+  EXPECT_EQ(w.HostEvents().at(2), Warning(kNothingSelected));
+}
+
+struct StatisticsCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> pages;
+  std::vector<int> boxes;
+  std::map<int, std::string> fields;
+  std::string message;
+};
+
+std::vector<StatisticsCase> StatisticsCases() {
+  return {
+      {"two pages shrink",
+       {{"a.htm", PageOfSize(10000, 2000)}, {"b.htm", PageOfSize(5000, 500)}},
+       {2},
+       {},
+       "2 файл(ов) обработано.\r\nРазмер до оптимизации: 15000 байт.\r\nРазмер после "
+       "оптимизации: 12500 байт.\r\n\r\nУдалено: 2500 байт. (17%)"},
+      {"12.5 rounds down to the even 12",
+       {{"a.htm", PageOfSize(200, 25)}},
+       {2},
+       {},
+       "1 файл(ов) обработано.\r\nРазмер до оптимизации: 200 байт.\r\nРазмер после "
+       "оптимизации: 175 байт.\r\n\r\nУдалено: 25 байт. (12%)"},
+      {"13.5 rounds up to the even 14",
+       {{"a.htm", PageOfSize(200, 27)}},
+       {2},
+       {},
+       "1 файл(ов) обработано.\r\nРазмер до оптимизации: 200 байт.\r\nРазмер после "
+       "оптимизации: 173 байт.\r\n\r\nУдалено: 27 байт. (14%)"},
+      {"unchanged CR LF page",
+       {{"a.htm", "<p>\r\n text \r\n\r\n"}},
+       {},
+       {},
+       "1 файл(ов) обработано.\r\nРазмер до оптимизации: 15 байт.\r\nРазмер после "
+       "оптимизации: 15 байт.\r\n\r\nУдалено: 0 байт. (0%)"},
+      {"no final line break grows the page",
+       {{"a.htm", std::string(100, 'x')}},
+       {},
+       {},
+       "1 файл(ов) обработано.\r\nРазмер до оптимизации: 100 байт.\r\nРазмер после "
+       "оптимизации: 102 байт.\r\n\r\nУдалено: -2 байт. (-2%)"},
+      {"a replacement two bytes longer",
+       {{"a.htm", PageWithOneQ(100)}},
+       {12},
+       {{1, "q"}, {2, "zzz"}},
+       "1 файл(ов) обработано.\r\nРазмер до оптимизации: 100 байт.\r\nРазмер после "
+       "оптимизации: 102 байт.\r\n\r\nУдалено: -2 байт. (-2%)"},
+      {"-2.5 rounds to the even -2",
+       {{"a.htm", PageWithOneQ(200)}},
+       {12},
+       {{1, "q"}, {2, "zzzzzz"}},
+       "1 файл(ов) обработано.\r\nРазмер до оптимизации: 200 байт.\r\nРазмер после "
+       "оптимизации: 205 байт.\r\n\r\nУдалено: -5 байт. (-2%)"},
+      {"-3.5 rounds to the even -4",
+       {{"a.htm", PageWithOneQ(200)}},
+       {12},
+       {{1, "q"}, {2, "zzzzzzzz"}},
+       "1 файл(ов) обработано.\r\nРазмер до оптимизации: 200 байт.\r\nРазмер после "
+       "оптимизации: 207 байт.\r\n\r\nУдалено: -7 байт. (-4%)"},
+      {"everything removed",
+       {{"a.htm", "    \r\n  \r\n"}, {"b.htm", ""}},
+       {1, 3},
+       {},
+       "2 файл(ов) обработано.\r\nРазмер до оптимизации: 10 байт.\r\nРазмер после "
+       "оптимизации: 0 байт.\r\n\r\nУдалено: 10 байт. (100%)"},
+  };
+}
+
+TEST(OptimisationRun, StatisticsMessage) {
+  for (const StatisticsCase& c : StatisticsCases()) {
+    SCOPED_TRACE(c.name);
+    World w;
+    for (const auto& [name, content] : c.pages) w.AddPage(name, content);
+    for (int box : c.boxes) w.host.Check(box);
+    for (const auto& [field, text] : c.fields) w.host.Field(field, text);
+    EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+    ASSERT_EQ(w.host.Messages().size(), 1u);
+    EXPECT_EQ(w.host.Messages()[0].first, c.message);
+    EXPECT_EQ(w.host.Messages()[0].second, MessageIcon::kInformation);
+  }
+}
+
+TEST(OptimisationRun, TitleNamesEachSelectedPageInListOrderThenShowsTheVersion) {
+  World w;
+  // The host's order, not the names' order, is the list order.
+  w.AddPage("b.htm", "b\r\n");
+  w.AddPage("a.htm", "a", false);
+  w.AddPage("c.htm", "cc\r\n");
+  w.host.SetVersion({3, 14, 1});
+  EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+  const std::string stats =
+      "2 файл(ов) обработано.\r\nРазмер до оптимизации: 7 байт.\r\nРазмер после "
+      "оптимизации: 7 байт.\r\n\r\nУдалено: 0 байт. (0%)";
+  EXPECT_EQ(w.HostEvents(),
+            (std::vector<std::string>{kBusy, Optimising("b.htm"), Optimising("c.htm"),
+                                      TitleEvent("Slimtag v3.14"), Information(stats),
+                                      testing::kRefreshEvent, kNormal}));
+  EXPECT_EQ(w.Page("a.htm"), "a") << "an entry not selected is not touched";
+}
+
+// A page holding something for every pass, with CR LF after every line.
+const char kBusyPage[] =
+    "   <P>  &nbsp;&NBSP;  </p>   \r\n"
+    "\r\n"
+    "<meta name=\"GENERATOR\" content=\"Microsoft FrontPage 4.0\">\r\n"
+    "<center></center><STRONG>x</STRONG> <font color=\"#FF0000\">\tred</font>\r\n"
+    "line\nfeed \xE0\xFF\x80 \r\n"
+    "\r\n";
+
+struct BoxStates {
+  const char* name;
+  std::vector<std::pair<int, int>> boxes;
+};
+
+TEST(OptimisationRun, CrLfPageComesBackByteForByteWhenNoBoxIsTicked) {
+  std::vector<std::pair<int, int>> all_grey;
+  for (int box = 1; box <= 14; ++box) all_grey.emplace_back(box, 2);
+  const BoxStates cases[] = {
+      {"all clear", {}},
+      {"all greyed", all_grey},
+      {"only the comment box, which the run never reads", {{5, 1}}},
+  };
+  for (const BoxStates& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    w.AddPage("a.htm", kBusyPage);
+    for (const auto& [box, state] : c.boxes) w.host.Check(box, state);
+    w.host.Field(1, "x").Field(2, "y").Field(13, "line");
+    EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+    EXPECT_EQ(w.Page("a.htm"), kBusyPage);
+    ASSERT_EQ(w.host.Messages().size(), 1u);
+    EXPECT_TRUE(w.host.Messages()[0].first.ends_with("\r\nУдалено: 0 байт. (0%)"));
+    EXPECT_TRUE(Listing(w.dir.Pages()) == std::vector<std::string>{"a.htm"})
+        << "no backup folder while Check6 is not 1";
+  }
+}
+
+TEST(OptimisationRun, EveryLineIsWrittenWithCrLf) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\nb\n", "a\nb\n\r\n"},  // line feeds alone stay inside the one line
+      {"a\rb\r", "a\r\nb\r\n"}, {"a\r\n\r\nb", "a\r\n\r\nb\r\n"},
+      {"\r", "\r\n"},           {"\r\r\n", "\r\n\r\n"},
+  };
+  for (const auto& [input, output] : cases) {
+    World w;
+    w.AddPage("a.htm", input);
+    w.Run();
+    EXPECT_EQ(w.Page("a.htm"), output) << ::testing::PrintToString(input);
+  }
+}
+
+struct OrderCase {
+  const char* name;
+  std::vector<int> boxes;
+  std::map<int, std::string> fields;
+  std::string input;
+  std::string output;
+};
+
+TEST(OptimisationRun, PassesActInTheirFixedOrder) {
+  const OrderCase cases[] = {
+      // Reversed, the blanks would meet after the entity went and shrink to one.
+      {"tag blanks before the space entity", {7, 8}, {}, "<b> &nbsp; </b>\r\n", "<b>  </b>\r\n"},
+      {"space entity before empty tags", {7, 9}, {}, "<p>&nbsp;</p>x\r\n", "x\r\n"},
+      {"user replacement before colour codes",
+       {11, 12},
+       {{1, "rouge"}, {2, "#ff0000"}},
+       "color=rouge\r\n",
+       "color=red\r\n"},
+      {"user replacement before user removal",
+       {12, 13},
+       {{1, "a"}, {2, "b"}, {13, "b"}},
+       "ab\r\n",
+       "\r\n"},
+      {"removal before dropping the emptied line",
+       {3, 13},
+       {{13, "junk"}},
+       "a\r\nJUNK\r\n\r\nb\r\n",
+       "a\r\nb\r\n"},
+      {"trimming before dropping", {2, 3}, {}, "a\r\n   \r\nb\r\n", "a\r\nb\r\n"},
+      {"joining ignores dropping", {3, 14}, {}, "a\r\n\r\nb\r\n", "a  b\r\n"},
+      // Reversed, the blanks left where the tag was would shrink to one.
+      {"tag blanks before editor meta",
+       {4, 8},
+       {},
+       "<b> <meta name=generator> </b>\r\n",
+       "<b>  </b>\r\n"},
+  };
+  for (const OrderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    w.AddPage("a.htm", c.input);
+    for (int box : c.boxes) w.host.Check(box);
+    for (const auto& [field, text] : c.fields) w.host.Field(field, text);
+    w.Run();
+    EXPECT_EQ(w.Page("a.htm"), c.output);
+  }
+}
+
+TEST(OptimisationRun, EachPageIsJoinedOnItsOwn) {
+  World w;
+  w.AddPage("a.htm", "<p>\r\nHello\r\nworld\r\n</p>\r\n");
+  w.AddPage("b.htm", "next\r\npage");
+  w.host.Check(14);
+  EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(w.Page("a.htm"), "<p>Hello world </p>\r\n");
+  EXPECT_EQ(w.Page("b.htm"), "next page\r\n");
+}
+
+TEST(OptimisationRun, TemporaryFileLivesInTheWorkingDirectoryAndGoesAfterEachPage) {
+  World w;
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  w.AddPage("b.htm", "b&nbsp;\r\n");
+  w.host.Check(7);
+  EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+  for (const std::string& e : w.timeline.events) {
+    if (e.find(" create-temp ") != std::string::npos) {
+      EXPECT_TRUE(e.ends_with(" create-temp slimtag.tmp")) << e;
+    }
+  }
+  EXPECT_TRUE(Listing(w.dir.Work()).empty());
+  EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{"a.htm", "b.htm"}));
+  EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+}
+
+// The warning for an operation that failed with EIO, as the user reads it.
+std::string ExpectedWarning(const FileError& e) {
+  using Op = FileError::Operation;
+  const auto q = [](const std::string& path) { return "«" + path + "»"; };
+  std::string what;
+  switch (e.operation) {
+    case Op::kCreateFolder:
+      what = "Не удалось создать папку " + q(e.path);
+      break;
+    case Op::kBackup:
+      what = "Не удалось сделать резервную копию файла " + q(e.path) + " в " + q(e.other);
+      break;
+    case Op::kOpen:
+      what = "Не удалось открыть файл " + q(e.path);
+      break;
+    case Op::kRead:
+      what = "Не удалось прочитать файл " + q(e.path);
+      break;
+    case Op::kSize:
+      what = "Не удалось узнать размер файла " + q(e.path);
+      break;
+    case Op::kCreateTemp:
+      what = "Не удалось создать временный файл " + q(e.path);
+      break;
+    case Op::kWriteTemp:
+      what = "Не удалось записать временный файл " + q(e.path);
+      break;
+    case Op::kReplace:
+      what = "Не удалось записать файл " + q(e.path) + " (он остался без изменений)";
+      break;
+    case Op::kDeleteTemp:
+      what = "Не удалось удалить временный файл " + q(e.path);
+      break;
+    case Op::kTempLocked:
+      what = "(not injected)";
+      break;
+  }
+  return "Оптимизация остановлена.\r\n" + what + ": ошибка ввода-вывода.";
+}
+
+struct FailureCase {
+  const char* name;
+  std::vector<int> boxes;
+  std::map<int, std::string> fields;
+  std::vector<std::pair<std::string, std::string>> pages;  // all selected, "skip.htm" between
+};
+
+// Stops the run at every one of its file operations in turn: the host must see exactly what it
+// saw up to that operation, then the warning and the normal pointer; every page holds its old
+// content or, once its copy back was done, its new one; the backup holds old content only; and
+// the same owner runs cleanly afterwards.
+TEST(OptimisationRun, FailureAtEveryOperationStopsTheRunWithAWarning) {
+  const FailureCase cases[] = {
+      {"backup and space entity",
+       {6, 7},
+       {},
+       {{"a.htm", "x&nbsp;y\r\n"}, {"b.htm", "&nbsp;\r\nz"}}},
+      // A Cyrillic text makes the run read each page once more for its encoding.
+      {"Cyrillic removal and joined lines",
+       {13, 14},
+       {{13, "мусор"}},
+       {{"a.htm", "<p>\r\nМУСОР текст\r\n</p>\r\n"}, {"b.htm", "один\r\nдва"}}},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto set_up = [&](World& w) {
+      w.AddPage(c.pages[0].first, c.pages[0].second);
+      w.AddPage("skip.htm", "skip", false);
+      w.AddPage(c.pages[1].first, c.pages[1].second);
+      for (int box : c.boxes) w.host.Check(box);
+      for (const auto& [field, text] : c.fields) w.host.Field(field, text);
+    };
+
+    World clean;
+    set_up(clean);
+    ASSERT_EQ(clean.Run(), RunOutcome::kStatistics);
+    const std::vector<std::string> clean_events = clean.timeline.events;
+    const std::string clean_message = clean.host.Messages().at(0).first;
+    std::map<std::string, std::string> old_content, new_content;
+    std::map<std::string, int> copied_back_at;  // the operation number of each page's copy back
+    for (const auto& [name, content] : c.pages) {
+      old_content[name] = content;
+      new_content[name] = clean.Page(name);
+      ASSERT_NE(new_content[name], content) << "the case must change every page";
+      for (int i = 1; i <= clean.platform.Operations(); ++i) {
+        const std::string op = "op " + std::to_string(i) + " copy-over " + clean.dir.Page(name);
+        if (std::find(clean_events.begin(), clean_events.end(), op) != clean_events.end()) {
+          copied_back_at[name] = i;
+        }
+      }
+      ASSERT_GT(copied_back_at[name], 0);
+    }
+
+    for (int n = 1; n <= clean.platform.Operations(); ++n) {
+      SCOPED_TRACE("failing operation " + std::to_string(n));
+      World w;
+      set_up(w);
+      w.platform.FailAt(n);
+      EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+      ASSERT_NE(w.platform.Injected(), nullptr);
+
+      // The scratch folders differ between worlds; compare the events with paths made alike.
+      auto alike = [](std::vector<std::string> events, const std::string& root) {
+        for (std::string& e : events) {
+          for (std::size_t p; (p = e.find(root)) != std::string::npos;)
+            e.replace(p, root.size(), "@");
+        }
+        return events;
+      };
+      const auto op_n = std::find_if(clean_events.begin(), clean_events.end(), [&](auto& e) {
+        return e.rfind("op " + std::to_string(n) + " ", 0) == 0;
+      });
+      ASSERT_NE(op_n, clean_events.end());
+      std::vector<std::string> expected = alike({clean_events.begin(), op_n + 1}, clean.dir.Root());
+      expected.push_back(
+          alike({Warning(ExpectedWarning(*w.platform.Injected()))}, w.dir.Root())[0]);
+      expected.push_back(kNormal);
+      EXPECT_EQ(alike(w.timeline.events, w.dir.Root()), expected);
+
+      for (const auto& [name, content] : old_content) {
+        const std::string now = w.Page(name);
+        EXPECT_EQ(now, copied_back_at[name] < n ? new_content[name] : content) << name;
+      }
+      EXPECT_EQ(w.Page("skip.htm"), "skip");
+      const std::string backup = w.dir.Page(kBackupName);
+      if (fs::exists(backup)) {
+        for (const std::string& name : Listing(backup)) {
+          EXPECT_EQ(ReadFile(backup + "/" + name), old_content.at(name)) << name;
+        }
+      }
+
+      // Nothing of the stopped run gets in the way of the next one.
+      for (const auto& [name, content] : old_content) WriteFile(w.dir.Page(name), content);
+      w.platform.FailAt(0);
+      EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+      EXPECT_EQ(w.host.Messages().back().first, clean_message);
+      for (const auto& [name, content] : new_content) EXPECT_EQ(w.Page(name), content) << name;
+    }
+  }
+}
+
+TEST(OptimisationRun, PermissionBitsOfThePageAndItsBackupAreKept) {
+  // 0666 and 0664 are beyond the usual umask; 02755 has the set-group-ID bit that a change of
+  // owner clears.
+  for (const mode_t mode : {0600, 0640, 0751, 0444, 0666, 0664, 02755}) {
+    SCOPED_TRACE(mode);
+    World w;
+    w.AddPage("a.htm", "a&nbsp;b\r\n");
+    ASSERT_EQ(::chmod(w.dir.Page("a.htm").c_str(), mode), 0);
+    w.host.Check(6).Check(7);
+    EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+    EXPECT_EQ(w.Page("a.htm"), "ab\r\n");
+    for (const std::string& path :
+         {w.dir.Page("a.htm"), w.dir.Page(std::string(kBackupName) + "/a.htm")}) {
+      struct stat st {};
+      ASSERT_EQ(::stat(path.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, mode) << path;
+    }
+  }
+}
+
+TEST(OptimisationRun, LinkedPageKeepsItsLinkAndTheTargetIsReplaced) {
+  World w;
+  const std::string elsewhere = w.dir.Root() + "/elsewhere";
+  fs::create_directory(elsewhere);
+  WriteFile(elsewhere + "/target.htm", "a&nbsp;b\r\n");
+  fs::create_symlink("../elsewhere/target.htm", w.dir.Page("link.htm"));
+  w.host.AddEntry("link.htm");
+  w.host.Check(7);
+  EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_TRUE(fs::is_symlink(w.dir.Page("link.htm")));
+  EXPECT_EQ(fs::read_symlink(w.dir.Page("link.htm")), "../elsewhere/target.htm");
+  EXPECT_EQ(ReadFile(elsewhere + "/target.htm"), "ab\r\n");
+  EXPECT_EQ(Listing(elsewhere), std::vector<std::string>{"target.htm"});
+  EXPECT_EQ(Listing(w.dir.Pages()), std::vector<std::string>{"link.htm"});
+}
+
+TEST(OptimisationRun, TemporaryFileLockedByAnotherCopyStopsTheRunBeforeAnyPage) {
+  World w;
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  w.AddPage("b.htm", "b&nbsp;\r\n");
+  w.host.Check(6).Check(7);
+  const int fd = ::open("slimtag.tmp", O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+
+  EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+  EXPECT_EQ(w.HostEvents(),
+            (std::vector<std::string>{
+                kBusy,
+                Warning("Оптимизация остановлена.\r\nВременный файл «slimtag.tmp» занят другой "
+                        "копией программы. Дождитесь окончания её работы и повторите."),
+                kNormal}));
+  EXPECT_EQ(w.Page("a.htm"), "a&nbsp;\r\n");
+  EXPECT_EQ(w.Page("b.htm"), "b&nbsp;\r\n");
+  EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{"a.htm", "b.htm"}))
+      << "no backup folder";
+  EXPECT_TRUE(fs::exists("slimtag.tmp")) << "the other copy's file stays";
+
+  ::close(fd);
+  EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+}
+
+TEST(OptimisationRun, LeftoverTemporaryFileOfAnEarlierRunIsTakenOver) {
+  World w;
+  WriteFile("slimtag.tmp", "stale content of a run that was killed\r\n");
+  w.AddPage("a.htm", "a\r\n");
+  EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+  EXPECT_FALSE(fs::exists("slimtag.tmp"));
+}
+
+struct BackupCase {
+  const char* name;
+  std::vector<std::string> folders_there;
+  std::vector<std::string> files_there;
+  std::string expected;
+};
+
+TEST(OptimisationRun, TakenBackupNameGetsTheNextFreeNumber) {
+  const std::string b = kBackupName;
+  const BackupCase cases[] = {
+      {"free", {}, {}, b},
+      {"taken once", {b}, {}, b + "_2"},
+      {"taken twice", {b, b + "_2"}, {}, b + "_3"},
+      {"a file of that name", {}, {b}, b + "_2"},
+      {"a gap is not filled", {b, b + "_3"}, {}, b + "_2"},
+  };
+  for (const BackupCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    for (const auto& folder : c.folders_there) fs::create_directory(w.dir.Page(folder));
+    for (const auto& file : c.files_there) WriteFile(w.dir.Page(file), "not a folder");
+    w.AddPage("a.htm", "a  \r\n");
+    w.host.Check(2).Check(6);
+    EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+    EXPECT_EQ(w.optimiser.State().BackupStamp, "14'05'09");
+    EXPECT_EQ(w.optimiser.State().BackupFolder, w.dir.Page(c.expected));
+    EXPECT_EQ(ReadFile(w.dir.Page(c.expected) + "/a.htm"), "a  \r\n") << "the page as it was";
+    EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+    for (const auto& folder : c.folders_there) {
+      EXPECT_TRUE(Listing(w.dir.Page(folder)).empty()) << folder << " is left alone";
+    }
+  }
+}
+
+TEST(OptimisationRun, BackupStampIsTheTimeOfDayWithApostrophesForColons) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"09:30:00", "09'30'00"},
+      {"2:05:09 PM", "2'05'09 PM"},
+      {"14.05.09", "14.05.09"},
+  };
+  for (const auto& [time, stamp] : cases) {
+    ScratchDir dir;
+    Timeline timeline;
+    PosixPlatform posix;
+    FailingPlatform platform(posix, timeline, time);
+    FakeHost host(timeline, dir.Pages());
+    WriteFile(dir.Page("a.htm"), "a\r\n");
+    host.AddEntry("a.htm").Check(6);
+    Optimiser optimiser(platform);
+    EXPECT_EQ(optimiser.RunOptimisation(host), RunOutcome::kStatistics);
+    EXPECT_EQ(optimiser.State().BackupStamp, stamp);
+    EXPECT_TRUE(fs::is_directory(dir.Page("~backup_" + stamp))) << stamp;
+  }
+}
+
+struct WarningCase {
+  const char* name;
+  std::function<void(World&)> set_up;  // after a.htm, which is processed first
+  std::string bad;                     // the entry in hand when it fails, empty when none
+  std::function<std::string(const World&)> warning;
+};
+
+TEST(OptimisationRun, WarningNamesTheFileAndWhatFailed) {
+  const WarningCase cases[] = {
+      {"page gone", [](World& w) { w.host.AddEntry("gone.htm"); }, "gone.htm",
+       [](const World& w) {
+         return "Не удалось открыть файл «" + w.dir.Page("gone.htm") +
+                "»: файл или папка не найдены.";
+       }},
+      {"a folder as page",
+       [](World& w) {
+         fs::create_directory(w.dir.Page("sub.htm"));
+         w.host.AddEntry("sub.htm");
+       },
+       "sub.htm",
+       [](const World& w) {
+         return "Не удалось открыть файл «" + w.dir.Page("sub.htm") + "»: это папка, а не файл.";
+       }},
+      {"backup of a page gone", [](World& w) { w.host.AddEntry("gone.htm").Check(6); }, "gone.htm",
+       [](const World& w) {
+         return "Не удалось сделать резервную копию файла «" + w.dir.Page("gone.htm") + "» в «" +
+                w.dir.Page(std::string(kBackupName) + "/gone.htm") +
+                "»: файл или папка не найдены.";
+       }},
+      {"backup folder under a missing folder",
+       [](World& w) { w.host.SetListPath(w.dir.Root() + "/missing").Check(6); }, "",
+       [](const World& w) {
+         return "Не удалось создать папку «" + w.dir.Root() + "/missing/" + kBackupName +
+                "»: файл или папка не найдены.";
+       }},
+      {"temporary name taken by a folder", [](World&) { fs::create_directory("slimtag.tmp"); }, "",
+       [](const World&) {
+         return std::string(
+             "Не удалось создать временный файл «slimtag.tmp»: это папка, а не "
+             "файл.");
+       }},
+  };
+  for (const WarningCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    w.AddPage("a.htm", "a&nbsp;\r\n");
+    w.host.Check(7);
+    c.set_up(w);
+    EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+    ASSERT_EQ(w.host.Messages().size(), 1u);
+    EXPECT_EQ(w.host.Messages()[0].first, "Оптимизация остановлена.\r\n" + c.warning(w));
+    EXPECT_EQ(w.host.Messages()[0].second, MessageIcon::kWarning);
+    EXPECT_FALSE(w.host.Busy());
+    const std::vector<std::string> events = w.HostEvents();
+    EXPECT_EQ(std::count(events.begin(), events.end(), testing::kRefreshEvent), 0);
+    if (c.bad.empty()) {
+      EXPECT_EQ(w.host.Title(), "") << "stopped before any page";
+      EXPECT_EQ(w.Page("a.htm"), "a&nbsp;\r\n");
+    } else {
+      EXPECT_EQ(w.host.Title(), "Оптимизируется файл: " + c.bad);
+      EXPECT_EQ(w.Page("a.htm"), "a\r\n") << "the page finished before stays finished";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace slimtag
