@@ -81,6 +81,11 @@ class FailingPlatform : public Platform {
     fail_at_ = n;
     error_ = error;
   }
+  // Makes the first operation of that kind ("open", "copy-over", …, as logged) fail.
+  void FailAtFirst(std::string what, int error = EIO) {
+    fail_what_ = std::move(what);
+    error_ = error;
+  }
   int Operations() const { return count_; }
   // The error thrown, when one was.
   const FileError* Injected() const { return injected_.get(); }
@@ -169,7 +174,8 @@ class FailingPlatform : public Platform {
   void Step(const char* what, Op op, const std::string& path, const std::string& other = {}) {
     ++count_;
     timeline_.Add("op " + std::to_string(count_) + " " + what + " " + path);
-    if (count_ != fail_at_) return;
+    if (count_ != fail_at_ && (fail_what_.empty() || fail_what_ != what)) return;
+    fail_what_.clear();
     injected_ = std::make_unique<FileError>(op, path, error_, other);
     throw *injected_;
   }
@@ -179,6 +185,7 @@ class FailingPlatform : public Platform {
   std::string time_of_day_;
   int count_ = 0;
   int fail_at_ = 0;
+  std::string fail_what_;
   int error_ = EIO;
   std::unique_ptr<FileError> injected_;
 };

@@ -1,0 +1,372 @@
+#include "batch.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+
+namespace slimtag {
+namespace {
+
+using testing::FailingPlatform;
+using testing::ReadFile;
+using testing::ScratchDir;
+using testing::Timeline;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+
+const std::string kUsageLine = "Использование: slimtag-batch [ПАРАМЕТР]... ПАПКА [ИМЯ]...\n";
+
+struct BatchResult {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+// A scratch folder holding the pages; "{pages}" in an argument stands for its path.
+class Batch {
+ public:
+  void AddPage(const std::string& name, const std::string& content) {
+    WriteFile(dir.Page(name), content);
+  }
+  std::string Page(const std::string& name) const { return ReadFile(dir.Page(name)); }
+
+  BatchResult Run(std::vector<std::string> args, bool progress = false) {
+    return RunWith(posix, std::move(args), progress);
+  }
+  BatchResult RunWith(Platform& platform, std::vector<std::string> args, bool progress = false) {
+    args.insert(args.begin(), "slimtag-batch");
+    for (std::string& arg : args) {
+      for (std::size_t p; (p = arg.find("{pages}")) != std::string::npos;) {
+        arg.replace(p, 7, dir.Pages());
+      }
+    }
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    std::ostringstream out, err;
+    const int code =
+        RunBatch(static_cast<int>(argv.size()), argv.data(), out, err, platform, progress);
+    return {code, out.str(), err.str()};
+  }
+
+  ScratchDir dir;
+  PosixPlatform posix;
+};
+
+// The titles that the progress output on err showed, in order.
+std::vector<std::string> ProgressTitles(const std::string& err) {
+  std::vector<std::string> titles;
+  const std::string clear = "\r\033[K";
+  std::size_t pos = 0;
+  while (pos < err.size()) {
+    if (err.compare(pos, clear.size(), clear) != 0) return {"unexpected output: " + err};
+    pos += clear.size();
+    const std::size_t next = std::min(err.find(clear, pos), err.size());
+    if (next > pos) titles.push_back(err.substr(pos, next - pos));
+    pos = next;
+  }
+  return titles;
+}
+
+struct OutcomeCase {
+  const char* name;
+  std::map<std::string, std::string> pages;
+  std::vector<std::string> args;
+  int code;
+  std::string out;
+};
+
+TEST(Batch, ExitCodeAndReportOnOut) {
+  const OutcomeCase cases[] = {
+      {"statistics",
+       {{"a.htm", "a&nbsp;\r\n"}},
+       {"--nbsp", "{pages}"},
+       kExitStatistics,
+       "1 файл(ов) обработано.\nРазмер до оптимизации: 9 байт.\nРазмер после оптимизации: 3 "
+       "байт.\n\nУдалено: 6 байт. (67%)\n"},
+      {"no page in the folder",
+       {{"notes.txt", "x"}},
+       {"{pages}"},
+       kExitNothingSelected,
+       "Файлы не выбраны! \n"},
+      {"empty folder", {}, {"--backup", "{pages}"}, kExitNothingSelected, "Файлы не выбраны! \n"},
+      {"only empty pages",
+       {{"a.htm", ""}, {"b.html", ""}},
+       {"{pages}"},
+       kExitNothingSelected,
+       "Файлы не выбраны! \n"},
+  };
+  for (const OutcomeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Batch b;
+    for (const auto& [name, content] : c.pages) b.AddPage(name, content);
+    const BatchResult r = b.Run(c.args);
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(Batch, VersionIsTheProductLine) {
+  Batch b;
+  const BatchResult r = b.Run({"--version"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "Slimtag v2.5.22\n");
+}
+
+TEST(Batch, LockedTemporaryFileStopsTheRunWithTheReportOnErr) {
+  Batch b;
+  b.AddPage("a.htm", "a&nbsp;\r\n");
+  const int fd = ::open("slimtag.tmp", O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  const BatchResult r = b.Run({"--nbsp", "{pages}"});
+  ::close(fd);
+  EXPECT_EQ(r.code, kExitFailed);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "Оптимизация остановлена.\nВременный файл «slimtag.tmp» занят другой копией "
+            "программы. Дождитесь окончания её работы и повторите.\n");
+  EXPECT_EQ(b.Page("a.htm"), "a&nbsp;\r\n");
+}
+
+TEST(Batch, FailedFileOperationGivesExitTwoAndNamesTheFile) {
+  Batch b;
+  b.AddPage("a.htm", "a\r\n");
+  b.AddPage("b.htm", "b&nbsp;\r\n");
+  Timeline timeline;
+  FailingPlatform platform(b.posix, timeline);
+  platform.FailAtFirst("copy-over");
+  const BatchResult r = b.RunWith(platform, {"--nbsp", "{pages}"});
+  EXPECT_EQ(r.code, kExitFailed);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Оптимизация остановлена.\nНе удалось записать файл «" + b.dir.Page("a.htm") +
+                       "» (он остался без изменений): ошибка ввода-вывода.\n");
+  EXPECT_EQ(b.Page("b.htm"), "b&nbsp;\r\n") << "the run stopped at the first page";
+}
+
+struct UsageCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string reason;  // what err says after "slimtag-batch: ", when the test fixes it
+};
+
+TEST(Batch, UsageErrorsProcessNothing) {
+  const UsageCase cases[] = {
+      {"unknown name",
+       {"--nbsp", "{pages}", "a.htm", "nosuch.htm"},
+       "«nosuch.htm» не является страницей папки «{pages}»"},
+      {"a file of the folder that is not a page",
+       {"--nbsp", "{pages}", "notes.txt"},
+       "«notes.txt» не является страницей папки «{pages}»"},
+      {"folder missing", {"--nbsp"}, ""},
+      {"no argument at all", {}, ""},
+      {"folder is a file", {"{pages}/a.htm"}, "«{pages}/a.htm» не является папкой"},
+      {"folder does not exist", {"{pages}/none"}, "«{pages}/none» не является папкой"},
+      {"box 0", {"--check", "0", "{pages}"}, ""},
+      {"box 15", {"--check", "15", "{pages}"}, ""},
+      {"box not a number", {"--check", "x", "{pages}"}, ""},
+      {"one bad box of a list", {"--check", "1,99", "{pages}"}, ""},
+      {"unknown option", {"--bogus", "{pages}"}, ""},
+      {"four replacement pairs",
+       {"--replace", "a", "b", "--replace", "c", "d", "--replace", "e", "f", "--replace", "g", "h",
+        "{pages}"},
+       "--replace можно указать не более трёх раз"},
+      {"four removal texts",
+       {"--remove", "a", "--remove", "b", "--remove", "c", "--remove", "d", "{pages}"},
+       "--remove можно указать не более трёх раз"},
+      {"removal text not UTF-8",
+       {"--remove", "\xFF", "{pages}"},
+       "текст замены или удаления не в UTF-8"},
+  };
+  for (const UsageCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Batch b;
+    b.AddPage("a.htm", "a&nbsp; \r\n");
+    b.AddPage("notes.txt", "x");
+    const BatchResult r = b.Run(c.args);
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(r.err.starts_with("slimtag-batch: ")) << r.err;
+    EXPECT_TRUE(r.err.ends_with(kUsageLine + "Подробнее: slimtag-batch --help\n")) << r.err;
+    if (!c.reason.empty()) {
+      std::string reason = c.reason;
+      for (std::size_t p; (p = reason.find("{pages}")) != std::string::npos;) {
+        reason.replace(p, 7, b.dir.Pages());
+      }
+      EXPECT_EQ(r.err, "slimtag-batch: " + reason + "\n" + kUsageLine +
+                           "Подробнее: slimtag-batch --help\n");
+    }
+    EXPECT_EQ(b.Page("a.htm"), "a&nbsp; \r\n");
+    EXPECT_TRUE(fs::is_empty(b.dir.Work())) << "no temporary file was made";
+  }
+}
+
+struct SelectionCase {
+  const char* name;
+  std::vector<std::string> names;
+  std::vector<std::string> processed;  // in the order processed
+};
+
+TEST(Batch, NamesSelectPagesWhichGoInListOrder) {
+  const SelectionCase cases[] = {
+      {"all pages without names, letter case ignored in the order",
+       {},
+       {"A.htm", "b.htm", "c.HTML", "d.php"}},
+      {"names in another order", {"d.php", "A.htm"}, {"A.htm", "d.php"}},
+      {"a name given twice", {"b.htm", "b.htm"}, {"b.htm"}},
+  };
+  for (const SelectionCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Batch b;
+    for (const char* name : {"b.htm", "A.htm", "c.HTML", "d.php", "notes.txt"}) {
+      b.AddPage(name, "x&nbsp;\r\n");
+    }
+    std::vector<std::string> args = {"--nbsp", "{pages}"};
+    args.insert(args.end(), c.names.begin(), c.names.end());
+    const BatchResult r = b.Run(args, /*progress=*/true);
+    EXPECT_EQ(r.code, kExitStatistics);
+    std::vector<std::string> titles;
+    for (const std::string& name : c.processed) titles.push_back("Оптимизируется файл: " + name);
+    titles.push_back("Slimtag v2.5");  // the title the run restores at its end
+    EXPECT_EQ(ProgressTitles(r.err), titles);
+    EXPECT_TRUE(r.out.starts_with(std::to_string(c.processed.size()) + " файл(ов) обработано.\n"))
+        << r.out;
+    for (const char* name : {"b.htm", "A.htm", "c.HTML", "d.php", "notes.txt"}) {
+      const bool done =
+          std::find(c.processed.begin(), c.processed.end(), name) != c.processed.end();
+      EXPECT_EQ(b.Page(name), done ? "x\r\n" : "x&nbsp;\r\n") << name;
+    }
+  }
+}
+
+struct EditCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string input;
+  std::string output;
+};
+
+TEST(Batch, ReplacementPairsAndRemovalTexts) {
+  const EditCase cases[] = {
+      {"pairs act in the order given",
+       {"--replace", "a", "b", "--replace", "b", "c"},
+       "ab\r\n",
+       "cc\r\n"},
+      {"the other order", {"--replace", "b", "c", "--replace", "a", "b"}, "ab\r\n", "bc\r\n"},
+      {"three pairs",
+       {"--replace", "1", "2", "--replace", "2", "3", "--replace", "3", "4"},
+       "1\r\n",
+       "4\r\n"},
+      {"an empty search text is skipped",
+       {"--replace", "", "X", "--replace", "a", "b"},
+       "ab\r\n",
+       "bb\r\n"},
+      {"letter case ignored, replacement as written",
+       {"--replace", "FONT", "span"},
+       "<font>x</Font>\r\n",
+       "<span>x</span>\r\n"},
+      {"Cyrillic", {"--replace", "привет", "Здравствуй"}, "ПРИВЕТ, мир\r\n", "Здравствуй, мир\r\n"},
+      {"removal texts", {"--remove", "x", "--remove", "Y", "--remove", "q"}, "xyzXYQ\r\n", "z\r\n"},
+      {"replacement comes before removal whatever the argument order",
+       {"--remove", "b", "--replace", "a", "b"},
+       "ab\r\n",
+       "\r\n"},
+  };
+  for (const EditCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Batch b;
+    b.AddPage("a.htm", c.input);
+    std::vector<std::string> args = c.args;
+    args.push_back("{pages}");
+    EXPECT_EQ(b.Run(args).code, kExitStatistics);
+    EXPECT_EQ(b.Page("a.htm"), c.output);
+  }
+}
+
+// Lines of one page, each with the flag that changes it and what it becomes (nullopt: dropped).
+// No line holds what another line's flag acts on, so each flag must change its own line only.
+struct FlagLine {
+  std::vector<std::string> flag_forms;  // the flag, and --check with its box
+  std::string line;
+  std::optional<std::string> after;
+};
+
+const FlagLine kFlagLines[] = {
+    {{"--trim-start", "--check=1"}, "   lead", "lead"},
+    {{"--trim-end", "--check=2"}, "trail   ", "trail"},
+    {{"--drop-empty-lines", "--check=3"}, "", std::nullopt},
+    {{"--editor-meta", "--check=4"}, "<meta name=\"GENERATOR\" content=\"FrontPage\">", ""},
+    {{"--nbsp", "--check=7"}, "a&nbsp;b", "ab"},
+    {{"--tag-blanks", "--check=8"}, "< i >x< /i >", "<i>x</i>"},
+    {{"--empty-tags", "--check=9"}, "<p></p>y", "y"},
+    {{"--logical-tags", "--check=10"}, "<strong>z</strong>", "<b>z</b>"},
+    {{"--colours", "--check=11"},
+     "<font color=\"#FF0000\">c</font>",
+     "<font color=\"red\">c</font>"},
+};
+
+TEST(Batch, EachFlagTicksItsOwnBox) {
+  std::string page;
+  for (const FlagLine& l : kFlagLines) page += l.line + "\r\n";
+  for (const FlagLine& flag : kFlagLines) {
+    std::string expected;
+    for (const FlagLine& l : kFlagLines) {
+      if (&l != &flag) {
+        expected += l.line + "\r\n";
+      } else if (l.after) {
+        expected += *l.after + "\r\n";
+      }
+    }
+    for (const std::string& form : flag.flag_forms) {
+      SCOPED_TRACE(form);
+      Batch b;
+      b.AddPage("a.htm", page);
+      EXPECT_EQ(b.Run({form, "{pages}"}).code, kExitStatistics);
+      EXPECT_EQ(b.Page("a.htm"), expected);
+      EXPECT_EQ(std::distance(fs::directory_iterator(b.dir.Pages()), fs::directory_iterator()), 1)
+          << "no backup folder";
+    }
+  }
+}
+
+TEST(Batch, JoinLinesMakesEachPageOneLine) {
+  Batch b;
+  b.AddPage("a.htm", "<p>\r\nHello\r\nworld\r\n</p>\r\n");
+  b.AddPage("b.htm", "<td>\r\nx\r\n");
+  EXPECT_EQ(b.Run({"--join-lines", "{pages}"}).code, kExitStatistics);
+  EXPECT_EQ(b.Page("a.htm"), "<p>Hello world </p>\r\n");
+  EXPECT_EQ(b.Page("b.htm"), "<td>x\r\n");
+}
+
+TEST(Batch, BackupKeepsThePagesAsTheyWere) {
+  Batch b;
+  b.AddPage("a.htm", "a&nbsp;\r\n");
+  b.AddPage("b.htm", "b\r\n");
+  EXPECT_EQ(b.Run({"--backup", "--nbsp", "{pages}", "a.htm"}).code, kExitStatistics);
+  std::vector<fs::path> folders;
+  for (const auto& entry : fs::directory_iterator(b.dir.Pages())) {
+    if (entry.is_directory()) folders.push_back(entry.path());
+  }
+  ASSERT_EQ(folders.size(), 1u);
+  EXPECT_TRUE(folders[0].filename().string().starts_with("~backup_")) << folders[0];
+  EXPECT_EQ(folders[0].filename().string().find(':'), std::string::npos) << folders[0];
+  EXPECT_EQ(ReadFile((folders[0] / "a.htm").string()), "a&nbsp;\r\n");
+  EXPECT_FALSE(fs::exists(folders[0] / "b.htm")) << "only processed pages are copied";
+  EXPECT_EQ(b.Page("a.htm"), "a\r\n");
+}
+
+}  // namespace
+}  // namespace slimtag
