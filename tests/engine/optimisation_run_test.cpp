@@ -410,6 +410,19 @@ std::string ExpectedWarning(const FileError& e) {
   return "Оптимизация остановлена.\r\n" + what + ": ошибка ввода-вывода.";
 }
 
+// text with every occurrence of root replaced by "@".
+std::string WithoutRoot(const std::string& text, const std::string& root) {
+  std::string out;
+  std::size_t done = 0;
+  for (std::size_t p = text.find(root); p != std::string::npos; p = text.find(root, done)) {
+    out.append(text, done, p - done);
+    out += '@';
+    done = p + root.size();
+  }
+  out.append(text, done, std::string::npos);
+  return out;
+}
+
 struct FailureCase {
   const char* name;
   std::vector<int> boxes;
@@ -473,10 +486,7 @@ TEST(OptimisationRun, FailureAtEveryOperationStopsTheRunWithAWarning) {
 
       // The scratch folders differ between worlds; compare the events with paths made alike.
       auto alike = [](std::vector<std::string> events, const std::string& root) {
-        for (std::string& e : events) {
-          for (std::size_t p; (p = e.find(root)) != std::string::npos;)
-            e.replace(p, root.size(), "@");
-        }
+        for (std::string& e : events) e = WithoutRoot(e, root);
         return events;
       };
       const auto op_n = std::find_if(clean_events.begin(), clean_events.end(), [&](auto& e) {
