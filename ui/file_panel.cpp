@@ -1,56 +1,71 @@
 #include "file_panel.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
 #include <QListWidget>
 
+#include "drive_list.h"
+#include "folder_list.h"
+#include "message_boxes.h"
 #include "page_list.h"
 #include "rp_button.h"
 
 namespace slimtag {
 
 namespace {
-constexpr int kFolderRole = Qt::UserRole;
 constexpr int kNameRole = Qt::UserRole;
 }  // namespace
 
-FilePanel::FilePanel(QLineEdit* folder_line, QListWidget* dir1, QListWidget* file1,
-                     RpButton* select_all, RpButton* clear_all, QObject* parent)
-    : QObject(parent), folder_line_(folder_line), dir1_(dir1), file1_(file1) {
-  file1_->setSelectionMode(QAbstractItemView::MultiSelection);
-  connect(dir1_, &QListWidget::itemActivated, this, &FilePanel::FolderActivated);
-  connect(folder_line_, &QLineEdit::returnPressed, this, &FilePanel::FolderLineEntered);
+QString FolderStatusMessage(FolderStatus status) {
+  return status == FolderStatus::kNotReady ? QStringLiteral("Диск не готов.")
+                                           : QStringLiteral("Непонятная ошибка.");
+}
+
+FilePanel::FilePanel(DriveList* drive1, FolderList* dir1, QListWidget* file1, RpButton* select_all,
+                     RpButton* clear_all, const Volumes& volumes, MessageBoxes& message_boxes,
+                     QWidget* window)
+    : QObject(window),
+      drive1_(drive1),
+      dir1_(dir1),
+      file1_(file1),
+      message_boxes_(message_boxes),
+      window_(window) {
+  drive1_->SetVolumes(&volumes);
+  dir1_->SetVolumes(&volumes);
+  file1_->setSelectionMode(QAbstractItemView::MultiSelection);  // a click toggles one entry
+  connect(drive1_, &DriveList::driveChanged, this, &FilePanel::DriveChanged);
+  connect(dir1_, &FolderList::pathChanged, this, &FilePanel::FolderChanged);
+  connect(dir1_, &FolderList::openFailed, this, &FilePanel::Warn);
   connect(select_all, &RpButton::clicked, this, [this] { SelectAll(true); });
   connect(clear_all, &RpButton::clicked, this, [this] { SelectAll(false); });
 }
 
-void FilePanel::SetPath(const QString& folder) {
-  path_ = QDir::cleanPath(QDir(folder).absolutePath());
-  folder_line_->setText(QDir::toNativeSeparators(path_));
-  FillFolders();
-  Refresh();
+QByteArray FilePanel::Path() const {
+  return dir1_->Path();
 }
 
-void FilePanel::FillFolders() {
-  dir1_->clear();
-  const QDir dir(path_);
-  if (!dir.isRoot()) {
-    auto* up = new QListWidgetItem(QStringLiteral(".."), dir1_);
-    up->setData(kFolderRole, QFileInfo(path_).absolutePath());
-  }
-  const QFileInfoList folders =
-      dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-  for (const QFileInfo& info : folders) {
-    auto* item = new QListWidgetItem(info.fileName(), dir1_);
-    item->setData(kFolderRole, info.absoluteFilePath());
-  }
+// Drive1's change: the folder list moves to the drive's current folder. A drive that cannot be read
+// leaves the lists as they were, and the drive list goes back to the drive of the folder shown.
+void FilePanel::DriveChanged() {
+  const FolderStatus status = dir1_->ShowDrive(drive1_->Drive());
+  if (status == FolderStatus::kReady) return;
+  Warn(status);
+  if (status == FolderStatus::kNotReady) drive1_->SetDrive(dir1_->Path());
+}
+
+// Dir1's change: the file list shows the new folder, and the drive list the drive that holds it
+// (the folder list can lead onto another mounted file system).
+void FilePanel::FolderChanged() {
+  Refresh();
+  drive1_->SetDrive(dir1_->Path());
+}
+
+void FilePanel::Warn(FolderStatus status) {
+  message_boxes_.Show(window_, FolderStatusMessage(status), MessageIcon::kWarning);
 }
 
 void FilePanel::Refresh() {
   file1_->clear();
-  for (const std::string& name : ListPages(QFile::encodeName(path_).toStdString())) {
+  for (const std::string& name : ListPages(dir1_->Path().toStdString())) {
     const QByteArray bytes = QByteArray::fromStdString(name);
     auto* item = new QListWidgetItem(QFile::decodeName(bytes), file1_);
     item->setData(kNameRole, bytes);
@@ -69,19 +84,6 @@ QByteArray FilePanel::EntryName(int index) const {
 bool FilePanel::EntrySelected(int index) const {
   const QListWidgetItem* item = file1_->item(index);
   return item && item->isSelected();
-}
-
-void FilePanel::FolderActivated(QListWidgetItem* item) {
-  SetPath(item->data(kFolderRole).toString());
-}
-
-void FilePanel::FolderLineEntered() {
-  const QString typed = QDir::fromNativeSeparators(folder_line_->text());
-  if (QFileInfo(typed).isDir()) {
-    SetPath(typed);
-  } else {
-    folder_line_->setText(QDir::toNativeSeparators(path_));
-  }
 }
 
 void FilePanel::SelectAll(bool selected) {

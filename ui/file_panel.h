@@ -4,44 +4,54 @@
 #include <QObject>
 #include <QString>
 
-class QLineEdit;
+#include "volumes.h"
+
 class QListWidget;
-class QListWidgetItem;
+class QWidget;
 
 namespace slimtag {
 
+class DriveList;
+class FolderList;
+class MessageBoxes;
 class RpButton;
 
-// The file panel until the drive, folder and file lists are built: a folder line, a list of
-// the folder's sub-folders (Dir1) and the multi-selection list of its pages (File1).
+// The file panel's behaviour: the drive list (Drive1), the folder list (Dir1) and the
+// multi-selection list of the folder's pages (File1) kept in step, and the two buttons that select
+// or clear every page.
 class FilePanel : public QObject {
   Q_OBJECT
 
  public:
-  FilePanel(QLineEdit* folder_line, QListWidget* dir1, QListWidget* file1, RpButton* select_all,
-            RpButton* clear_all, QObject* parent = nullptr);
+  // The volumes and the message boxes must outlive the panel; window is the boxes' parent.
+  FilePanel(DriveList* drive1, FolderList* dir1, QListWidget* file1, RpButton* select_all,
+            RpButton* clear_all, const Volumes& volumes, MessageBoxes& message_boxes,
+            QWidget* window);
 
-  // Moves the folder list to the folder; the file list follows with every entry unselected.
-  void SetPath(const QString& folder);
-  QString Path() const { return path_; }
+  // Dir1.Path, in the file system's bytes.
+  QByteArray Path() const;
 
   int EntryCount() const;
   // The entry's name as the file system spells it.
   QByteArray EntryName(int index) const;
   bool EntrySelected(int index) const;
-  // Reads the folder's pages again.
+  // Reads the folder's pages again, every entry unselected.
   void Refresh();
 
  private:
-  void FillFolders();
-  void FolderActivated(QListWidgetItem* item);
-  void FolderLineEntered();
+  void DriveChanged();
+  void FolderChanged();
+  void Warn(FolderStatus status);
   void SelectAll(bool selected);
 
-  QLineEdit* folder_line_;
-  QListWidget* dir1_;
+  DriveList* drive1_;
+  FolderList* dir1_;
   QListWidget* file1_;
-  QString path_;
+  MessageBoxes& message_boxes_;
+  QWidget* window_;
 };
+
+// What the panel says when a drive or folder cannot be shown.
+QString FolderStatusMessage(FolderStatus status);
 
 }  // namespace slimtag

@@ -6,7 +6,9 @@
 #include <QGuiApplication>
 #include <QIcon>
 
+#include "drive_list.h"
 #include "file_panel.h"
+#include "folder_list.h"
 #include "messages.h"
 #include "option_box.h"
 #include "plain_tool_tips.h"
@@ -52,10 +54,12 @@ QString ProductLine() {
       .arg(kVersionRevision);
 }
 
-Form1::Form1(std::unique_ptr<MessageBoxes> message_boxes)
+Form1::Form1(WindowServices services)
     : ui_(std::make_unique<Ui::Form1>()),
-      message_boxes_(message_boxes ? std::move(message_boxes)
-                                   : std::make_unique<ModalMessageBoxes>()) {
+      message_boxes_(services.message_boxes ? std::move(services.message_boxes)
+                                            : std::make_unique<ModalMessageBoxes>()),
+      volumes_(services.volumes ? std::move(services.volumes)
+                                : std::make_unique<MountedVolumes>()) {
   InitResources();
   setFont(RpButton::ButtonFont());
   ui_->setupUi(this);
@@ -78,8 +82,8 @@ Form1::Form1(std::unique_ptr<MessageBoxes> message_boxes)
   bold.setBold(true);
   ui_->Label1->setFont(bold);
 
-  file_panel_ =
-      new FilePanel(ui_->Dir1Path, ui_->Dir1, ui_->File1, ui_->Command2, ui_->Command3, this);
+  file_panel_ = new FilePanel(ui_->Drive1, ui_->Dir1, ui_->File1, ui_->Command2, ui_->Command3,
+                              *volumes_, *message_boxes_, this);
   for (RpButton* nav : {ui_->rpButton1, ui_->rpButton2, ui_->rpButton7, ui_->rpButton3}) {
     connect(nav, &RpButton::clicked, this, [this, nav] { NavigationClick(nav); });
   }
@@ -110,7 +114,11 @@ void Form1::Load() {
   }
   setWindowTitle(WindowTitle());
   ui_->Label1->setText(ProductLine());
-  file_panel_->SetPath(QDir::homePath());
+  // The file chooser starts on the home folder, reached as the user would: its drive first, then
+  // the folder itself; each change runs its list's change handler.
+  const QByteArray home = QFile::encodeName(QDir::homePath());
+  ui_->Drive1->SetDrive(home);
+  ui_->Dir1->SetPath(home);
   optimiser_.State().join = JoinState{};
 }
 
@@ -177,7 +185,7 @@ void Form1::Command1Click() {
 }
 
 std::string Form1::FolderPath() const {
-  return QFile::encodeName(file_panel_->Path()).toStdString();
+  return file_panel_->Path().toStdString();
 }
 
 std::string Form1::ListPath() const {

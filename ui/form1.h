@@ -8,6 +8,7 @@
 #include "optimisation_run.h"
 #include "platform.h"
 #include "run_host.h"
+#include "volumes.h"
 
 namespace Ui {
 class Form1;
@@ -19,6 +20,12 @@ class FilePanel;
 class OptionBox;
 class RpButton;
 
+// What the window uses of the desktop; each left empty is the real one.
+struct WindowServices {
+  std::unique_ptr<MessageBoxes> message_boxes;
+  std::unique_ptr<Volumes> volumes;
+};
+
 // The main window. It owns the optimisation run and its state, and is the run's host: the run
 // reads the boxes, the fields and the file list from it and reports through its title, the
 // pointer and its message boxes.
@@ -26,8 +33,8 @@ class Form1 : public QWidget, public RunHost {
   Q_OBJECT
 
  public:
-  // Creating the window runs its load handler. message_boxes: nullptr shows real modal boxes.
-  explicit Form1(std::unique_ptr<MessageBoxes> message_boxes = nullptr);
+  // Creating the window runs its load handler.
+  explicit Form1(WindowServices services = {});
   ~Form1() override;
 
   // What the settings store held for "ad" and "run" at load.
@@ -65,6 +72,7 @@ class Form1 : public QWidget, public RunHost {
 
   std::unique_ptr<Ui::Form1> ui_;
   std::unique_ptr<MessageBoxes> message_boxes_;
+  std::unique_ptr<Volumes> volumes_;
   FilePanel* file_panel_ = nullptr;
   std::array<OptionBox*, 15> boxes_{};  // by box number; 0 unused
   PosixPlatform platform_;

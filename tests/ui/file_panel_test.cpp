@@ -1,10 +1,13 @@
 #include <QDir>
-#include <QLineEdit>
+#include <QFile>
 #include <QListWidget>
 #include <QTest>
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 
+#include "drive_list.h"
+#include "folder_list.h"
+#include "page_list.h"
 #include "rp_button.h"
 #include "window_fixture.h"
 
@@ -13,6 +16,9 @@ namespace {
 
 class FilePanelTest : public WindowTest {
  protected:
+  QString Home(const char* name) const {
+    return QDir(HomeFolder()).filePath(QString::fromUtf8(name));
+  }
   QStringList Entries() {
     QStringList names;
     auto* list = Find<QListWidget>("File1");
@@ -24,24 +30,124 @@ class FilePanelTest : public WindowTest {
     for (int i = 0; i < window_->EntryCount(); ++i) selected.push_back(window_->EntrySelected(i));
     return selected;
   }
+  FolderList* Dir1() { return Find<FolderList>("Dir1"); }
+  DriveList* Drive1() { return Find<DriveList>("Drive1"); }
+  QString Folder() const {
+    return QFile::decodeName(QByteArray::fromStdString(window_->FolderPath()));
+  }
+  // The folder list's entries after the path down to the current folder.
+  QStringList SubFolders() {
+    QStringList names;
+    bool below = false;
+    for (int i = 0; i < Dir1()->count(); ++i) {
+      QListWidgetItem* item = Dir1()->item(i);
+      if (below) names << item->text();
+      if (FolderList::EntryFolder(item) == Dir1()->Path()) below = true;
+    }
+    return names;
+  }
+  // Opens the folder list's entry with this text as the user does, by a double-click.
+  void OpenFolder(const QString& text) {
+    const auto items = Dir1()->findItems(text, Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1) << qPrintable(text);
+    // A double-click is a press and a release, then the double-click on the entry pressed.
+    const QPoint at = Dir1()->visualItemRect(items.front()).center();
+    QTest::mouseClick(Dir1()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(Dir1()->viewport(), Qt::LeftButton, {}, at);
+  }
+  // Picks the drive in the drop-down list as the user does.
+  void ChooseDrive(const QString& root) {
+    const int index = Drive1()->findData(root);
+    ASSERT_GE(index, 0) << qPrintable(root);
+    Drive1()->setCurrentIndex(index);
+    emit Drive1()->activated(index);
+  }
+  QString MakeFolder(const QString& path) {
+    EXPECT_TRUE(QDir().mkpath(path)) << qPrintable(path);
+    return path;
+  }
 };
 
-TEST_F(FilePanelTest, StartsOnTheHomeFolderListingOnlyPages) {
-  for (const char* name :
-       {"page.HTM", "index.Php3", "b.shtml", "style.css", "page.htm.bak", ".hidden.htm", "Я.asp"}) {
-    WriteFile(QDir(HomeFolder()).filePath(QString::fromUtf8(name)), "x");
-  }
-  ASSERT_TRUE(QDir(HomeFolder()).mkdir(QStringLiteral("folder.htm")));
+// Which files the list shows: regular files whose name ends in one of the eight extensions, letter
+// case ignored, hidden ones aside; in the order the run takes them.
+TEST_F(FilePanelTest, ListsThePagesOfTheFolderInNameOrder) {
+  struct Case {
+    const char* name;
+    bool listed;
+  };
+  const Case kCases[] = {
+      {"page.HTM", true}, {"index.Php3", true}, {"b.shtml", true},       {"c.SHTM", true},
+      {"d.asp", true},    {"e.php", true},      {"f.PHP4", true},        {"g.html", true},
+      {"Я.asp", true},    {"style.css", false}, {"page.htm.bak", false}, {".hidden.htm", false},
+      {"a.php5", false},  {"htm", false},       {"x.htmx", false},       {"page.ht", false},
+  };
+  for (const Case& c : kCases) WriteFile(Home(c.name), "x");
+  MakeFolder(Home("folder.htm"));
   Start();
-  EXPECT_EQ(window_->FolderPath(), QFile::encodeName(HomeFolder()).toStdString());
+  EXPECT_EQ(Folder(), HomeFolder());
   EXPECT_EQ(window_->ListPath(), window_->FolderPath());
-  EXPECT_EQ(Entries(), (QStringList{"b.shtml", "index.Php3", "page.HTM", "Я.asp"}));
+  EXPECT_EQ(Entries(), (QStringList{"b.shtml", "c.SHTM", "d.asp", "e.php", "f.PHP4", "g.html",
+                                    "index.Php3", "page.HTM", "Я.asp"}));
+}
+
+TEST_F(FilePanelTest, OrdersNamesWithLetterCaseIgnoredAsTheBatchRunDoes) {
+  for (const char* name :
+       {"b.htm", "A.htm", "a.html", "B.HTML", "Б.htm", "а.htm", "Ё.htm", "10.htm", "2.htm"}) {
+    WriteFile(Home(name), "x");
+  }
+  Start();
+  const QStringList expected = {"10.htm", "2.htm", "A.htm", "a.html", "b.htm",
+                                "B.HTML", "а.htm", "Б.htm", "Ё.htm"};
+  EXPECT_EQ(Entries(), expected);
+  QStringList batch;
+  for (const std::string& name : ListPages(window_->FolderPath()))
+    batch << QString::fromStdString(name);
+  EXPECT_EQ(Entries(), batch);
+}
+
+TEST_F(FilePanelTest, TheFolderListShowsThePathDownToTheFolderThenItsSubFolders) {
+  for (const char* name : {"site", "Archive", ".git", "b.htm", "Ц"}) MakeFolder(Home(name));
+  WriteFile(Home("notes.htm"), "x");
+  Start();
+  const QStringList path = HomeFolder().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+  QStringList shown;
+  for (int i = 0; i < Dir1()->count(); ++i) shown << Dir1()->item(i)->text();
+  const QStringList expected =
+      QStringList{"/"} + path + QStringList{"Archive", "b.htm", "site", "Ц"};
+  EXPECT_EQ(shown, expected);
+  ASSERT_NE(Dir1()->currentItem(), nullptr);
+  EXPECT_EQ(FolderList::EntryFolder(Dir1()->currentItem()), QFile::encodeName(HomeFolder()));
+  EXPECT_EQ(FolderList::EntryFolder(Dir1()->item(0)), "/");
+  EXPECT_EQ(FolderList::EntryFolder(Dir1()->item(1)), "/" + QFile::encodeName(path[0]));
+}
+
+TEST_F(FilePanelTest, OpeningAnEntryMakesItTheFolderByMouseOrByKey) {
+  const QString site = MakeFolder(Home("site"));
+  const QString images = MakeFolder(Home("site/images"));
+  WriteFile(Home("site/in.htm"), "x");
+  WriteFile(Home("top.htm"), "x");
+  Start();
+  OpenFolder(QStringLiteral("site"));
+  EXPECT_EQ(Folder(), site);
+  EXPECT_EQ(Entries(), QStringList{"in.htm"});
+  EXPECT_EQ(SubFolders(), QStringList{"images"});
+
+  auto* entry = Dir1()->findItems(QStringLiteral("images"), Qt::MatchExactly).value(0);
+  ASSERT_NE(entry, nullptr);
+  Dir1()->setCurrentItem(entry);
+  QTest::keyClick(Dir1(), Qt::Key_Return);
+  EXPECT_EQ(Folder(), images);
+  EXPECT_TRUE(Entries().isEmpty());
+
+  // An entry of the path leads back up.
+  OpenFolder(QDir(HomeFolder()).dirName());
+  EXPECT_EQ(Folder(), HomeFolder());
+  EXPECT_EQ(Entries(), QStringList{"top.htm"});
+  EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(FilePanelTest, ClicksToggleEntriesAndTheButtonsSelectOrClearAll) {
-  for (const char* name : {"a.htm", "b.htm", "c.htm"}) {
-    WriteFile(QDir(HomeFolder()).filePath(QString::fromLatin1(name)), "x");
-  }
+  for (const char* name : {"a.htm", "b.htm", "c.htm"}) WriteFile(Home(name), "x");
   Start();
   ClickEntry("File1", QStringLiteral("c.htm"));
   ClickEntry("File1", QStringLiteral("a.htm"));
@@ -53,52 +159,65 @@ TEST_F(FilePanelTest, ClicksToggleEntriesAndTheButtonsSelectOrClearAll) {
   Click("Command3");
   EXPECT_EQ(Selection(), (std::vector<bool>{false, false, false}));
   EXPECT_EQ(Entries().size(), 3);
+  EXPECT_EQ(Folder(), HomeFolder());
+}
+
+TEST_F(FilePanelTest, SelectAllOnAFolderWithoutPagesDoesNothing) {
+  WriteFile(Home("style.css"), "x");
+  Start();
+  Click("Command2");
+  Click("Command3");
+  EXPECT_EQ(window_->EntryCount(), 0);
+  EXPECT_EQ(Folder(), HomeFolder());
+  EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(FilePanelTest, AnotherFolderStartsWithNothingSelected) {
-  const QString sub = QDir(HomeFolder()).filePath(QStringLiteral("site"));
-  ASSERT_TRUE(QDir().mkdir(sub));
-  WriteFile(QDir(HomeFolder()).filePath(QStringLiteral("a.htm")), "x");
-  WriteFile(QDir(sub).filePath(QStringLiteral("in.htm")), "x");
-  WriteFile(QDir(sub).filePath(QStringLiteral("out.html")), "x");
+  MakeFolder(Home("site"));
+  WriteFile(Home("a.htm"), "x");
+  WriteFile(Home("site/in.htm"), "x");
+  WriteFile(Home("site/out.html"), "x");
   Start();
   Click("Command2");
-  // Into the sub-folder through the folder list, back through "..".
-  auto* folders = Find<QListWidget>("Dir1");
-  QListWidgetItem* site = folders->findItems(QStringLiteral("site"), Qt::MatchExactly).value(0);
-  ASSERT_NE(site, nullptr);
-  emit folders->itemActivated(site);
+  OpenFolder(QStringLiteral("site"));
   EXPECT_EQ(Entries(), (QStringList{"in.htm", "out.html"}));
   EXPECT_EQ(Selection(), (std::vector<bool>{false, false}));
   Click("Command2");
-  QListWidgetItem* up = folders->findItems(QStringLiteral(".."), Qt::MatchExactly).value(0);
-  ASSERT_NE(up, nullptr);
-  emit folders->itemActivated(up);
+  OpenFolder(QDir(HomeFolder()).dirName());
   EXPECT_EQ(Entries(), (QStringList{"a.htm"}));
   EXPECT_EQ(Selection(), (std::vector<bool>{false}));
 }
 
-TEST_F(FilePanelTest, AFolderLineThatNamesNoFolderKeepsTheFolder) {
-  WriteFile(QDir(HomeFolder()).filePath(QStringLiteral("a.htm")), "x");
+// A folder removed after it was listed cannot be opened: the list says so and stays where it was.
+TEST_F(FilePanelTest, AFolderThatCannotBeOpenedKeepsTheListsWhereTheyWere) {
+  MakeFolder(Home("gone"));
+  WriteFile(Home("a.htm"), "x");
   Start();
-  ShowFolder(QDir(HomeFolder()).filePath(QStringLiteral("missing")));
-  EXPECT_EQ(window_->FolderPath(), QFile::encodeName(HomeFolder()).toStdString());
-  EXPECT_EQ(Find<QLineEdit>("Dir1Path")->text(), QDir::toNativeSeparators(HomeFolder()));
-  EXPECT_EQ(Entries(), (QStringList{"a.htm"}));
+  ClickEntry("File1", QStringLiteral("a.htm"));
+  ASSERT_TRUE(QDir(Home("gone")).removeRecursively());
+  OpenFolder(QStringLiteral("gone"));
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text, QStringLiteral("Непонятная ошибка."));
+  EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(Folder(), HomeFolder());
+  EXPECT_EQ(Selection(), std::vector<bool>{true});
 }
 
-// A name that is not valid UTF-8 is still the file the run opens.
-TEST_F(FilePanelTest, EntryNamesAreTheFileSystemsBytes) {
-  const QByteArray name("caf\xe9.htm");
-  const std::string path = QFile::encodeName(HomeFolder()).toStdString() + "/" + name.toStdString();
-  std::ofstream(path) << "x";
+// Names that are not valid UTF-8 are still the folders and files the run opens.
+TEST_F(FilePanelTest, FolderAndEntryNamesAreTheFileSystemsBytes) {
+  const std::string home = QFile::encodeName(HomeFolder()).toStdString();
+  const std::string folder = home + "/d\xe9j\xe0";
+  const std::string page = folder + "/caf\xe9.htm";
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  std::ofstream(page) << "x";
   Start();
-  EXPECT_EQ(window_->EntryCount(), 1);
-  if (window_->EntryCount() == 1) {
-    EXPECT_EQ(window_->EntryName(0), name.toStdString());
-  }
-  // QTemporaryDir cannot spell this name to remove it.
-  std::remove(path.c_str());
+  ASSERT_EQ(SubFolders().size(), 1);
+  OpenFolder(SubFolders()[0]);
+  EXPECT_EQ(window_->FolderPath(), folder);
+  ASSERT_EQ(window_->EntryCount(), 1);
+  EXPECT_EQ(window_->EntryName(0), "caf\xe9.htm");
+  // QTemporaryDir cannot spell these names to remove them.
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(FilePanelTest, ButtonsStandInTheirPlacesWithTheirCaptions) {
@@ -114,8 +233,142 @@ TEST_F(FilePanelTest, ButtonsStandInTheirPlacesWithTheirCaptions) {
   for (RpButton* button : {select_all, clear_all}) {
     EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width() - 4);
   }
+  EXPECT_EQ(Drive1()->geometry(), QRect(8, 16, 169, 21));
   EXPECT_EQ(Find("File1")->geometry(), QRect(184, 16, 169, 253));
-  EXPECT_EQ(Find("Dir1")->geometry(), QRect(8, 40, 169, 261));
+  EXPECT_EQ(Dir1()->geometry(), QRect(8, 40, 169, 261));
+}
+
+// The drives are folders of the test's own; the home folder lies on the first one.
+class DriveTest : public FilePanelTest {
+ protected:
+  void SetUp() override {
+    FilePanelTest::SetUp();
+    ASSERT_TRUE(drives_.isValid());
+    system_ = MakeFolder(drives_.filePath(QStringLiteral("system")));
+    usb_ = MakeFolder(drives_.filePath(QStringLiteral("usb")));
+    share_ = MakeFolder(drives_.filePath(QStringLiteral("share")));
+    home_ = MakeFolder(system_ + QStringLiteral("/home/user"));
+    qputenv("HOME", QFile::encodeName(home_));
+    WriteFile(system_ + QStringLiteral("/root.htm"), "x");
+    WriteFile(home_ + QStringLiteral("/home.htm"), "x");
+    WriteFile(usb_ + QStringLiteral("/usb.htm"), "x");
+    fake_ = &UseFakeVolumes();
+    fake_->volumes = {{system_, QStringLiteral("ext4")},
+                      {share_, QStringLiteral("nfs")},
+                      {usb_, QStringLiteral("KINGSTON")}};
+  }
+
+  QTemporaryDir drives_;
+  QString system_, usb_, share_, home_;
+  FakeVolumes* fake_ = nullptr;  // owned by the window once it starts
+};
+
+TEST_F(DriveTest, StartsOnTheHomeFolderReachedThroughItsDrive) {
+  Start();
+  EXPECT_EQ(Drive1()->Drive(), system_);
+  EXPECT_EQ(Drive1()->currentText(), system_ + QStringLiteral(" [ext4]"));
+  EXPECT_EQ(Folder(), home_);
+  EXPECT_EQ(Entries(), QStringList{"home.htm"});
+  // Drive1 = the home's drive reads the drive; the folder then set lies on the same drive.
+  EXPECT_EQ(fake_->probed, std::vector<QString>{system_});
+  QStringList offered;
+  for (int i = 0; i < Drive1()->count(); ++i) offered << Drive1()->itemText(i);
+  EXPECT_EQ(offered, (QStringList{system_ + " [ext4]", share_ + " [nfs]", usb_ + " [KINGSTON]"}));
+}
+
+TEST_F(DriveTest, ADriveShowsItsCurrentFolderNotNecessarilyItsRoot) {
+  const QString photos = MakeFolder(usb_ + QStringLiteral("/photos"));
+  Start();
+  ChooseDrive(usb_);
+  EXPECT_EQ(Folder(), usb_);  // nothing shown on it yet: its mount point
+  EXPECT_EQ(Entries(), QStringList{"usb.htm"});
+  OpenFolder(QStringLiteral("photos"));
+  ChooseDrive(system_);
+  EXPECT_EQ(Folder(), home_);
+  ChooseDrive(usb_);
+  EXPECT_EQ(Folder(), photos);
+  EXPECT_EQ(Drive1()->Drive(), usb_);
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(DriveTest, ADriveWhoseCurrentFolderWasRemovedShowsItsNearestParent) {
+  const QString deep = MakeFolder(usb_ + QStringLiteral("/a/b"));
+  Start();
+  ChooseDrive(usb_);
+  OpenFolder(QStringLiteral("a"));
+  OpenFolder(QStringLiteral("b"));
+  ChooseDrive(system_);
+  ASSERT_TRUE(QDir(deep).removeRecursively());
+  ChooseDrive(usb_);
+  EXPECT_EQ(Folder(), usb_ + QStringLiteral("/a"));
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(DriveTest, TheDriveListFollowsTheFolderOntoAnotherDrive) {
+  const QString mounted = MakeFolder(system_ + QStringLiteral("/mnt/disk"));
+  fake_->volumes.push_back({mounted, QStringLiteral("xfs")});
+  Start();
+  ShowFolder(system_ + QStringLiteral("/mnt"));
+  EXPECT_EQ(Drive1()->Drive(), system_);
+  OpenFolder(QStringLiteral("disk"));
+  EXPECT_EQ(Drive1()->Drive(), mounted);
+  EXPECT_EQ(Drive1()->currentText(), mounted + QStringLiteral(" [xfs]"));
+  // Its current folder is now the one shown on it.
+  ChooseDrive(system_);
+  EXPECT_EQ(Folder(), system_ + QStringLiteral("/mnt"));
+}
+
+// The two failures of reading a drive, as the drive list's change handler reports them.
+TEST_F(DriveTest, ADriveThatCannotBeReadIsReported) {
+  struct Case {
+    FolderStatus status;
+    const char* message;
+    bool list_returns;  // whether the drive list goes back to the drive of the folder shown
+  };
+  const Case kCases[] = {{FolderStatus::kNotReady, "Диск не готов.", true},
+                         {FolderStatus::kFailed, "Непонятная ошибка.", false}};
+  for (const Case& c : kCases) {
+    fake_ = &UseFakeVolumes();
+    fake_->volumes = {{system_, QStringLiteral("ext4")}, {usb_, QStringLiteral("KINGSTON")}};
+    fake_->statuses[usb_] = c.status;
+    messages_.clear();
+    Start();
+    ClickEntry("File1", QStringLiteral("home.htm"));
+    ChooseDrive(usb_);
+    ASSERT_EQ(messages_.size(), 1u) << c.message;
+    EXPECT_EQ(messages_[0].text, QString::fromUtf8(c.message));
+    EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
+    EXPECT_EQ(Folder(), home_) << c.message;
+    EXPECT_EQ(Entries(), QStringList{"home.htm"}) << c.message;
+    EXPECT_EQ(Selection(), std::vector<bool>{true}) << c.message;
+    const QString drive = c.list_returns ? system_ : usb_;
+    EXPECT_EQ(Drive1()->Drive(), drive) << c.message;
+    EXPECT_EQ(Drive1()->currentData().toString(), drive) << c.message;
+    Close();
+  }
+}
+
+TEST_F(DriveTest, ADriveThatIsReadyAgainCanBeChosen) {
+  fake_->statuses[usb_] = FolderStatus::kNotReady;
+  Start();
+  ChooseDrive(usb_);
+  fake_->statuses.erase(usb_);
+  ChooseDrive(usb_);
+  EXPECT_EQ(Folder(), usb_);
+  EXPECT_EQ(messages_.size(), 1u);
+}
+
+TEST_F(DriveTest, TheListIsReadAgainWhenItDropsDown) {
+  Start();
+  const QString card = MakeFolder(drives_.filePath(QStringLiteral("card")));
+  fake_->volumes.push_back({card, QStringLiteral("vfat")});
+  Drive1()->showPopup();
+  Drive1()->hidePopup();
+  EXPECT_GE(Drive1()->findData(card), 0);
+  EXPECT_EQ(Drive1()->Drive(), system_);
+  EXPECT_EQ(Drive1()->currentData().toString(), system_);
+  ChooseDrive(card);
+  EXPECT_EQ(Folder(), card);
 }
 
 }  // namespace

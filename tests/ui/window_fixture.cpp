@@ -3,10 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QSettings>
 #include <QTest>
+
+#include "folder_list.h"
 
 namespace slimtag {
 
@@ -42,8 +43,27 @@ void WindowTest::TearDown() {
   qputenv("HOME", old_home_);
 }
 
+QString FakeVolumes::MountPointOf(const QByteArray& folder) const {
+  const QString path = QFile::decodeName(folder);
+  const Volume* holder = nullptr;
+  for (const Volume& volume : volumes) {
+    const bool holds = path == volume.root || path.startsWith(volume.root + QLatin1Char('/'));
+    if (holds && (!holder || volume.root.size() > holder->root.size())) holder = &volume;
+  }
+  return holder ? holder->root : real_.MountPointOf(folder);
+}
+
+FolderStatus FakeVolumes::Probe(const QString& mount_point) const {
+  probed.push_back(mount_point);
+  const auto it = statuses.find(mount_point);
+  return it == statuses.end() ? FolderStatus::kReady : it->second;
+}
+
 Form1& WindowTest::Start() {
-  window_ = std::make_unique<Form1>(std::make_unique<RecordingMessageBoxes>(messages_));
+  WindowServices services;
+  services.message_boxes = std::make_unique<RecordingMessageBoxes>(messages_);
+  services.volumes = std::move(fake_volumes_);
+  window_ = std::make_unique<Form1>(std::move(services));
   window_->show();
   EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   return *window_;
@@ -68,11 +88,15 @@ void WindowTest::ClickEntry(const char* list, const QString& text) {
                     widget->visualItemRect(items.front()).center());
 }
 
+FakeVolumes& WindowTest::UseFakeVolumes() {
+  fake_volumes_ = std::make_unique<FakeVolumes>();
+  return *fake_volumes_;
+}
+
 void WindowTest::ShowFolder(const QString& folder) {
-  auto* line = Find<QLineEdit>("Dir1Path");
-  ASSERT_NE(line, nullptr);
-  line->setText(folder);
-  QTest::keyClick(line, Qt::Key_Return);
+  auto* dir1 = Find<FolderList>("Dir1");
+  ASSERT_NE(dir1, nullptr);
+  ASSERT_EQ(dir1->SetPath(QFile::encodeName(folder)), FolderStatus::kReady) << qPrintable(folder);
 }
 
 QString WindowTest::StoreFile() const {

@@ -7,11 +7,18 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "form1.h"
+#include "volumes.h"
+
+// Test failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace slimtag {
 
@@ -20,6 +27,22 @@ struct ShownMessage {
   MessageIcon icon;
   QString title_meanwhile;                 // the window title while the message was up
   std::optional<Qt::CursorShape> pointer;  // the application's override pointer meanwhile
+};
+
+// Drives made of the test's own folders: a folder lies on the listed drive whose root holds it,
+// any other on the real file system's. Probe answers from statuses, ready when not listed there.
+class FakeVolumes : public Volumes {
+ public:
+  std::vector<Volume> List() const override { return volumes; }
+  QString MountPointOf(const QByteArray& folder) const override;
+  FolderStatus Probe(const QString& mount_point) const override;
+
+  std::vector<Volume> volumes;
+  std::map<QString, FolderStatus> statuses;
+  mutable std::vector<QString> probed;  // every Probe's mount point, in order
+
+ private:
+  MountedVolumes real_;
 };
 
 // Every test has its own settings store, home folder (the start folder) and working directory
@@ -33,6 +56,8 @@ class WindowTest : public testing::Test {
   Form1& Start();
   // Closes the window as the user does: its unload handler runs.
   void Close();
+  // The next Start gets these drives instead of the mounted file systems; the window owns them.
+  FakeVolumes& UseFakeVolumes();
 
   template <typename T = QWidget>
   T* Find(const char* name) {
@@ -43,6 +68,7 @@ class WindowTest : public testing::Test {
   void Click(const char* name);
   // Clicks the list entry with this text.
   void ClickEntry(const char* list, const QString& text);
+  // Moves the folder list as the program does (Dir1.Path = folder).
   void ShowFolder(const QString& folder);
 
   QString StoreFile() const;
@@ -58,6 +84,7 @@ class WindowTest : public testing::Test {
   QTemporaryDir config_;
   QTemporaryDir home_;
   QTemporaryDir work_;
+  std::unique_ptr<FakeVolumes> fake_volumes_;
   QByteArray old_home_;
   QString old_cwd_;
 };

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <cerrno>
+
+#include "folder_list.h"
+#include "volumes.h"
+
+namespace slimtag {
+namespace {
+
+TEST(VolumesTest, OffersTheFileSystemsAUserPicksPagesFrom) {
+  struct Case {
+    const char* root;
+    const char* type;
+    bool offered;
+  };
+  const Case kCases[] = {
+      {"/", "ext4", true},
+      {"/", "overlay", true},
+      {"/home", "btrfs", true},
+      {"/media/anna/KINGSTON", "vfat", true},
+      {"/run/media/anna/CARD", "exfat", true},
+      {"/mnt/share", "nfs4", true},
+      {"/mnt/office", "cifs", true},
+      {"/mnt/cd", "iso9660", true},
+      {"/proc", "proc", false},
+      {"/sys", "sysfs", false},
+      {"/sys/fs/cgroup", "cgroup2", false},
+      {"/dev", "devtmpfs", false},
+      {"/dev/pts", "devpts", false},
+      {"/dev/shm", "tmpfs", false},
+      {"/tmp", "tmpfs", false},
+      {"/run", "tmpfs", false},
+      {"/run/user/1000/doc", "fuse.portal", false},
+      {"/run/credentials", "ramfs", false},
+      {"/sys/kernel/debug", "debugfs", false},
+      {"/proc/sys/fs/binfmt_misc", "autofs", false},
+      {"/snap/core/100", "squashfs", false},
+      {"/media/cdrom", "autofs", false},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(IsUserVolume(QString::fromLatin1(c.root), c.type), c.offered)
+        << c.root << " " << c.type;
+  }
+}
+
+TEST(VolumesTest, ReadErrorsOfAMissingMediumMeanTheDiskIsNotReady) {
+  struct Case {
+    int error;
+    FolderStatus status;
+  };
+  const Case kCases[] = {
+      {0, FolderStatus::kReady},
+      {EIO, FolderStatus::kNotReady},
+      {ENXIO, FolderStatus::kNotReady},
+      {ENODEV, FolderStatus::kNotReady},
+      {ENOMEDIUM, FolderStatus::kNotReady},
+      {ESTALE, FolderStatus::kNotReady},
+      {ENOTCONN, FolderStatus::kNotReady},
+      {EHOSTDOWN, FolderStatus::kNotReady},
+      {ETIMEDOUT, FolderStatus::kNotReady},
+      {EACCES, FolderStatus::kFailed},
+      {EPERM, FolderStatus::kFailed},
+      {ENOENT, FolderStatus::kFailed},
+      {ENOTDIR, FolderStatus::kFailed},
+      {ELOOP, FolderStatus::kFailed},
+      {EMFILE, FolderStatus::kFailed},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(StatusOfReadError(std::error_code(c.error, std::generic_category())), c.status)
+        << c.error;
+  }
+  EXPECT_EQ(StatusOfReadError(std::make_error_code(std::io_errc::stream)), FolderStatus::kFailed);
+}
+
+TEST(VolumesTest, AFolderLiesOnTheFileSystemThatHoldsIt) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const MountedVolumes volumes;
+  const QString root = QStorageInfo(dir.path()).rootPath();
+  EXPECT_EQ(volumes.MountPointOf(QFile::encodeName(dir.path())), root);
+  // A folder that is gone, or that Qt's text cannot spell, lies on the drive of its parent.
+  EXPECT_EQ(volumes.MountPointOf(QFile::encodeName(dir.path()) + "/gone/deeper"), root);
+  EXPECT_EQ(volumes.MountPointOf(QFile::encodeName(dir.path()) + "/caf\xe9"), root);
+  EXPECT_EQ(volumes.MountPointOf("/"), QStringLiteral("/"));
+}
+
+TEST(VolumesTest, TheMountedFileSystemsIncludeTheRootAndAreReady) {
+  const MountedVolumes volumes;
+  const std::vector<Volume> list = volumes.List();
+  ASSERT_FALSE(list.empty());
+  EXPECT_EQ(list.front().root, QStringLiteral("/"));
+  for (const Volume& volume : list) {
+    EXPECT_FALSE(volume.label.isEmpty()) << qPrintable(volume.root);
+    EXPECT_TRUE(QDir(volume.root).exists()) << qPrintable(volume.root);
+  }
+  EXPECT_EQ(volumes.Probe(QStringLiteral("/")), FolderStatus::kReady);
+}
+
+// A mount point that has been unmounted is only a folder of the file system around it.
+TEST(VolumesTest, AFolderThatIsNoMountPointIsNotReady) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("usb")));
+  const MountedVolumes volumes;
+  EXPECT_EQ(volumes.Probe(dir.filePath(QStringLiteral("usb"))), FolderStatus::kNotReady);
+  EXPECT_EQ(volumes.Probe(dir.filePath(QStringLiteral("removed"))), FolderStatus::kNotReady);
+}
+
+TEST(FolderPathTest, PathsAreCleanedAsTheFolderListShowsThem) {
+  struct Case {
+    const char* given;
+    const char* clean;
+  };
+  const Case kCases[] = {{"/", "/"},         {"/a/b/", "/a/b"},        {"/a//b", "/a/b"},
+                         {"/a/./b", "/a/b"}, {"/a/c/../b", "/a/b"},    {"/a/b/..", "/a"},
+                         {"/..", "/"},       {"/caf\xe9/", "/caf\xe9"}};
+  for (const Case& c : kCases) EXPECT_EQ(CleanFolderPath(c.given), QByteArray(c.clean)) << c.given;
+  EXPECT_EQ(CleanFolderPath("sub"), QFile::encodeName(QDir::currentPath()) + "/sub");
+}
+
+TEST(FolderPathTest, SubFoldersAreSortedWithHiddenOnesAndFilesLeftOut) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  for (const char* name : {"beta", "Alpha", ".config", "Юг", "alpha2"}) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QString::fromUtf8(name)));
+  }
+  QFile file(dir.filePath(QStringLiteral("page.htm")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(
+      QFile::link(dir.filePath(QStringLiteral("beta")), dir.filePath(QStringLiteral("link"))));
+  QList<QByteArray> names;
+  EXPECT_FALSE(ReadSubFolders(QFile::encodeName(dir.path()), &names));
+  EXPECT_EQ(names,
+            (QList<QByteArray>{"Alpha", "alpha2", "beta", "link", QStringLiteral("Юг").toUtf8()}));
+  EXPECT_EQ(ReadSubFolders(QFile::encodeName(dir.path()) + "/none", &names),
+            std::error_code(ENOENT, std::generic_category()));
+}
+
+}  // namespace
+}  // namespace slimtag
