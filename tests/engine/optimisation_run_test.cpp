@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -423,6 +424,12 @@ std::string WithoutRoot(const std::string& text, const std::string& root) {
   return out;
 }
 
+// The kind of a logged operation: "copy-over" of "op 12 copy-over /path".
+std::string OperationKind(const std::string& event) {
+  const std::size_t start = event.find(' ', 3) + 1;
+  return event.substr(start, event.find(' ', start) - start);
+}
+
 struct FailureCase {
   const char* name;
   std::vector<int> boxes;
@@ -446,6 +453,7 @@ TEST(OptimisationRun, FailureAtEveryOperationStopsTheRunWithAWarning) {
        {{13, "мусор"}},
        {{"a.htm", "<p>\r\nМУСОР текст\r\n</p>\r\n"}, {"b.htm", "один\r\nдва"}}},
   };
+  std::set<std::string> kinds_failed;  // "open", "copy-over", …
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     const auto set_up = [&](World& w) {
@@ -460,6 +468,9 @@ TEST(OptimisationRun, FailureAtEveryOperationStopsTheRunWithAWarning) {
     set_up(clean);
     ASSERT_EQ(clean.Run(), RunOutcome::kStatistics);
     const std::vector<std::string> clean_events = clean.timeline.events;
+    for (const std::string& e : clean_events) {
+      if (e.rfind("op ", 0) == 0) kinds_failed.insert(OperationKind(e));
+    }
     const std::string clean_message = clean.host.Messages().at(0).first;
     std::map<std::string, std::string> old_content, new_content;
     std::map<std::string, int> copied_back_at;  // the operation number of each page's copy back
@@ -519,6 +530,10 @@ TEST(OptimisationRun, FailureAtEveryOperationStopsTheRunWithAWarning) {
       for (const auto& [name, content] : new_content) EXPECT_EQ(w.Page(name), content) << name;
     }
   }
+  EXPECT_EQ(kinds_failed,
+            (std::set<std::string>{"copy", "copy-over", "create-folder", "create-temp",
+                                   "delete-temp", "finish-temp", "open", "read", "size", "write"}))
+      << "every kind of file operation is made to fail at least once";
 }
 
 TEST(OptimisationRun, PermissionBitsOfThePageAndItsBackupAreKept) {
