@@ -12,6 +12,19 @@
 namespace slimtag {
 
 namespace {
+
+// A pass that is one function of the line.
+template <void (*Edit)(std::string&)>
+class FunctionPassOf : public LinePass {
+ public:
+  void Apply(std::string& line) const override { Edit(line); }
+};
+
+template <void (*Edit)(std::string&)>
+std::unique_ptr<LinePass> FunctionPass() {
+  return std::make_unique<FunctionPassOf<Edit>>();
+}
+
 bool IsAscii(const std::string& text) {
   for (unsigned char c : text) {
     if (c >= 0x80) return false;
@@ -33,16 +46,16 @@ bool UserTexts::NeedsPageEncoding(const RunOptions& options) const {
 
 LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding) {
   // The run's fixed order of the line passes.
-  if (options.Ticked(1)) passes_.push_back(MakeLeadingBlanksPass());
-  if (options.Ticked(2)) passes_.push_back(MakeTrailingBlanksPass());
-  if (options.Ticked(8)) passes_.push_back(MakeTagBlanksPass());
+  if (options.Ticked(1)) passes_.push_back(FunctionPass<RemoveLeadingBlanks>());
+  if (options.Ticked(2)) passes_.push_back(FunctionPass<RemoveTrailingBlanks>());
+  if (options.Ticked(8)) passes_.push_back(FunctionPass<RemoveTagBlanks>());
   if (options.Ticked(12)) passes_.push_back(MakeUserReplacementPass(texts, encoding));
   if (options.Ticked(13)) passes_.push_back(MakeUserRemovalPass(texts, encoding));
-  if (options.Ticked(4)) passes_.push_back(MakeEditorMetaPass());
-  if (options.Ticked(7)) passes_.push_back(MakeSpaceEntityPass());
-  if (options.Ticked(9)) passes_.push_back(MakeEmptyTagsPass());
-  if (options.Ticked(10)) passes_.push_back(MakeLogicalTagsPass());
-  if (options.Ticked(11)) passes_.push_back(MakeColourCodesPass());
+  if (options.Ticked(4)) passes_.push_back(FunctionPass<RemoveEditorMetaTags>());
+  if (options.Ticked(7)) passes_.push_back(FunctionPass<RemoveSpaceEntities>());
+  if (options.Ticked(9)) passes_.push_back(FunctionPass<RemoveEmptyTags>());
+  if (options.Ticked(10)) passes_.push_back(FunctionPass<ReplaceLogicalTags>());
+  if (options.Ticked(11)) passes_.push_back(FunctionPass<ShortenColourCodes>());
 }
 
 LinePipeline::~LinePipeline() = default;

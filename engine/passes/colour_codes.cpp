@@ -79,11 +79,6 @@ const ColourTable& Table() {
   return table;
 }
 
-class ColourCodesPass : public LinePass {
- public:
-  void Apply(std::string& line) const override { ShortenColourCodes(line); }
-};
-
 }  // namespace
 
 // The rows still act one after another, each on the line the rows before it left; a row whose code
@@ -98,10 +93,6 @@ void ShortenColourCodes(std::string& line) {
     const std::uint64_t later = row + 1 < 64 ? ~std::uint64_t{0} << (row + 1) : 0;
     rows = table.RowsPresent(line) & later;
   }
-}
-
-std::unique_ptr<LinePass> MakeColourCodesPass() {
-  return std::make_unique<ColourCodesPass>();
 }
 
 }  // namespace slimtag

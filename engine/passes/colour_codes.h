@@ -1,9 +1,7 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "line_pipeline.h"
 #include "pass_row.h"
 
 namespace slimtag {
@@ -25,7 +23,5 @@ inline constexpr PassRow kColourCodes[] = {
 
 // Every row in table order, each on the line the rows before it left.
 void ShortenColourCodes(std::string& line);
-
-std::unique_ptr<LinePass> MakeColourCodesPass();
 
 }  // namespace slimtag

@@ -77,11 +77,6 @@ const Pattern& MetaOpening() {
   return pattern;
 }
 
-class EditorMetaPass : public LinePass {
- public:
-  void Apply(std::string& line) const override { RemoveEditorMetaTags(line); }
-};
-
 }  // namespace
 
 // A tag runs from "<meta" to the next ">" and holds no other bracket. Tags therefore never
@@ -108,10 +103,6 @@ void RemoveEditorMetaTags(std::string& line) {
   if (done == 0) return;
   out.append(text, done, std::string_view::npos);
   line.swap(out);
-}
-
-std::unique_ptr<LinePass> MakeEditorMetaPass() {
-  return std::make_unique<EditorMetaPass>();
 }
 
 }  // namespace slimtag

@@ -1,10 +1,7 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
-
-#include "line_pipeline.h"
 
 namespace slimtag {
 
@@ -21,7 +18,5 @@ inline constexpr std::string_view kEditorMetaNames[] = {
 // Deletes each complete <meta …> tag of the line whose name is an editor's; the rest of the line
 // stays. A tag that does not close on this line is left alone.
 void RemoveEditorMetaTags(std::string& line);
-
-std::unique_ptr<LinePass> MakeEditorMetaPass();
 
 }  // namespace slimtag

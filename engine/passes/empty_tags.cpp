@@ -21,11 +21,6 @@ const EmptyTagPatterns& Patterns() {
   return patterns;
 }
 
-class EmptyTagsPass : public LinePass {
- public:
-  void Apply(std::string& line) const override { RemoveEmptyTags(line); }
-};
-
 }  // namespace
 
 void RemoveEmptyTags(std::string& line) {
@@ -35,10 +30,6 @@ void RemoveEmptyTags(std::string& line) {
   for (std::size_t i = 0; i < patterns.rows.size(); ++i) {
     ReplaceAll(line, patterns.rows[i], kEmptyTags[i].replacement);
   }
-}
-
-std::unique_ptr<LinePass> MakeEmptyTagsPass() {
-  return std::make_unique<EmptyTagsPass>();
 }
 
 }  // namespace slimtag

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "line_pipeline.h"
 #include "pass_row.h"
 
 namespace slimtag {
@@ -19,7 +17,5 @@ inline constexpr PassRow kEmptyTags[] = {
 };
 
 void RemoveEmptyTags(std::string& line);
-
-std::unique_ptr<LinePass> MakeEmptyTagsPass();
 
 }  // namespace slimtag

@@ -12,25 +12,4 @@ void RemoveTrailingBlanks(std::string& line) {
   line.erase(last == std::string::npos ? 0 : last + 1);
 }
 
-namespace {
-
-class LeadingBlanksPass : public LinePass {
- public:
-  void Apply(std::string& line) const override { RemoveLeadingBlanks(line); }
-};
-
-class TrailingBlanksPass : public LinePass {
- public:
-  void Apply(std::string& line) const override { RemoveTrailingBlanks(line); }
-};
-
-}  // namespace
-
-std::unique_ptr<LinePass> MakeLeadingBlanksPass() {
-  return std::make_unique<LeadingBlanksPass>();
-}
-std::unique_ptr<LinePass> MakeTrailingBlanksPass() {
-  return std::make_unique<TrailingBlanksPass>();
-}
-
 }  // namespace slimtag

@@ -1,17 +1,11 @@
 #pragma once
 
-#include <memory>
 #include <string>
-
-#include "line_pipeline.h"
 
 namespace slimtag {
 
 // Check1 and Check2: blanks (code 32 only, never tabs) at the start or the end of a line.
 void RemoveLeadingBlanks(std::string& line);
 void RemoveTrailingBlanks(std::string& line);
-
-std::unique_ptr<LinePass> MakeLeadingBlanksPass();
-std::unique_ptr<LinePass> MakeTrailingBlanksPass();
 
 }  // namespace slimtag

@@ -50,11 +50,6 @@ const PassRow* FindRow(std::string_view span) {
   return nullptr;
 }
 
-class LogicalTagsPass : public LinePass {
- public:
-  void Apply(std::string& line) const override { ReplaceLogicalTags(line); }
-};
-
 }  // namespace
 
 void ReplaceLogicalTags(std::string& line) {
@@ -87,10 +82,6 @@ void ReplaceLogicalTags(std::string& line) {
   if (done == 0) return;
   out.append(data + done, n - done);
   line.swap(out);
-}
-
-std::unique_ptr<LinePass> MakeLogicalTagsPass() {
-  return std::make_unique<LogicalTagsPass>();
 }
 
 }  // namespace slimtag

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "line_pipeline.h"
 #include "pass_row.h"
 
 namespace slimtag {
@@ -22,7 +20,5 @@ inline constexpr PassRow kLogicalTags[] = {
 
 // All rows in one sweep over the line.
 void ReplaceLogicalTags(std::string& line);
-
-std::unique_ptr<LinePass> MakeLogicalTagsPass();
 
 }  // namespace slimtag

@@ -12,21 +12,12 @@ const Pattern& SpaceEntity() {
   return pattern;
 }
 
-class SpaceEntityPass : public LinePass {
- public:
-  void Apply(std::string& line) const override { RemoveSpaceEntities(line); }
-};
-
 }  // namespace
 
 // ReplaceAll keeps the removed text off a stack as it goes, so "&&nbsp;nbsp;" and a line of a
 // million entities both cost one sweep.
 void RemoveSpaceEntities(std::string& line) {
   ReplaceAll(line, SpaceEntity(), kSpaceEntity.replacement);
-}
-
-std::unique_ptr<LinePass> MakeSpaceEntityPass() {
-  return std::make_unique<SpaceEntityPass>();
 }
 
 }  // namespace slimtag

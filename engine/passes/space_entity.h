@@ -1,9 +1,7 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "line_pipeline.h"
 #include "pass_row.h"
 
 namespace slimtag {
@@ -12,7 +10,5 @@ namespace slimtag {
 inline constexpr PassRow kSpaceEntity = {"&nbsp;", ""};
 
 void RemoveSpaceEntities(std::string& line);
-
-std::unique_ptr<LinePass> MakeSpaceEntityPass();
 
 }  // namespace slimtag

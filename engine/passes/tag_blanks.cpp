@@ -62,17 +62,4 @@ void RemoveTagBlanks(std::string& line) {
   line.resize(out);
 }
 
-namespace {
-
-class TagBlanksPass : public LinePass {
- public:
-  void Apply(std::string& line) const override { RemoveTagBlanks(line); }
-};
-
-}  // namespace
-
-std::unique_ptr<LinePass> MakeTagBlanksPass() {
-  return std::make_unique<TagBlanksPass>();
-}
-
 }  // namespace slimtag

@@ -1,10 +1,7 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
-
-#include "line_pipeline.h"
 
 namespace slimtag {
 
@@ -27,7 +24,5 @@ inline constexpr TagBlankStep kTagBlankSteps[] = {
 
 // The four steps in one sweep over the line.
 void RemoveTagBlanks(std::string& line);
-
-std::unique_ptr<LinePass> MakeTagBlanksPass();
 
 }  // namespace slimtag

@@ -13,9 +13,7 @@ using testing::LineCase;
 class ColourCodes : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(ColourCodes, BecomeNamesRowAfterRow) {
-  std::string line = GetParam().before;
-  ShortenColourCodes(line);
-  EXPECT_EQ(line, GetParam().after);
+  EXPECT_EQ(testing::Applied(ShortenColourCodes, GetParam().before), GetParam().after);
   EXPECT_EQ(testing::ReferenceRows(GetParam().before, kColourCodes), GetParam().after);
 }
 

@@ -12,9 +12,7 @@ using testing::LineCase;
 class EditorMeta : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(EditorMeta, RemovesEditorTagsAndKeepsTheRestOfTheLine) {
-  std::string line = GetParam().before;
-  RemoveEditorMetaTags(line);
-  EXPECT_EQ(line, GetParam().after);
+  EXPECT_EQ(testing::Applied(RemoveEditorMetaTags, GetParam().before), GetParam().after);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -12,9 +12,7 @@ using testing::LineCase;
 class LeadingBlanks : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(LeadingBlanks, RemovesBlanksBeforeTheFirstOtherCharacter) {
-  std::string line = GetParam().before;
-  RemoveLeadingBlanks(line);
-  EXPECT_EQ(line, GetParam().after);
+  EXPECT_EQ(testing::Applied(RemoveLeadingBlanks, GetParam().before), GetParam().after);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, LeadingBlanks,
@@ -30,9 +28,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, LeadingBlanks,
 class TrailingBlanks : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(TrailingBlanks, RemovesBlanksAfterTheLastOtherCharacter) {
-  std::string line = GetParam().before;
-  RemoveTrailingBlanks(line);
-  EXPECT_EQ(line, GetParam().after);
+  EXPECT_EQ(testing::Applied(RemoveTrailingBlanks, GetParam().before), GetParam().after);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, TrailingBlanks,

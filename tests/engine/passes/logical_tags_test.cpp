@@ -13,9 +13,7 @@ using testing::LineCase;
 class LogicalTags : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(LogicalTags, BecomePlainTagsInSmallLetters) {
-  std::string line = GetParam().before;
-  ReplaceLogicalTags(line);
-  EXPECT_EQ(line, GetParam().after);
+  EXPECT_EQ(testing::Applied(ReplaceLogicalTags, GetParam().before), GetParam().after);
   EXPECT_EQ(testing::ReferenceRows(GetParam().before, kLogicalTags), GetParam().after);
 }
 

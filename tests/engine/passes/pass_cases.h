@@ -12,6 +12,12 @@ struct LineCase {
   std::string after;
 };
 
+// The line after one pass.
+inline std::string Applied(void (*pass)(std::string&), std::string line) {
+  pass(line);
+  return line;
+}
+
 inline std::ostream& operator<<(std::ostream& out, const LineCase& c) {
   return out << '"' << c.before << "\" -> \"" << c.after << '"';
 }

@@ -13,9 +13,7 @@ using testing::LineCase;
 class SpaceEntity : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(SpaceEntity, DeletesTheEntityInAnyLetterCase) {
-  std::string line = GetParam().before;
-  RemoveSpaceEntities(line);
-  EXPECT_EQ(line, GetParam().after);
+  EXPECT_EQ(testing::Applied(RemoveSpaceEntities, GetParam().before), GetParam().after);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -32,9 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
 class EmptyTags : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(EmptyTags, DeletesTheRowsOneAfterAnother) {
-  std::string line = GetParam().before;
-  RemoveEmptyTags(line);
-  EXPECT_EQ(line, GetParam().after);
+  EXPECT_EQ(testing::Applied(RemoveEmptyTags, GetParam().before), GetParam().after);
   EXPECT_EQ(testing::ReferenceRows(GetParam().before, kEmptyTags), GetParam().after);
 }
 

@@ -16,9 +16,7 @@ using testing::LineCase;
 class TagBlanks : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(TagBlanks, FourStepsOnTheLine) {
-  std::string line = GetParam().before;
-  RemoveTagBlanks(line);
-  EXPECT_EQ(line, GetParam().after);
+  EXPECT_EQ(testing::Applied(RemoveTagBlanks, GetParam().before), GetParam().after);
   // The plain steps give the same line.
   EXPECT_EQ(testing::ReferenceTagBlanks(GetParam().before), GetParam().after);
 }
