@@ -6,9 +6,11 @@
 #include <QGuiApplication>
 #include <QIcon>
 
+#include "click_label.h"
 #include "drive_list.h"
 #include "file_panel.h"
 #include "folder_list.h"
+#include "links.h"
 #include "messages.h"
 #include "option_box.h"
 #include "plain_tool_tips.h"
@@ -35,6 +37,49 @@ void WriteValue(const QString& name, std::int32_t value) {
   WriteDwordValue(RegistryRoot::kCurrentUser, kSettingsKey, name, value);
 }
 
+// The tester thanked in Label25, as the line spells the name.
+const QString kTesterName = QStringLiteral("Арсению Гаврилову");
+
+void SetTextColour(QLabel* label, const QColor& colour) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+}
+
+// A one-line label is at least as wide as its text, centred where the form places it: the form's
+// boxes were measured for a narrower face, and the reserved ".example" addresses are long.
+void FitAroundCentre(QLabel* label) {
+  const QRect box = label->geometry();
+  const int width = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+  if (width <= box.width()) return;
+  label->setGeometry(box.x() - (width - box.width()) / 2, box.y(), width, box.height());
+}
+
+void StyleLink(QLabel* label) {
+  SetTextColour(label, QColor(0, 0, 192));
+  QFont underlined = label->font();
+  underlined.setUnderline(true);
+  label->setFont(underlined);
+  label->setCursor(Qt::PointingHandCursor);
+}
+
+// Lays the click area over the words in the label's text, which stands centred line by line
+// from the label's top.
+void PlaceOver(QWidget* area, const QLabel* label, const QString& words) {
+  const QFontMetrics metrics = label->fontMetrics();
+  const QStringList lines = label->text().split(QLatin1Char('\n'));
+  for (int row = 0; row < lines.size(); ++row) {
+    const qsizetype at = lines[row].indexOf(words);
+    if (at < 0) continue;
+    const int left = (label->contentsRect().width() - metrics.horizontalAdvance(lines[row])) / 2 +
+                     metrics.horizontalAdvance(lines[row].left(at));
+    area->setGeometry(label->x() + label->contentsRect().x() + left,
+                      label->y() + label->contentsRect().y() + row * metrics.lineSpacing(),
+                      metrics.horizontalAdvance(words), metrics.height());
+    return;
+  }
+}
+
 // Only the program writes the store, and it writes 0, 1 or 2; anything else came from outside
 // and cannot be shown by a box, so the box starts clear.
 int RestoredState(std::int32_t stored) {
@@ -58,8 +103,8 @@ Form1::Form1(WindowServices services)
     : ui_(std::make_unique<Ui::Form1>()),
       message_boxes_(services.message_boxes ? std::move(services.message_boxes)
                                             : std::make_unique<ModalMessageBoxes>()),
-      volumes_(services.volumes ? std::move(services.volumes)
-                                : std::make_unique<MountedVolumes>()) {
+      volumes_(services.volumes ? std::move(services.volumes) : std::make_unique<MountedVolumes>()),
+      shell_(services.shell ? std::move(services.shell) : std::make_unique<DesktopShell>()) {
   InitResources();
   setFont(RpButton::ButtonFont());
   ui_->setupUi(this);
@@ -75,12 +120,7 @@ Form1::Form1(WindowServices services)
   ui_->frm3->hide();
   ui_->frm4->hide();
   ui_->frm2->hide();
-  QPalette product = ui_->Label1->palette();
-  product.setColor(QPalette::WindowText, QColor(0, 0, 128));
-  ui_->Label1->setPalette(product);
-  QFont bold = ui_->Label1->font();
-  bold.setBold(true);
-  ui_->Label1->setFont(bold);
+  StyleAboutPanel();
 
   file_panel_ = new FilePanel(ui_->Drive1, ui_->Dir1, ui_->File1, ui_->Command2, ui_->Command3,
                               *volumes_, *message_boxes_, this);
@@ -91,9 +131,29 @@ Form1::Form1(WindowServices services)
   connect(ui_->Check13, &OptionBox::clicked, this, &Form1::Check13Click);
   connect(ui_->rpButton8, &RpButton::clicked, this, &Form1::ClearFieldsClick);
   connect(ui_->Command1, &RpButton::clicked, this, &Form1::Command1Click);
+  connect(ui_->Label7, &ClickLabel::clicked, this, &Form1::Label7Click);
+  connect(ui_->Label5, &ClickLabel::clicked, this, &Form1::Label5Click);
+  connect(ui_->Label21, &ClickLabel::clicked, this, &Form1::Label21Click);
   (new PlainToolTips(this))->Watch(this);
 
   Load();
+}
+
+void Form1::StyleAboutPanel() {
+  SetTextColour(ui_->Label1, QColor(0, 0, 128));
+  QFont bold = ui_->Label1->font();
+  bold.setBold(true);
+  ui_->Label1->setFont(bold);
+  SetTextColour(ui_->Label12, QColor(128, 0, 0));
+  SetTextColour(ui_->Label6, QColor(128, 0, 0));
+  StyleLink(ui_->Label7);
+  StyleLink(ui_->Label5);
+  for (QLabel* line :
+       std::initializer_list<QLabel*>{ui_->Label7, ui_->Label5, ui_->Label6, ui_->Label4}) {
+    FitAroundCentre(line);
+  }
+  ui_->Label21->setCursor(Qt::PointingHandCursor);
+  PlaceOver(ui_->Label21, ui_->Label25, kTesterName);
 }
 
 Form1::~Form1() {
@@ -182,6 +242,18 @@ void Form1::ClearFieldsClick() {
 // handled, so the options and the selection cannot change under it.
 void Form1::Command1Click() {
   optimiser_.RunOptimisation(*this);
+}
+
+void Form1::Label7Click() {
+  shell_->Open(QString::fromLatin1(kProgramSite));
+}
+
+void Form1::Label5Click() {
+  shell_->Open(MailLink(QString::fromLatin1(kMakerMailbox)));
+}
+
+void Form1::Label21Click() {
+  shell_->Open(MailLink(QString::fromLatin1(kTesterMailbox)));
 }
 
 std::string Form1::FolderPath() const {

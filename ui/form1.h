@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "message_boxes.h"
+#include "module1.h"
 #include "optimisation_run.h"
 #include "platform.h"
 #include "run_host.h"
@@ -24,6 +25,7 @@ class RpButton;
 struct WindowServices {
   std::unique_ptr<MessageBoxes> message_boxes;
   std::unique_ptr<Volumes> volumes;
+  std::unique_ptr<Shell> shell;
 };
 
 // The main window. It owns the optimisation run and its state, and is the run's host: the run
@@ -68,11 +70,16 @@ class Form1 : public QWidget, public RunHost {
   void Check13Click();
   void ClearFieldsClick();
   void Command1Click();
+  void Label7Click();
+  void Label5Click();
+  void Label21Click();
+  void StyleAboutPanel();
   OptionBox* Box(int number) const;
 
   std::unique_ptr<Ui::Form1> ui_;
   std::unique_ptr<MessageBoxes> message_boxes_;
   std::unique_ptr<Volumes> volumes_;
+  std::unique_ptr<Shell> shell_;
   FilePanel* file_panel_ = nullptr;
   std::array<OptionBox*, 15> boxes_{};  // by box number; 0 unused
   PosixPlatform platform_;

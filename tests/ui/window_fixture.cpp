@@ -26,6 +26,15 @@ class RecordingMessageBoxes : public MessageBoxes {
   std::vector<ShownMessage>& messages_;
 };
 
+class RecordingShell : public Shell {
+ public:
+  explicit RecordingShell(std::vector<QString>& opened) : opened_(opened) {}
+  void Open(const QString& address) override { opened_.push_back(address); }
+
+ private:
+  std::vector<QString>& opened_;
+};
+
 }  // namespace
 
 void WindowTest::SetUp() {
@@ -63,6 +72,7 @@ Form1& WindowTest::Start() {
   WindowServices services;
   services.message_boxes = std::make_unique<RecordingMessageBoxes>(messages_);
   services.volumes = std::move(fake_volumes_);
+  services.shell = std::make_unique<RecordingShell>(opened_);
   window_ = std::make_unique<Form1>(std::move(services));
   window_->show();
   EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));

@@ -79,6 +79,7 @@ class WindowTest : public testing::Test {
 
   std::unique_ptr<Form1> window_;
   std::vector<ShownMessage> messages_;
+  std::vector<QString> opened_;  // every address the window handed to the shell
 
  private:
   QTemporaryDir config_;
