@@ -2,7 +2,7 @@
 # Installs what Slimtag needs to build and test on Debian 12, from Debian's packages.
 set -eu
 packages="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev fonts-dejavu-core
   fonts-liberation2"
 missing=""
 for p in $packages; do

@@ -5,11 +5,13 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QScreen>
 
 #include "click_label.h"
 #include "drive_list.h"
 #include "file_panel.h"
 #include "folder_list.h"
+#include "form2.h"
 #include "links.h"
 #include "messages.h"
 #include "option_box.h"
@@ -136,6 +138,16 @@ Form1::Form1(WindowServices services)
   connect(ui_->Label21, &ClickLabel::clicked, this, &Form1::Label21Click);
   (new PlainToolTips(this))->Watch(this);
 
+  // Timer1 lies on the About panel; it keeps the banner above the window.
+  timer1_ = new QTimer(ui_->frm2);
+  timer1_->setObjectName(QStringLiteral("Timer1"));
+  timer1_->setInterval(25);
+  connect(timer1_, &QTimer::timeout, this, &Form1::Timer1Tick);
+
+  // Centred before the load handler, which places the banner against the window.
+  if (const QScreen* screen = this->screen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
   Load();
 }
 
@@ -180,10 +192,32 @@ void Form1::Load() {
   ui_->Drive1->SetDrive(home);
   ui_->Dir1->SetPath(home);
   optimiser_.State().join = JoinState{};
+  if (ad_flag_ == 1) ShowBanner();
+}
+
+void Form1::ShowBanner() {
+  banner_ = std::make_unique<Form2>(*shell_);
+  PlaceBanner();
+  banner_->show();
+  timer1_->start();
+}
+
+// The timer goes on after the banner is hidden, until the program ends.
+void Form1::Timer1Tick() {
+  PlaceBanner();
+}
+
+void Form1::PlaceBanner() {
+  if (banner_) banner_->move(BannerPosition(frameGeometry().topLeft()));
 }
 
 void Form1::Unload() {
   for (int box : kStoredBoxes) WriteValue(BoxValueName(box), Box(box)->Value());
+  // Shown or hidden, the banner goes with the window, so that no window is left.
+  if (ad_flag_ == 1 && banner_) {
+    banner_->close();
+    banner_.reset();
+  }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

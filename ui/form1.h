@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -18,6 +19,7 @@ class Form1;
 namespace slimtag {
 
 class FilePanel;
+class Form2;
 class OptionBox;
 class RpButton;
 
@@ -44,6 +46,9 @@ class Form1 : public QWidget, public RunHost {
   int RunMarker() const { return run_marker_; }
 
   const RunState& LastRun() const { return optimiser_.State(); }
+
+  // The banner window, from the load handler on when AdFlag is 1, until the window unloads.
+  Form2* Banner() const { return banner_.get(); }
 
   // RunHost
   std::string FolderPath() const override;
@@ -74,6 +79,9 @@ class Form1 : public QWidget, public RunHost {
   void Label5Click();
   void Label21Click();
   void StyleAboutPanel();
+  void ShowBanner();
+  void Timer1Tick();
+  void PlaceBanner();
   OptionBox* Box(int number) const;
 
   std::unique_ptr<Ui::Form1> ui_;
@@ -81,6 +89,8 @@ class Form1 : public QWidget, public RunHost {
   std::unique_ptr<Volumes> volumes_;
   std::unique_ptr<Shell> shell_;
   FilePanel* file_panel_ = nullptr;
+  QTimer* timer1_ = nullptr;
+  std::unique_ptr<Form2> banner_;       // a window of its own: no Qt parent
   std::array<OptionBox*, 15> boxes_{};  // by box number; 0 unused
   PosixPlatform platform_;
   Optimiser optimiser_{platform_};

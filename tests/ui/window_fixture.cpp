@@ -68,12 +68,17 @@ FolderStatus FakeVolumes::Probe(const QString& mount_point) const {
   return it == statuses.end() ? FolderStatus::kReady : it->second;
 }
 
-Form1& WindowTest::Start() {
+Form1& WindowTest::Make() {
   WindowServices services;
   services.message_boxes = std::make_unique<RecordingMessageBoxes>(messages_);
   services.volumes = std::move(fake_volumes_);
   services.shell = std::make_unique<RecordingShell>(opened_);
   window_ = std::make_unique<Form1>(std::move(services));
+  return *window_;
+}
+
+Form1& WindowTest::Start() {
+  Make();
   window_->show();
   EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   return *window_;

@@ -52,8 +52,10 @@ class WindowTest : public testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Starts the program: the window is made and its load handler runs.
+  // Starts the program: the window is made and its load handler runs, then it is shown.
   Form1& Start();
+  // Only makes the window (its load handler runs); not shown yet.
+  Form1& Make();
   // Closes the window as the user does: its unload handler runs.
   void Close();
   // The next Start gets these drives instead of the mounted file systems; the window owns them.
