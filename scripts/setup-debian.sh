@@ -3,7 +3,7 @@
 set -eu
 packages="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev fonts-dejavu-core
-  fonts-liberation2"
+  fonts-liberation2 desktop-file-utils"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
