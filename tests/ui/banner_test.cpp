@@ -165,6 +165,7 @@ TEST_F(BannerTest, ClosingTheWindowClosesTheBannerShownOrHidden) {
       QTest::mouseClick(banner->findChild<QLabel*>(QStringLiteral("Image1")), Qt::LeftButton);
     }
     Close();
+    EXPECT_TRUE(ReadStoreFile().contains("st14=0")) << hidden;  // the options saved as well
     EXPECT_TRUE(banner.isNull()) << hidden;
     EXPECT_EQ(window_->Banner(), nullptr) << hidden;
     EXPECT_TRUE(VisibleWindows().empty()) << hidden;
