@@ -6,7 +6,9 @@
 #include <initializer_list>
 #include <ostream>
 #include <string>
+
 #include <vector>
+#include "pass_cases.h"
 
 namespace slimtag {
 namespace {
@@ -80,11 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{
             "line ends and tag blanks", {1, 2, 8}, {}, "   <td>   x   </td>  ", "<td> x </td>"}),
     [](const ::testing::TestParamInfo<OrderCase>& info) {
-      std::string name;
-      for (const char* p = info.param.what; *p != '\0'; ++p) {
-        if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
-      }
-      return name;
+      return testing::TestName(info.param.what);
     });
 
 TEST(Pipeline, OnlyTheTickedValueSwitchesAPassOn) {

@@ -15,6 +15,7 @@
 #include "passes/empty_tags.h"
 #include "passes/logical_tags.h"
 #include "passes/space_entity.h"
+#include "passes/tag_blanks.h"
 #include "reference_passes.h"
 
 namespace slimtag {
@@ -89,6 +90,21 @@ INSTANTIATE_TEST_SUITE_P(
                       RowPass{"LogicalTags", kLogicalTags, ReplaceLogicalTags},
                       RowPass{"ColourCodes", kColourCodes, ShortenColourCodes}),
     [](const ::testing::TestParamInfo<RowPass>& info) { return std::string(info.param.name); });
+
+// The one sweep against the four steps run one after another, on lines made of brackets, blanks
+// and a few other characters, where runs and brackets meet in every way.
+TEST(TagBlanks, OneSweepAgreesWithTheStepsOnRandomLines) {
+  std::mt19937 random(8);
+  const std::string alphabet = "<<>>    a\t";
+  for (int trial = 0; trial < 20000; ++trial) {
+    std::string line;
+    const int length = static_cast<int>(random() % 24);
+    for (int i = 0; i < length; ++i) line += alphabet[random() % alphabet.size()];
+    std::string fast = line;
+    RemoveTagBlanks(fast);
+    ASSERT_EQ(fast, testing::ReferenceTagBlanks(line)) << "line \"" << line << '"';
+  }
+}
 
 }  // namespace
 }  // namespace slimtag

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "pass_cases.h"
+
 namespace slimtag {
 namespace {
 
@@ -89,11 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         UserEditCase{"text the page's code cannot hold", Pairs({{"x", "✓"}, {"y", "€"}}), k1251,
                      "xy", "x\x88"}),
     [](const ::testing::TestParamInfo<UserEditCase>& info) {
-      std::string name;
-      for (const char* p = info.param.what; *p != '\0'; ++p) {
-        if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
-      }
-      return name;
+      return testing::TestName(info.param.what);
     });
 
 }  // namespace
