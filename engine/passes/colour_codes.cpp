@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "edit_buffer.h"
+#include "present_rows.h"
 #include "text_compare.h"
 
 namespace slimtag {
@@ -14,7 +14,7 @@ namespace slimtag {
 namespace {
 
 constexpr std::size_t kRowCount = std::size(kColourCodes);
-static_assert(kRowCount <= 64, "the rows present in a line are kept as a 64-bit set");
+static_assert(kRowCount <= 64, "the rows present in a line are kept as a RowSet");
 
 constexpr std::size_t kCodeLength = 7;  // "#" and six hexadecimal digits
 
@@ -55,8 +55,8 @@ struct ColourTable {
   }
 
   // The rows whose code stands somewhere in the line, as a set of row numbers.
-  std::uint64_t RowsPresent(std::string_view line) const {
-    std::uint64_t rows = 0;
+  RowSet RowsPresent(std::string_view line) const {
+    RowSet rows = 0;
     const char* data = line.data();
     const std::size_t n = line.size();
     std::size_t pos = 0;
@@ -67,7 +67,7 @@ struct ColourTable {
       const std::uint64_t key = DigitsKey(data + pos + 1);
       const auto it =
           std::lower_bound(by_key.begin(), by_key.end(), std::pair{key, std::size_t{0}});
-      if (it != by_key.end() && it->first == key) rows |= std::uint64_t{1} << it->second;
+      if (it != by_key.end() && it->first == key) rows |= RowSet{1} << it->second;
       ++pos;
     }
     return rows;
@@ -81,18 +81,13 @@ const ColourTable& Table() {
 
 }  // namespace
 
-// The rows still act one after another, each on the line the rows before it left; a row whose code
-// is not in the line would leave it as it is, so only the rows present are run. A name can form a
-// later row's code, so the set is worked out again after every row that changed the line.
+// A name can complete a later row's code, so the rows act one after another, not as one sweep.
 void ShortenColourCodes(std::string& line) {
   const ColourTable& table = Table();
-  std::uint64_t rows = table.RowsPresent(line);
-  for (std::size_t row = 0; row < kRowCount && rows != 0; ++row) {
-    if ((rows & (std::uint64_t{1} << row)) == 0) continue;
-    ReplaceAll(line, table.patterns[row], kColourCodes[row].replacement);
-    const std::uint64_t later = row + 1 < 64 ? ~std::uint64_t{0} << (row + 1) : 0;
-    rows = table.RowsPresent(line) & later;
-  }
+  ApplyPresentRows(line, table.patterns, kColourCodes,
+                   [&table](std::string_view text, std::size_t first) {
+                     return table.RowsPresent(text) & RowsFrom(first);
+                   });
 }
 
 }  // namespace slimtag

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "edit_buffer.h"
+#include "present_rows.h"
 
 namespace slimtag {
 
@@ -22,7 +22,7 @@ constexpr bool EveryNeedleHoldsTheJoinOnce() {
   return true;
 }
 static_assert(EveryNeedleHoldsTheJoinOnce());
-static_assert(std::size(kEmptyTags) <= 32);
+static_assert(std::size(kEmptyTags) <= 64, "the rows present in a line are kept as a RowSet");
 
 struct EmptyTagPatterns {
   std::vector<Pattern> rows;
@@ -36,13 +36,13 @@ struct EmptyTagPatterns {
 
   // The rows from first on whose needle stands in the line, as a set: each occurrence holds a
   // "></", and those are rare enough to look for directly.
-  std::uint32_t RowsPresent(std::string_view line, std::size_t first) const {
-    std::uint32_t present = 0;
+  RowSet RowsPresent(std::string_view line, std::size_t first) const {
+    RowSet present = 0;
     for (std::size_t k = line.find(kJoin); k != std::string_view::npos;
          k = line.find(kJoin, k + 1)) {
       for (std::size_t row = first; row < rows.size(); ++row) {
         if (k >= join_at[row] && rows[row].MatchesAt(line, k - join_at[row])) {
-          present |= std::uint32_t{1} << row;
+          present |= RowSet{1} << row;
         }
       }
     }
@@ -57,17 +57,12 @@ const EmptyTagPatterns& Patterns() {
 
 }  // namespace
 
-// The rows act one after another; a row whose needle is not in the line would leave it as it is,
-// so only the rows present run. Deleting one row's pairs can form a later row's needle, so the set
-// is worked out again after each row that ran.
 void RemoveEmptyTags(std::string& line) {
   const EmptyTagPatterns& patterns = Patterns();
-  std::uint32_t present = patterns.RowsPresent(line, 0);
-  for (std::size_t row = 0; row < patterns.rows.size() && present != 0; ++row) {
-    if ((present & (std::uint32_t{1} << row)) == 0) continue;
-    ReplaceAll(line, patterns.rows[row], kEmptyTags[row].replacement);
-    present = patterns.RowsPresent(line, row + 1);
-  }
+  ApplyPresentRows(line, patterns.rows, kEmptyTags,
+                   [&patterns](std::string_view text, std::size_t first) {
+                     return patterns.RowsPresent(text, first);
+                   });
 }
 
 }  // namespace slimtag
