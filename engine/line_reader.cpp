@@ -5,12 +5,14 @@
 namespace slimtag {
 
 LineReader::LineReader(ByteSource& source, std::size_t block_size)
-    : source_(source), block_(block_size == 0 ? 1 : block_size) {}
+    : source_(source),
+      block_(new char[block_size == 0 ? 1 : block_size]),
+      block_size_(block_size == 0 ? 1 : block_size) {}
 
 bool LineReader::Fill() {
   if (eof_) return false;
   pos_ = 0;
-  end_ = source_.Read(block_.data(), block_.size());
+  end_ = source_.Read(block_.get(), block_size_);
   if (end_ == 0) eof_ = true;
   return end_ != 0;
 }
@@ -27,7 +29,7 @@ bool LineReader::ReadLine(std::string& line) {
     }
   }
   for (;;) {
-    const char* start = block_.data() + pos_;
+    const char* start = block_.get() + pos_;
     const void* cr = std::memchr(start, '\r', end_ - pos_);
     if (cr == nullptr) {
       line.append(start, end_ - pos_);
@@ -35,7 +37,7 @@ bool LineReader::ReadLine(std::string& line) {
       if (!Fill()) return true;  // last line without terminator
       continue;
     }
-    const auto at = static_cast<std::size_t>(static_cast<const char*>(cr) - block_.data());
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(cr) - block_.get());
     line.append(start, at - pos_);
     pos_ = at + 1;
     if (pos_ < end_) {

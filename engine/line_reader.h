@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace slimtag {
 
@@ -30,7 +30,9 @@ class LineReader {
   bool Fill();
 
   ByteSource& source_;
-  std::vector<char> block_;
+  // Not zeroed: a page of a few kilobytes touches only the start of it.
+  std::unique_ptr<char[]> block_;
+  std::size_t block_size_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;

@@ -1,5 +1,7 @@
 #include "optimisation_run.h"
 
+#include <memory>
+
 #include "edit_buffer.h"
 #include "line_reader.h"
 #include "messages.h"
@@ -57,11 +59,12 @@ void Optimiser::MakeBackupFolder(const std::string& list_path) {
 Encoding Optimiser::PageEncoding(const std::string& path) {
   const auto source = platform_.OpenRead(path);
   Utf8Validator validator;
-  std::string block(LineReader::kBlockSize, '\0');
+  // Not zeroed, like the line reader's block.
+  const std::unique_ptr<char[]> block(new char[LineReader::kBlockSize]);
   while (!validator.Failed()) {
-    const std::size_t n = source->Read(block.data(), block.size());
+    const std::size_t n = source->Read(block.get(), LineReader::kBlockSize);
     if (n == 0) break;
-    validator.Feed(std::string_view(block.data(), n));
+    validator.Feed(std::string_view(block.get(), n));
   }
   return validator.Valid() ? Encoding::Utf8 : Encoding::Windows1251;
 }
@@ -81,8 +84,7 @@ void Optimiser::ProcessPage(RunHost& host, const std::string& folder, const std:
   ++state_.FilesDone;
 
   // Only the user's own texts can tell the two encodings apart; the fixed needles are ASCII.
-  const Encoding encoding =
-      texts.NeedsPageEncoding(options) ? PageEncoding(page) : Encoding::Utf8;
+  const Encoding encoding = texts.NeedsPageEncoding(options) ? PageEncoding(page) : Encoding::Utf8;
   const LinePipeline& pipeline = PipelineFor(encoding, options, texts);
   const OutputOptions output{options.Ticked(14), options.Ticked(3)};
 
