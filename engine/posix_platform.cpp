@@ -153,6 +153,7 @@ std::string BaseNameOf(const std::string& path) {
 class PosixTempFile : public TempFile {
  public:
   explicit PosixTempFile(std::string path) : path_(std::move(path)) {
+    bool empty = false;
     for (;;) {
       fd_.Reset(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
       if (fd_.get() < 0) throw FileError(Op::kCreateTemp, path_, errno);
@@ -162,14 +163,18 @@ class PosixTempFile : public TempFile {
       }
       // The holder before us may have deleted the file between our open and our lock; the lock
       // only counts on the file that the name still refers to.
-      struct stat by_fd {}, by_name {};
+      struct stat by_fd {
+      }, by_name{};
       if (::fstat(fd_.get(), &by_fd) != 0) throw FileError(Op::kCreateTemp, path_, errno);
       if (::stat(path_.c_str(), &by_name) == 0 && by_name.st_dev == by_fd.st_dev &&
           by_name.st_ino == by_fd.st_ino) {
+        empty = by_fd.st_size == 0;
         break;
       }
     }
-    if (::ftruncate(fd_.get(), 0) != 0) throw FileError(Op::kCreateTemp, path_, errno);
+    // Only a file left by an earlier run needs emptying. Truncating a new, empty file is not
+    // free: some file systems then write its content out on close, although it is deleted.
+    if (!empty && ::ftruncate(fd_.get(), 0) != 0) throw FileError(Op::kCreateTemp, path_, errno);
     sink_ = std::make_unique<FdSink>(fd_.get(), path_);
   }
 
@@ -184,7 +189,8 @@ class PosixTempFile : public TempFile {
   void CopyOver(const std::string& page) override {
     // A link keeps pointing at the page: the file it leads to is the one replaced.
     char resolved[PATH_MAX];
-    if (::realpath(page.c_str(), resolved) == nullptr) throw FileError(Op::kReplace, page, errno, path_);
+    if (::realpath(page.c_str(), resolved) == nullptr)
+      throw FileError(Op::kReplace, page, errno, path_);
     const std::string target = resolved;
     struct stat st {};
     if (::stat(target.c_str(), &st) != 0) throw FileError(Op::kReplace, page, errno, path_);
