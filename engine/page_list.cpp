@@ -15,13 +15,7 @@ constexpr std::string_view kExtensions[] = {".htm", ".html", ".shtml", ".shtm",
 
 bool EndsWithNoCase(std::string_view name, std::string_view suffix) {
   if (name.size() <= suffix.size()) return false;  // "*.htm" needs a name before the dot
-  const std::string_view tail = name.substr(name.size() - suffix.size());
-  for (std::size_t i = 0; i < suffix.size(); ++i) {
-    if (kAsciiFold[static_cast<unsigned char>(tail[i])] != static_cast<unsigned char>(suffix[i])) {
-      return false;
-    }
-  }
-  return true;
+  return EqualAsciiNoCase(name.substr(name.size() - suffix.size()), suffix);
 }
 
 std::vector<Symbol> FoldedName(std::string_view name) {

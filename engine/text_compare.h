@@ -27,9 +27,9 @@ inline constexpr Symbol kSymbolCount = 0x280;
 // returned unchanged.
 constexpr char32_t FoldCodePoint(char32_t cp) {
   if (cp >= U'A' && cp <= U'Z') return cp + 0x20;
-  if (cp >= 0x410 && cp <= 0x42F) return cp + 0x20;                   // А-Я
+  if (cp >= 0x410 && cp <= 0x42F) return cp + 0x20;                                  // А-Я
   if ((cp >= 0x401 && cp <= 0x40C) || cp == 0x40E || cp == 0x40F) return cp + 0x50;  // Ё Ђ … Џ
-  if (cp == 0x490) return 0x491;                                       // Ґ
+  if (cp == 0x490) return 0x491;                                                     // Ґ
   return cp;
 }
 
@@ -40,6 +40,18 @@ extern const std::array<char16_t, 128> kWindows1251High;
 extern const std::array<std::uint8_t, 256> kWindows1251Fold;
 // Symbol of an ASCII byte (A-Z folded); bytes >= 0x80 map to themselves.
 extern const std::array<std::uint8_t, 256> kAsciiFold;
+
+// Whether two texts are equal with A-Z and a-z folded; every other byte only equals itself.
+inline bool EqualAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (kAsciiFold[static_cast<unsigned char>(a[i])] !=
+        kAsciiFold[static_cast<unsigned char>(b[i])]) {
+      return false;
+    }
+  }
+  return true;
+}
 
 inline Symbol Utf8Symbol(unsigned char byte, unsigned char previous) {
   if (byte < 0x80) return kAsciiFold[byte];

@@ -15,20 +15,9 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (kAsciiFold[static_cast<unsigned char>(a[i])] !=
-        kAsciiFold[static_cast<unsigned char>(b[i])]) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool IsEditorName(std::string_view value) {
   for (std::string_view name : kEditorMetaNames) {
-    if (EqualNoCase(value, name)) return true;
+    if (EqualAsciiNoCase(value, name)) return true;
   }
   return false;
 }
@@ -68,7 +57,7 @@ bool NamesEditor(std::string_view attributes) {
         value = attributes.substr(start, pos - start);
       }
     }
-    if (!named && EqualNoCase(name, "name")) named = IsEditorName(value);
+    if (!named && EqualAsciiNoCase(name, "name")) named = IsEditorName(value);
   }
 }
 

@@ -39,13 +39,7 @@ constexpr std::size_t LongestNeedle() {
 // The row whose needle equals span, letter case ignored; nullptr when there is none.
 const PassRow* FindRow(std::string_view span) {
   for (const PassRow& row : kLogicalTags) {
-    if (row.needle.size() != span.size()) continue;
-    bool equal = true;
-    for (std::size_t i = 1; i + 1 < span.size() && equal; ++i) {
-      equal = kAsciiFold[static_cast<unsigned char>(span[i])] ==
-              kAsciiFold[static_cast<unsigned char>(row.needle[i])];
-    }
-    if (equal) return &row;
+    if (EqualAsciiNoCase(span, row.needle)) return &row;
   }
   return nullptr;
 }
