@@ -57,7 +57,9 @@ class PassEdgeCases : public ::testing::TestWithParam<PassCase> {};
 TEST_P(PassEdgeCases, GiveTheirLine) {
   const PassCase& c = GetParam();
   EXPECT_EQ(testing::Applied(c.pass, c.line.before), c.line.after);
-  if (c.plain != nullptr) EXPECT_EQ(c.plain(c.line.before), c.line.after);
+  if (c.plain != nullptr) {
+    EXPECT_EQ(c.plain(c.line.before), c.line.after);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
