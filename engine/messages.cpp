@@ -45,6 +45,7 @@ std::string ReasonText(int error) {
     case ETXTBSY: return "файл занят";
     case ELOOP: return "слишком много символических ссылок";
     case EFBIG: return "файл слишком велик";
+    case ENOMEM: return "недостаточно памяти";
     default: return std::string(std::strerror(error)) + " (код " + std::to_string(error) + ")";
   }
 }
@@ -52,6 +53,11 @@ std::string ReasonText(int error) {
 namespace {
 std::string Quoted(const std::string& path) { return "«" + path + "»"; }
 }  // namespace
+
+std::string RecoveredText(const std::string& path) {
+  return "Запись файла " + Quoted(path) +
+         ", прерванная при прошлом запуске, завершена: он содержит результат оптимизации.";
+}
 
 std::string FailureText(const FileError& e) {
   using Op = FileError::Operation;
@@ -74,6 +80,43 @@ std::string FailureText(const FileError& e) {
       what = "Не удалось записать файл " + Quoted(e.path) + " (он остался без изменений)";
       break;
     case Op::kDeleteTemp: what = "Не удалось удалить временный файл " + Quoted(e.path); break;
+    case Op::kUntrustedLink:
+      what = "Файл " + Quoted(e.path) +
+             " не обработан: это символическая ссылка другого пользователя, а не владельца "
+             "файла, на который она указывает";
+      break;
+    case Op::kTempUnsafe:
+      what = "Временный файл " + Quoted(e.path) +
+             " не используется: это не обычный файл текущего пользователя (ссылка, чужой файл "
+             "или файл с другими жёсткими ссылками). Удалите его и повторите";
+      break;
+    case Op::kWriteProtected:
+      what = "Файл " + Quoted(e.path) + " защищён от записи (он остался без изменений)";
+      break;
+    case Op::kNotRegular:
+      what = "Файл " + Quoted(e.path) + " не обработан: это не обычный файл (канал, устройство " +
+             "или сокет)";
+      break;
+    case Op::kChanged:
+      what = "Файл " + Quoted(e.path) +
+             " изменён другой программой во время оптимизации (он остался таким, каким его "
+             "сохранила та программа)";
+      break;
+    case Op::kOutOfMemory:
+      what = "Недостаточно памяти для файла " + Quoted(e.path) + " (он остался без изменений)";
+      break;
+    case Op::kSetIdBits:
+      what = "Файл " + Quoted(e.path) +
+             " не обработан: при перезаписи чужого файла он потерял бы биты смены владельца "
+             "(set-user-ID, set-group-ID)";
+      break;
+    case Op::kOverwrite:
+      what = "Запись файла " + Quoted(e.path) + " прервана. Его новое содержимое сохранено в " +
+             Quoted(e.other) + " и будет дописано при следующем запуске в этой папке";
+      break;
+    case Op::kRecover:
+      what = "Не удалось завершить прерванную запись файла " + Quoted(e.path);
+      break;
   }
   if (e.error != 0) what += ": " + ReasonText(e.error);
   return "Оптимизация остановлена." + std::string(kMessageLineEnd) + what + ".";

@@ -22,6 +22,10 @@ std::int64_t RoundedPercent(double percent);
 // The warning for a failed file operation: what failed, on which file, and why.
 std::string FailureText(const FileError& error);
 
+// The line of the final message for a page whose rewrite, cut short by a killed run, was
+// completed when this run started.
+std::string RecoveredText(const std::string& path);
+
 // Why an operation failed, from its errno, in Russian.
 std::string ReasonText(int error);
 

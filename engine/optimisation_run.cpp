@@ -1,6 +1,8 @@
 #include "optimisation_run.h"
 
+#include <cerrno>
 #include <memory>
+#include <new>
 
 #include "edit_buffer.h"
 #include "line_reader.h"
@@ -56,8 +58,8 @@ void Optimiser::MakeBackupFolder(const std::string& list_path) {
   state_.BackupFolder = folder;
 }
 
-Encoding Optimiser::PageEncoding(const std::string& path) {
-  const auto source = platform_.OpenRead(path);
+Encoding Optimiser::PageEncoding(Page& page) {
+  const auto source = page.Read();
   Utf8Validator validator;
   // Not zeroed, like the line reader's block.
   const std::unique_ptr<char[]> block(new char[LineReader::kBlockSize]);
@@ -79,31 +81,48 @@ const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& 
 void Optimiser::ProcessPage(RunHost& host, const std::string& folder, const std::string& name,
                             const RunOptions& options, const UserTexts& texts) {
   host.SetTitle(std::string(kOptimisingFile) + name);
-  const std::string page = JoinPath(folder, name);
-  if (options.Ticked(6)) platform_.CopyFile(page, JoinPath(state_.BackupFolder, name));
+  const std::string path = JoinPath(folder, name);
+  const std::unique_ptr<Page> page = platform_.OpenPage(path);
+  // A link to a page of the list, or a second name of it: its one file is done once, and its
+  // backup holds what it was before the run.
+  if (page->RewrittenEarlier()) return;
+  if (options.Ticked(6)) page->BackUpTo(JoinPath(state_.BackupFolder, name));
   ++state_.FilesDone;
 
-  // Only the user's own texts can tell the two encodings apart; the fixed needles are ASCII.
-  const Encoding encoding = texts.NeedsPageEncoding(options) ? PageEncoding(page) : Encoding::Utf8;
-  const LinePipeline& pipeline = PipelineFor(encoding, options, texts);
-  const OutputOptions output{options.Ticked(14), options.Ticked(3)};
+  try {
+    // Only the user's own texts can tell the two encodings apart; the fixed needles are ASCII.
+    const Encoding encoding =
+        texts.NeedsPageEncoding(options) ? PageEncoding(*page) : Encoding::Utf8;
+    const LinePipeline& pipeline = PipelineFor(encoding, options, texts);
+    const OutputOptions output{options.Ticked(14), options.Ticked(3)};
 
-  auto source = platform_.OpenRead(page);
-  auto temp = platform_.CreateTempFile(kTempFileName);
-  ByteSink& sink = temp->Writer();
-  LineReader reader(*source);
-  std::string& line = state_.CurrentLine;
-  while (reader.ReadLine(line)) {
-    pipeline.Apply(line);
-    OutputLine(line, output, state_.join, sink);
+    auto source = page->Read();
+    auto temp = platform_.CreateTempFile(kTempFileName);
+    ByteSink& sink = temp->Writer();
+    LineReader reader(*source);
+    std::string& line = state_.CurrentLine;
+    while (reader.ReadLine(line)) {
+      pipeline.Apply(line);
+      OutputLine(line, output, state_.join, sink);
+    }
+    FinishFile(output, state_.join, sink);
+    source.reset();
+    state_.SizeBefore += static_cast<std::int64_t>(page->Size());
+    temp->FinishWriting();
+    state_.SizeAfter += static_cast<std::int64_t>(temp->CopyOver(*page));
+    temp->Delete();
+  } catch (const std::bad_alloc&) {
+    // A page too large for memory (one line of gigabytes, or joined): it stays as it was.
+    state_.CurrentLine = std::string();
+    throw FileError(FileError::Operation::kOutOfMemory, path, 0);
   }
-  FinishFile(output, state_.join, sink);
-  source.reset();
-  state_.SizeBefore += static_cast<std::int64_t>(platform_.FileSize(page));
-  temp->FinishWriting();
-  temp->CopyOver(page);
-  temp->Delete();
-  state_.SizeAfter += static_cast<std::int64_t>(platform_.FileSize(page));
+}
+
+std::string Optimiser::WithRecoveryNote(std::string text) const {
+  for (const std::string& path : recovered_) {
+    text += std::string(kMessageLineEnd) + RecoveredText(path);
+  }
+  return text;
 }
 
 RunOutcome Optimiser::RunOptimisation(RunHost& host) {
@@ -113,6 +132,8 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
   state_.FilesDone = 0;
   pipelines_[0].reset();
   pipelines_[1].reset();
+  recovered_.clear();
+  platform_.BeginRun();
   if (host.EntryCount() == 0) {
     host.ShowMessage(std::string(kNoFilesSelected), MessageIcon::kWarning);
     host.SetBusyPointer(false);
@@ -124,30 +145,33 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
     // A second copy of the program at work in this folder holds the temporary file: stop before
     // anything is made or touched.
     platform_.CreateTempFile(kTempFileName)->Delete();
-    if (options.Ticked(6)) MakeBackupFolder(host.ListPath());
     const std::string folder = host.FolderPath();
+    // A rewrite that a killed run left half done is completed before anything else happens.
+    recovered_ = platform_.RecoverFolder(folder);
+    if (options.Ticked(6)) MakeBackupFolder(host.ListPath());
     const int count = host.EntryCount();
     for (int i = 0; i < count; ++i) {
       if (host.EntrySelected(i)) ProcessPage(host, folder, host.EntryName(i), options, texts);
     }
   } catch (const FileError& error) {
     state_.join = JoinState{};
-    host.ShowMessage(FailureText(error), MessageIcon::kWarning);
+    host.ShowMessage(WithRecoveryNote(FailureText(error)), MessageIcon::kWarning);
     host.SetBusyPointer(false);
     return RunOutcome::kFailed;
   }
 
   if (state_.SizeBefore == 0) {
-    host.ShowMessage(std::string(kNoFilesSelected), MessageIcon::kWarning);
+    host.ShowMessage(WithRecoveryNote(std::string(kNoFilesSelected)), MessageIcon::kWarning);
     host.SetBusyPointer(false);
     return RunOutcome::kNothingSelected;
   }
   state_.SavedPercent = static_cast<double>(state_.SizeBefore - state_.SizeAfter) /
                         (static_cast<double>(state_.SizeBefore) / 100.0);
   host.SetTitle(WindowTitle(host.Version()));
-  host.ShowMessage(StatisticsText(static_cast<std::uint64_t>(state_.FilesDone), state_.SizeBefore,
-                                  state_.SizeAfter, state_.SavedPercent),
-                   MessageIcon::kInformation);
+  host.ShowMessage(
+      WithRecoveryNote(StatisticsText(static_cast<std::uint64_t>(state_.FilesDone),
+                                      state_.SizeBefore, state_.SizeAfter, state_.SavedPercent)),
+      MessageIcon::kInformation);
   host.RefreshList();
   host.SetBusyPointer(false);
   return RunOutcome::kStatistics;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "line_output.h"
 #include "line_pipeline.h"
@@ -47,13 +48,16 @@ class Optimiser {
   void MakeBackupFolder(const std::string& list_path);
   void ProcessPage(RunHost& host, const std::string& folder, const std::string& name,
                    const RunOptions& options, const UserTexts& texts);
-  Encoding PageEncoding(const std::string& path);
+  Encoding PageEncoding(Page& page);
+  // The final message, with a line for each page whose interrupted rewrite was completed.
+  std::string WithRecoveryNote(std::string text) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,
                                   const UserTexts& texts);
 
   Platform& platform_;
   RunState state_;
   std::optional<LinePipeline> pipelines_[2];
+  std::vector<std::string> recovered_;  // pages completed before this run
 };
 
 // The folder path and a name joined with one separator.

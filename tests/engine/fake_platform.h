@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "fake_host.h"
 #include "platform.h"
@@ -91,21 +92,18 @@ class FailingPlatform : public Platform {
   const FileError* Injected() const { return injected_.get(); }
 
   std::string TimeOfDayText() override { return time_of_day_; }
+  void BeginRun() override { real_.BeginRun(); }
+  std::vector<std::string> RecoverFolder(const std::string& folder) override {
+    Step("recover", Op::kRecover, folder);
+    return real_.RecoverFolder(folder);
+  }
   bool CreateFolder(const std::string& path) override {
     Step("create-folder", Op::kCreateFolder, path);
     return real_.CreateFolder(path);
   }
-  void CopyFile(const std::string& from, const std::string& to) override {
-    Step("copy", Op::kBackup, from, to);
-    real_.CopyFile(from, to);
-  }
-  std::unique_ptr<ByteSource> OpenRead(const std::string& path) override {
+  std::unique_ptr<Page> OpenPage(const std::string& path) override {
     Step("open", Op::kOpen, path);
-    return std::make_unique<Source>(*this, real_.OpenRead(path), path);
-  }
-  std::uint64_t FileSize(const std::string& path) override {
-    Step("size", Op::kSize, path);
-    return real_.FileSize(path);
+    return std::make_unique<WrappedPage>(*this, real_.OpenPage(path), path);
   }
   std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override {
     Step("create-temp", Op::kCreateTemp, path);
@@ -125,6 +123,28 @@ class FailingPlatform : public Platform {
    private:
     FailingPlatform& owner_;
     std::unique_ptr<ByteSource> real_;
+    std::string path_;
+  };
+
+  class WrappedPage : public Page {
+   public:
+    WrappedPage(FailingPlatform& owner, std::unique_ptr<Page> real, std::string path)
+        : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
+    std::unique_ptr<ByteSource> Read() override {
+      return std::make_unique<Source>(owner_, real_->Read(), path_);
+    }
+    std::uint64_t Size() const override { return real_->Size(); }
+    bool RewrittenEarlier() const override { return real_->RewrittenEarlier(); }
+    void BackUpTo(const std::string& copy) override {
+      owner_.Step("copy", Op::kBackup, path_, copy);
+      real_->BackUpTo(copy);
+    }
+    Page& Real() { return *real_; }
+    const std::string& Path() const { return path_; }
+
+   private:
+    FailingPlatform& owner_;
+    std::unique_ptr<Page> real_;
     std::string path_;
   };
 
@@ -155,9 +175,10 @@ class FailingPlatform : public Platform {
       owner_.Step("finish-temp", Op::kWriteTemp, path_);
       real_->FinishWriting();
     }
-    void CopyOver(const std::string& page) override {
-      owner_.Step("copy-over", Op::kReplace, page, path_);
-      real_->CopyOver(page);
+    std::uint64_t CopyOver(Page& page) override {
+      auto& wrapped = static_cast<WrappedPage&>(page);
+      owner_.Step("copy-over", Op::kReplace, wrapped.Path(), path_);
+      return real_->CopyOver(wrapped.Real());
     }
     void Delete() override {
       owner_.Step("delete-temp", Op::kDeleteTemp, path_);

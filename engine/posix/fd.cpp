@@ -1,0 +1,142 @@
+#include "posix/fd.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+#include <vector>
+
+namespace slimtag::posix {
+
+int Fd::Close() {
+  const int fd = Release();
+  return (fd >= 0 && ::close(fd) != 0) ? errno : 0;
+}
+
+int WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+int PwriteAll(int fd, const char* data, std::size_t size, off_t offset) {
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd, data, size, offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    offset += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+int CopyFrom(int in, off_t in_offset, int out, off_t out_offset) {
+#ifdef __linux__
+  loff_t in_off = in_offset;
+  loff_t out_off = out_offset;
+  for (;;) {
+    const ssize_t n = ::copy_file_range(in, &in_off, out, &out_off, std::size_t(1) << 30, 0);
+    if (n == 0) return 0;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP) break;
+    return errno;
+  }
+  // What went across before the fallback is copied again: the same bytes to the same place.
+#endif
+  std::vector<char> buffer(std::size_t(1) << 20);
+  for (;;) {
+    const ssize_t n = ::pread(in, buffer.data(), buffer.size(), in_offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    if (const int err = PwriteAll(out, buffer.data(), static_cast<std::size_t>(n), out_offset)) {
+      return err;
+    }
+    in_offset += n;
+    out_offset += n;
+  }
+}
+
+FileStamp FileStamp::Of(const struct stat& st) {
+  FileStamp s;
+  s.dev = st.st_dev;
+  s.ino = st.st_ino;
+  s.size = st.st_size;
+  s.mtime_ns = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.ctime_ns = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  return s;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string PathIn(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+bool CanGiveOwnership(uid_t uid, gid_t gid) {
+  const uid_t me = ::geteuid();
+  if (me == 0) return true;
+  if (me != uid) return false;
+  if (::getegid() == gid) return true;
+  const int count = ::getgroups(0, nullptr);
+  if (count <= 0) return false;
+  std::vector<gid_t> groups(static_cast<std::size_t>(count));
+  const int got = ::getgroups(count, groups.data());
+  for (int i = 0; i < got; ++i) {
+    if (groups[std::size_t(i)] == gid) return true;
+  }
+  return false;
+}
+
+Fd CreateLockedFile(int dir, std::string_view prefix, std::string_view suffix,
+                    std::string& name, mode_t mode) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::minstd_rand random(std::random_device{}());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = prefix;
+    for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+    name += suffix;
+    Fd fd(::openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!fd) {
+      if (errno == EEXIST) continue;
+      return fd;
+    }
+    // Nobody else can hold a file that did not exist a moment ago, so this never waits.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+      const int err = errno;
+      ::unlinkat(dir, name.c_str(), 0);
+      errno = err;
+      return Fd();
+    }
+    return fd;
+  }
+  errno = EEXIST;
+  return Fd();
+}
+
+}  // namespace slimtag::posix

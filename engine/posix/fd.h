@@ -1,0 +1,83 @@
+#pragma once
+
+// Small tools for the POSIX side of the platform: an owned descriptor, whole writes and copies,
+// and the identity of a file.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace slimtag::posix {
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Reset(); }
+  Fd(Fd&& other) noexcept : fd_(other.Release()) {}
+  Fd& operator=(Fd&& other) noexcept {
+    Reset(other.Release());
+    return *this;
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  // Closes and reports the error that close may give (a delayed write error).
+  int Close();
+
+ private:
+  int fd_;
+};
+
+// Writes everything at the file position, or returns the errno.
+int WriteAll(int fd, const char* data, std::size_t size);
+// Writes everything at offset, or returns the errno.
+int PwriteAll(int fd, const char* data, std::size_t size, off_t offset);
+
+// Copies in from in_offset to its end into out at out_offset; returns the errno of a failure, 0
+// when done.
+int CopyFrom(int in, off_t in_offset, int out, off_t out_offset);
+
+// What tells that a file is still the one that was opened: the same inode, size, modification
+// and change time.
+struct FileStamp {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  std::int64_t mtime_ns = 0;
+  std::int64_t ctime_ns = 0;
+
+  static FileStamp Of(const struct stat& st);
+  bool SameFile(const struct stat& st) const { return st.st_dev == dev && st.st_ino == ino; }
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The folder part and the last part of a path ("." for a bare name).
+std::string DirectoryOf(const std::string& path);
+std::string BaseNameOf(const std::string& path);
+// name in folder, with one separator.
+std::string PathIn(const std::string& folder, const std::string& name);
+
+// Whether the user who runs the program may give a file this owner and group.
+bool CanGiveOwnership(uid_t uid, gid_t gid);
+
+// A free name in folder dir made of prefix and six random letters and digits, created with
+// O_EXCL and held with an exclusive lock; returns the descriptor and sets name. errno on failure.
+Fd CreateLockedFile(int dir, std::string_view prefix, std::string_view suffix,
+                    std::string& name, mode_t mode);
+
+}  // namespace slimtag::posix

@@ -1,0 +1,110 @@
+#include "posix/page_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace slimtag::posix {
+
+namespace {
+
+using Op = FileError::Operation;
+
+constexpr int kMaxLinks = 40;  // as the kernel allows in one path
+
+// Reads from a shared descriptor at its own offset, so that readers of one page never disturb
+// each other or the backup copy.
+class PageSource : public ByteSource {
+ public:
+  PageSource(int fd, const std::string& path) : fd_(fd), path_(path) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t n = ::pread(fd_, buffer, size, offset_);
+      if (n >= 0) {
+        offset_ += n;
+        return static_cast<std::size_t>(n);
+      }
+      if (errno != EINTR) throw FileError(Op::kRead, path_, errno);
+    }
+  }
+
+ private:
+  int fd_;
+  const std::string& path_;
+  off_t offset_ = 0;
+};
+
+std::string ReadLink(const std::string& link) {
+  std::vector<char> target(256);
+  for (;;) {
+    const ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
+    if (n < 0) throw FileError(Op::kOpen, link, errno);
+    if (static_cast<std::size_t>(n) < target.size()) return std::string(target.data(), n);
+    target.resize(target.size() * 2);
+  }
+}
+
+}  // namespace
+
+PosixPage::PosixPage(std::string path, PosixPlatform::Rewritten& rewritten)
+    : path_(std::move(path)), rewritten_(rewritten) {
+  // Follow the page's own links by hand, noting who made each.
+  std::string at = path_;
+  std::vector<uid_t> link_owners;
+  for (;;) {
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0) throw FileError(Op::kOpen, path_, errno);
+    if (!S_ISLNK(st.st_mode)) break;
+    if (link_owners.size() == kMaxLinks) throw FileError(Op::kOpen, path_, ELOOP);
+    link_owners.push_back(st.st_uid);
+    const std::string target = ReadLink(at);
+    at = target.starts_with('/') ? target : DirectoryOf(at) + "/" + target;
+  }
+  folder_.Reset(::open(DirectoryOf(at).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder_) throw FileError(Op::kOpen, path_, errno);
+  name_ = BaseNameOf(at);
+  // O_NOFOLLOW: the name was no link a moment ago and must not have become one. O_NONBLOCK: a
+  // pipe put in the page's place must not stop the run for good.
+  fd_.Reset(::openat(folder_.get(), name_.c_str(),
+                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!fd_) throw FileError(Op::kOpen, path_, errno == ELOOP ? ENOENT : errno);
+  if (::fstat(fd_.get(), &opened_) != 0) throw FileError(Op::kOpen, path_, errno);
+  const uid_t me = ::geteuid();
+  for (const uid_t owner : link_owners) {
+    if (owner != me && owner != opened_.st_uid) throw FileError(Op::kUntrustedLink, path_, 0);
+  }
+  if (S_ISDIR(opened_.st_mode)) throw FileError(Op::kOpen, path_, EISDIR);
+  if (!S_ISREG(opened_.st_mode)) throw FileError(Op::kNotRegular, path_, 0);
+  if (::faccessat(folder_.get(), name_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+    throw FileError(Op::kWriteProtected, path_, errno == EACCES ? 0 : errno);
+  }
+}
+
+std::unique_ptr<ByteSource> PosixPage::Read() {
+  return std::make_unique<PageSource>(fd_.get(), path_);
+}
+
+bool PosixPage::RewrittenEarlier() const {
+  return rewritten_.files.count({opened_.st_dev, opened_.st_ino}) != 0;
+}
+
+void PosixPage::CheckUnchanged() const {
+  struct stat now {}, by_name{};
+  if (::fstat(fd_.get(), &now) != 0) throw FileError(Op::kChanged, path_, errno);
+  if (::fstatat(folder_.get(), name_.c_str(), &by_name, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) throw FileError(Op::kChanged, path_, 0);
+    throw FileError(Op::kChanged, path_, errno);
+  }
+  if (!(FileStamp::Of(now) == FileStamp::Of(opened_)) || !FileStamp::Of(opened_).SameFile(by_name)) {
+    throw FileError(Op::kChanged, path_, 0);
+  }
+}
+
+void PosixPage::MarkRewritten(const struct stat& now) {
+  rewritten_.files.insert({opened_.st_dev, opened_.st_ino});
+  rewritten_.files.insert({now.st_dev, now.st_ino});
+}
+
+}  // namespace slimtag::posix

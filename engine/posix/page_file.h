@@ -1,0 +1,54 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <set>
+#include <string>
+#include <utility>
+
+#include "platform.h"
+#include "posix/fd.h"
+
+namespace slimtag {
+
+struct PosixPlatform::Rewritten {
+  std::set<std::pair<dev_t, ino_t>> files;
+};
+
+namespace posix {
+
+// A page of the run, opened after the checks that decide whether the run may rewrite it: a link
+// is followed only when the user who runs the program or the owner of the file it leads to made
+// it; the file must be a regular one that the user may write. The file is then known by its
+// folder's descriptor and its name there, so that a later rename of a folder above it changes
+// nothing.
+class PosixPage : public Page {
+ public:
+  PosixPage(std::string path, PosixPlatform::Rewritten& rewritten);
+
+  std::unique_ptr<ByteSource> Read() override;
+  std::uint64_t Size() const override { return static_cast<std::uint64_t>(opened_.st_size); }
+  bool RewrittenEarlier() const override;
+  void BackUpTo(const std::string& copy) override;
+
+  const std::string& Path() const { return path_; }
+  int Folder() const { return folder_.get(); }
+  const std::string& Name() const { return name_; }
+  int Descriptor() const { return fd_.get(); }
+  const struct stat& Opened() const { return opened_; }
+  // Throws kChanged unless the name still leads to the file opened and the file is unchanged.
+  void CheckUnchanged() const;
+  // Records the file now under the page's name as rewritten in this run.
+  void MarkRewritten(const struct stat& now);
+
+ private:
+  std::string path_;  // as the run named it
+  PosixPlatform::Rewritten& rewritten_;
+  Fd folder_;
+  std::string name_;  // in folder_, never a link
+  Fd fd_;
+  struct stat opened_ {};
+};
+
+}  // namespace posix
+}  // namespace slimtag

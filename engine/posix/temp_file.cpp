@@ -1,0 +1,86 @@
+#include "posix/temp_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "posix/page_replacement.h"
+
+namespace slimtag::posix {
+
+namespace {
+using Op = FileError::Operation;
+}  // namespace
+
+void FdSink::Write(std::string_view bytes) {
+  if (buffer_.size() + bytes.size() > kSize) {
+    Flush();
+    if (bytes.size() >= kSize) {
+      Check(WriteAll(fd_, bytes.data(), bytes.size()));
+      return;
+    }
+  }
+  buffer_.append(bytes);
+}
+
+void FdSink::Flush() {
+  Check(WriteAll(fd_, buffer_.data(), buffer_.size()));
+  buffer_.clear();
+}
+
+void FdSink::Check(int err) {
+  if (err != 0) throw FileError(Op::kWriteTemp, path_, err);
+}
+
+PosixTempFile::PosixTempFile(std::string path) : path_(std::move(path)) {
+  bool empty = false;
+  for (;;) {
+    // Never through a link: a link of that name planted in a shared working directory would
+    // otherwise make the run empty the file it leads to.
+    fd_.Reset(::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+    if (!fd_) {
+      if (errno == ELOOP) throw FileError(Op::kTempUnsafe, path_, 0);
+      throw FileError(Op::kCreateTemp, path_, errno);
+    }
+    if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK) throw FileError(Op::kTempLocked, path_, 0);
+      throw FileError(Op::kCreateTemp, path_, errno);
+    }
+    // The holder before us may have deleted the file between our open and our lock; the lock
+    // only counts on the file that the name still refers to.
+    struct stat by_fd {}, by_name{};
+    if (::fstat(fd_.get(), &by_fd) != 0) throw FileError(Op::kCreateTemp, path_, errno);
+    if (::lstat(path_.c_str(), &by_name) == 0 && FileStamp::Of(by_fd).SameFile(by_name)) {
+      // Only a plain file of ours with no other name may be emptied and written.
+      if (!S_ISREG(by_fd.st_mode) || by_fd.st_uid != ::geteuid() || by_fd.st_nlink != 1) {
+        fd_.Reset();
+        throw FileError(Op::kTempUnsafe, path_, 0);
+      }
+      empty = by_fd.st_size == 0;
+      break;
+    }
+  }
+  // Only a file left by an earlier run needs emptying. Truncating a new, empty file is not
+  // free: some file systems then write its content out on close, although it is deleted.
+  if (!empty && ::ftruncate(fd_.get(), 0) != 0) throw FileError(Op::kCreateTemp, path_, errno);
+  sink_ = std::make_unique<FdSink>(fd_.get(), path_);
+}
+
+PosixTempFile::~PosixTempFile() {
+  if (fd_) ::unlink(path_.c_str());  // we hold the lock, so the name is ours
+}
+
+std::uint64_t PosixTempFile::CopyOver(Page& page) {
+  auto* posix_page = dynamic_cast<PosixPage*>(&page);
+  if (posix_page == nullptr) throw std::logic_error("a page of another platform");
+  return ReplacePage(*posix_page, fd_.get(), path_);
+}
+
+void PosixTempFile::Delete() {
+  if (::unlink(path_.c_str()) != 0) throw FileError(Op::kDeleteTemp, path_, errno);
+  fd_.Reset();
+}
+
+}  // namespace slimtag::posix

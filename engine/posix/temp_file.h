@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform.h"
+#include "posix/fd.h"
+
+namespace slimtag::posix {
+
+// Collects lines in a large block so that the file sees few, large writes.
+class FdSink : public ByteSink {
+ public:
+  FdSink(int fd, const std::string& path) : fd_(fd), path_(path) { buffer_.reserve(kSize); }
+  void Write(std::string_view bytes) override;
+  void Flush();
+
+ private:
+  static constexpr std::size_t kSize = std::size_t(1) << 20;
+  void Check(int err);
+  int fd_;
+  const std::string& path_;
+  std::string buffer_;
+};
+
+// "slimtag.tmp" in the working directory: a plain file of the user who runs the program, held
+// with an exclusive lock from its creation to its deletion.
+class PosixTempFile : public TempFile {
+ public:
+  explicit PosixTempFile(std::string path);
+  ~PosixTempFile() override;
+
+  ByteSink& Writer() override { return *sink_; }
+  void FinishWriting() override { sink_->Flush(); }
+  std::uint64_t CopyOver(Page& page) override;
+  void Delete() override;
+
+ private:
+  std::string path_;
+  Fd fd_;
+  std::unique_ptr<FdSink> sink_;
+};
+
+}  // namespace slimtag::posix
