@@ -28,30 +28,49 @@ std::string StatisticsText(std::uint64_t files_done, std::int64_t size_before,
 
 std::string ReasonText(int error) {
   switch (error) {
-    case ENOENT: return "файл или папка не найдены";
-    case EACCES: return "нет прав доступа";
-    case EPERM: return "операция не разрешена";
-    case ENOSPC: return "на диске нет свободного места";
-    case EDQUOT: return "превышена дисковая квота";
-    case EROFS: return "файловая система доступна только для чтения";
-    case EISDIR: return "это папка, а не файл";
-    case ENOTDIR: return "часть пути не является папкой";
-    case EEXIST: return "такое имя уже занято";
-    case EIO: return "ошибка ввода-вывода";
-    case ENAMETOOLONG: return "слишком длинное имя";
+    case ENOENT:
+      return "файл или папка не найдены";
+    case EACCES:
+      return "нет прав доступа";
+    case EPERM:
+      return "операция не разрешена";
+    case ENOSPC:
+      return "на диске нет свободного места";
+    case EDQUOT:
+      return "превышена дисковая квота";
+    case EROFS:
+      return "файловая система доступна только для чтения";
+    case EISDIR:
+      return "это папка, а не файл";
+    case ENOTDIR:
+      return "часть пути не является папкой";
+    case EEXIST:
+      return "такое имя уже занято";
+    case EIO:
+      return "ошибка ввода-вывода";
+    case ENAMETOOLONG:
+      return "слишком длинное имя";
     case EMFILE:
-    case ENFILE: return "открыто слишком много файлов";
+    case ENFILE:
+      return "открыто слишком много файлов";
     case EBUSY:
-    case ETXTBSY: return "файл занят";
-    case ELOOP: return "слишком много символических ссылок";
-    case EFBIG: return "файл слишком велик";
-    case ENOMEM: return "недостаточно памяти";
-    default: return std::string(std::strerror(error)) + " (код " + std::to_string(error) + ")";
+    case ETXTBSY:
+      return "файл занят";
+    case ELOOP:
+      return "слишком много символических ссылок";
+    case EFBIG:
+      return "файл слишком велик";
+    case ENOMEM:
+      return "недостаточно памяти";
+    default:
+      return std::string(std::strerror(error)) + " (код " + std::to_string(error) + ")";
   }
 }
 
 namespace {
-std::string Quoted(const std::string& path) { return "«" + path + "»"; }
+std::string Quoted(const std::string& path) {
+  return "«" + path + "»";
+}
 }  // namespace
 
 std::string RecoveredText(const std::string& path) {
@@ -63,23 +82,37 @@ std::string FailureText(const FileError& e) {
   using Op = FileError::Operation;
   std::string what;
   switch (e.operation) {
-    case Op::kCreateFolder: what = "Не удалось создать папку " + Quoted(e.path); break;
+    case Op::kCreateFolder:
+      what = "Не удалось создать папку " + Quoted(e.path);
+      break;
     case Op::kBackup:
       what = "Не удалось сделать резервную копию файла " + Quoted(e.path) + " в " + Quoted(e.other);
       break;
-    case Op::kOpen: what = "Не удалось открыть файл " + Quoted(e.path); break;
-    case Op::kRead: what = "Не удалось прочитать файл " + Quoted(e.path); break;
-    case Op::kSize: what = "Не удалось узнать размер файла " + Quoted(e.path); break;
-    case Op::kCreateTemp: what = "Не удалось создать временный файл " + Quoted(e.path); break;
+    case Op::kOpen:
+      what = "Не удалось открыть файл " + Quoted(e.path);
+      break;
+    case Op::kRead:
+      what = "Не удалось прочитать файл " + Quoted(e.path);
+      break;
+    case Op::kSize:
+      what = "Не удалось узнать размер файла " + Quoted(e.path);
+      break;
+    case Op::kCreateTemp:
+      what = "Не удалось создать временный файл " + Quoted(e.path);
+      break;
     case Op::kTempLocked:
       what = "Временный файл " + Quoted(e.path) +
              " занят другой копией программы. Дождитесь окончания её работы и повторите";
       break;
-    case Op::kWriteTemp: what = "Не удалось записать временный файл " + Quoted(e.path); break;
+    case Op::kWriteTemp:
+      what = "Не удалось записать временный файл " + Quoted(e.path);
+      break;
     case Op::kReplace:
       what = "Не удалось записать файл " + Quoted(e.path) + " (он остался без изменений)";
       break;
-    case Op::kDeleteTemp: what = "Не удалось удалить временный файл " + Quoted(e.path); break;
+    case Op::kDeleteTemp:
+      what = "Не удалось удалить временный файл " + Quoted(e.path);
+      break;
     case Op::kUntrustedLink:
       what = "Файл " + Quoted(e.path) +
              " не обработан: это символическая ссылка другого пользователя, а не владельца "

@@ -25,9 +25,9 @@ struct RunState {
 };
 
 enum class RunOutcome {
-  kStatistics,        // the statistics message was shown
-  kNothingSelected,   // "Файлы не выбраны! " was shown
-  kFailed,            // a file operation failed; its warning was shown
+  kStatistics,       // the statistics message was shown
+  kNothingSelected,  // "Файлы не выбраны! " was shown
+  kFailed,           // a file operation failed; its warning was shown
 };
 
 // The temporary file's name: a bare name, so it lives in the working directory.

@@ -22,7 +22,7 @@ struct FileError : std::runtime_error {
     kCreateTemp,  // path: the temporary file
     kTempLocked,
     kWriteTemp,
-    kReplace,     // path: the page, other: the temporary file
+    kReplace,  // path: the page, other: the temporary file
     kDeleteTemp,
     kUntrustedLink,   // path: the page, a link of another user than the file's owner
     kTempUnsafe,      // path: the temporary file, not a plain file of ours

@@ -30,7 +30,9 @@ std::string PosixPlatform::TimeOfDayText() {
   return std::string(text, n);
 }
 
-void PosixPlatform::BeginRun() { rewritten_->files.clear(); }
+void PosixPlatform::BeginRun() {
+  rewritten_->files.clear();
+}
 
 std::vector<std::string> PosixPlatform::RecoverFolder(const std::string& folder) {
   return posix::RecoverFolder(folder);

@@ -30,7 +30,9 @@ int RenameNoReplace(int dir, const std::string& from, const std::string& to) {
 }  // namespace
 
 void PosixPage::BackUpTo(const std::string& copy) {
-  const auto fail = [&](int err) { throw FileError(FileError::Operation::kBackup, path_, err, copy); };
+  const auto fail = [&](int err) {
+    throw FileError(FileError::Operation::kBackup, path_, err, copy);
+  };
   Fd folder(::open(DirectoryOf(copy).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folder) fail(errno);
   std::string passing;

@@ -113,9 +113,10 @@ bool CanGiveOwnership(uid_t uid, gid_t gid) {
   return false;
 }
 
-Fd CreateLockedFile(int dir, std::string_view prefix, std::string_view suffix,
-                    std::string& name, mode_t mode) {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+Fd CreateLockedFile(int dir, std::string_view prefix, std::string_view suffix, std::string& name,
+                    mode_t mode) {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   thread_local std::minstd_rand random(std::random_device{}());
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = prefix;

@@ -77,7 +77,7 @@ bool CanGiveOwnership(uid_t uid, gid_t gid);
 
 // A free name in folder dir made of prefix and six random letters and digits, created with
 // O_EXCL and held with an exclusive lock; returns the descriptor and sets name. errno on failure.
-Fd CreateLockedFile(int dir, std::string_view prefix, std::string_view suffix,
-                    std::string& name, mode_t mode);
+Fd CreateLockedFile(int dir, std::string_view prefix, std::string_view suffix, std::string& name,
+                    mode_t mode);
 
 }  // namespace slimtag::posix

@@ -91,13 +91,15 @@ bool PosixPage::RewrittenEarlier() const {
 }
 
 void PosixPage::CheckUnchanged() const {
-  struct stat now {}, by_name{};
+  struct stat now {
+  }, by_name{};
   if (::fstat(fd_.get(), &now) != 0) throw FileError(Op::kChanged, path_, errno);
   if (::fstatat(folder_.get(), name_.c_str(), &by_name, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) throw FileError(Op::kChanged, path_, 0);
     throw FileError(Op::kChanged, path_, errno);
   }
-  if (!(FileStamp::Of(now) == FileStamp::Of(opened_)) || !FileStamp::Of(opened_).SameFile(by_name)) {
+  if (!(FileStamp::Of(now) == FileStamp::Of(opened_)) ||
+      !FileStamp::Of(opened_).SameFile(by_name)) {
     throw FileError(Op::kChanged, path_, 0);
   }
 }

@@ -227,7 +227,8 @@ std::uint64_t ReplaceInPlace(PosixPage& page, int content, off_t size,
 
 // Completes one page from a recovery file of ours; returns its path, nothing when there was
 // nothing to complete.
-std::optional<std::string> CompleteFromRecovery(int folder, int recovery, const std::string& folder_path) {
+std::optional<std::string> CompleteFromRecovery(int folder, int recovery,
+                                                const std::string& folder_path) {
   RecoveryHeader header;
   struct stat st {};
   if (::fstat(recovery, &st) != 0) return std::nullopt;
@@ -254,9 +255,9 @@ std::optional<std::string> CompleteFromRecovery(int folder, int recovery, const 
   }
   const std::string path = PathIn(folder_path, name);
   bool touched = false;
-  if (const int err = Overwrite(page.get(), recovery, content_at,
-                                static_cast<off_t>(header.content_size),
-                                static_cast<mode_t>(header.mode), &touched)) {
+  if (const int err =
+          Overwrite(page.get(), recovery, content_at, static_cast<off_t>(header.content_size),
+                    static_cast<mode_t>(header.mode), &touched)) {
     throw FileError(Op::kRecover, path, err);
   }
   return path;
@@ -299,9 +300,8 @@ std::vector<std::string> RecoverFolder(const std::string& folder_path) {
       Fd fd(::openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
       struct stat st {};
       // Only our own files, and only those that no live process holds.
-      if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-          st.st_uid != ::geteuid() || st.st_nlink != 1 ||
-          ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+          st.st_nlink != 1 || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         continue;
       }
       act(fd.get());

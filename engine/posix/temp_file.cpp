@@ -50,7 +50,8 @@ PosixTempFile::PosixTempFile(std::string path) : path_(std::move(path)) {
     }
     // The holder before us may have deleted the file between our open and our lock; the lock
     // only counts on the file that the name still refers to.
-    struct stat by_fd {}, by_name{};
+    struct stat by_fd {
+    }, by_name{};
     if (::fstat(fd_.get(), &by_fd) != 0) throw FileError(Op::kCreateTemp, path_, errno);
     if (::lstat(path_.c_str(), &by_name) == 0 && FileStamp::Of(by_fd).SameFile(by_name)) {
       // Only a plain file of ours with no other name may be emptied and written.

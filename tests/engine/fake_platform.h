@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -87,6 +89,13 @@ class FailingPlatform : public Platform {
     fail_what_ = std::move(what);
     error_ = error;
   }
+  // Runs act just before the first operation of that kind is done: another program at work.
+  void Before(std::string what, std::function<void()> act) {
+    before_what_ = std::move(what);
+    before_ = std::move(act);
+  }
+  // Makes the first operation of that kind run out of memory.
+  void OutOfMemoryAt(std::string what) { out_of_memory_what_ = std::move(what); }
   int Operations() const { return count_; }
   // The error thrown, when one was.
   const FileError* Injected() const { return injected_.get(); }
@@ -195,6 +204,11 @@ class FailingPlatform : public Platform {
   void Step(const char* what, Op op, const std::string& path, const std::string& other = {}) {
     ++count_;
     timeline_.Add("op " + std::to_string(count_) + " " + what + " " + path);
+    if (before_ && before_what_ == what) std::exchange(before_, nullptr)();
+    if (out_of_memory_what_ == what) {
+      out_of_memory_what_.clear();
+      throw std::bad_alloc();
+    }
     if (count_ != fail_at_ && (fail_what_.empty() || fail_what_ != what)) return;
     fail_what_.clear();
     injected_ = std::make_unique<FileError>(op, path, error_, other);
@@ -209,6 +223,9 @@ class FailingPlatform : public Platform {
   std::string fail_what_;
   int error_ = EIO;
   std::unique_ptr<FileError> injected_;
+  std::string before_what_;
+  std::function<void()> before_;
+  std::string out_of_memory_what_;
 };
 
 }  // namespace slimtag::testing

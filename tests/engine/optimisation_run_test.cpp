@@ -18,11 +18,14 @@
 
 #include "fake_host.h"
 #include "fake_platform.h"
+#include "run_world.h"
 
 namespace slimtag {
 namespace {
 
 using testing::FailingPlatform;
+using testing::Listing;
+using testing::World;
 using testing::FakeHost;
 using testing::MessageEvent;
 using testing::PointerEvent;
@@ -61,43 +64,6 @@ std::string PageWithOneQ(std::size_t size) {
   return "q" + std::string(size - 3, 'x') + "\r\n";
 }
 
-// One run's world: a scratch folder that is the working directory, the real platform behind the
-// failing one, a host showing the scratch pages folder, and the run's owner.
-struct World {
-  ScratchDir dir;
-  Timeline timeline;
-  PosixPlatform posix;
-  FailingPlatform platform{posix, timeline};
-  FakeHost host{timeline, dir.Pages()};
-  Optimiser optimiser{platform};
-
-  RunOutcome Run() { return optimiser.RunOptimisation(host); }
-
-  void AddPage(const std::string& name, const std::string& content, bool selected = true) {
-    WriteFile(dir.Page(name), content);
-    host.AddEntry(name, selected);
-  }
-  std::string Page(const std::string& name) const { return ReadFile(dir.Page(name)); }
-
-  // What the host saw, without the platform's operations.
-  std::vector<std::string> HostEvents() const {
-    std::vector<std::string> events;
-    for (const std::string& e : timeline.events) {
-      if (e.rfind("op ", 0) != 0) events.push_back(e);
-    }
-    return events;
-  }
-};
-
-// Names in a folder, sorted.
-std::vector<std::string> Listing(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TEST(OptimisationRun, EmptyFileListWarnsAtOnceAndMakesNothing) {
   World w;

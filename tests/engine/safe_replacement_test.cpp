@@ -1,0 +1,422 @@
+// What a run may and may not do to a file: links, owners, access rules, other programs at work,
+// and what is left behind. Tests that need other users create them by switching a child process
+// to the "nobody" user, which needs root; they skip elsewhere.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "run_world.h"
+
+namespace slimtag {
+namespace {
+
+using testing::Listing;
+using testing::ReadFile;
+using testing::World;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+
+constexpr uid_t kOther = 65534;  // nobody
+constexpr gid_t kOtherGroup = 65534;
+constexpr const char* kStopped = "Оптимизация остановлена.\r\n";
+
+#define SKIP_UNLESS_ROOT() \
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user"
+
+// Runs act in a child process switched to user uid with the groups given, and returns its exit
+// status (act's result), or -1 when the switch failed.
+int AsUser(uid_t uid, std::vector<gid_t> groups, const std::function<int()>& act) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(groups.size(), groups.data()) != 0 ||
+        ::setresgid(groups[0], groups[0], groups[0]) != 0 || ::setresuid(uid, uid, uid) != 0) {
+      ::_exit(255);
+    }
+    ::_exit(act());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+}
+
+struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) throw std::runtime_error("no " + path);
+  return st;
+}
+
+void OpenToEveryone(const World& w) {
+  for (const std::string& dir : {w.dir.Root(), w.dir.Pages(), w.dir.Work()}) {
+    ::chmod(dir.c_str(), 0777);
+  }
+}
+
+std::string Warning(const World& w) {
+  return w.host.Messages().empty() ? "" : w.host.Messages().back().first;
+}
+
+TEST(SafeReplacement, PageOfAnotherUserKeepsOwnerGroupAndModeAndTheBackupIsOurs) {
+  SKIP_UNLESS_ROOT();
+  World w;
+  w.AddPage("a.htm", "a&nbsp;b\r\n");
+  const std::string page = w.dir.Page("a.htm");
+  ASSERT_EQ(::chown(page.c_str(), kOther, kOtherGroup), 0);
+  ASSERT_EQ(::chmod(page.c_str(), 06755), 0);
+  w.host.Check(6).Check(7);
+  ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(w.Page("a.htm"), "ab\r\n");
+  const struct stat st = StatOf(page);
+  EXPECT_EQ(st.st_uid, kOther);
+  EXPECT_EQ(st.st_gid, kOtherGroup);
+  EXPECT_EQ(st.st_mode & 07777, 06755u);
+  // A set-user-ID copy owned by root would let anyone become root.
+  const struct stat copy = StatOf(w.dir.Page("~backup_14'05'09/a.htm"));
+  EXPECT_EQ(copy.st_uid, 0u);
+  EXPECT_EQ(copy.st_mode & 07777, 0755u);
+}
+
+struct LinkCase {
+  const char* name;
+  uid_t link_owner;
+  uid_t target_owner;
+  bool followed;
+};
+
+TEST(SafeReplacement, LinkIsFollowedOnlyWhenItsOwnerIsUsOrTheTargetsOwner) {
+  SKIP_UNLESS_ROOT();
+  const LinkCase cases[] = {
+      {"our link to another's page", 0, kOther, true},
+      {"the owner's own link", kOther, kOther, true},
+      {"another's link to our file", kOther, 0, false},
+  };
+  for (const LinkCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    const std::string target = w.dir.Root() + "/target.htm";
+    WriteFile(target, "a&nbsp;\r\n");
+    ASSERT_EQ(::chown(target.c_str(), c.target_owner, c.target_owner), 0);
+    fs::create_symlink(target, w.dir.Page("link.htm"));
+    ASSERT_EQ(::lchown(w.dir.Page("link.htm").c_str(), c.link_owner, c.link_owner), 0);
+    w.host.AddEntry("link.htm").Check(7);
+    if (c.followed) {
+      EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+      EXPECT_EQ(ReadFile(target), "a\r\n");
+      EXPECT_EQ(StatOf(target).st_uid, c.target_owner);
+    } else {
+      EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+      EXPECT_EQ(ReadFile(target), "a&nbsp;\r\n");
+      EXPECT_EQ(Warning(w), std::string(kStopped) + "Файл «" + w.dir.Page("link.htm") +
+                                "» не обработан: это символическая ссылка другого пользователя, "
+                                "а не владельца файла, на который она указывает.");
+    }
+    EXPECT_TRUE(fs::is_symlink(w.dir.Page("link.htm")));
+  }
+}
+
+struct TempCase {
+  const char* name;
+  std::function<void(const std::string& victim)> plant;  // makes "slimtag.tmp" in the work dir
+  bool needs_root;
+};
+
+TEST(SafeReplacement, TemporaryFileThatIsNotAPlainFileOfOursStopsTheRunBeforeAnyPage) {
+  const TempCase cases[] = {
+      {"a link", [](const std::string& victim) { fs::create_symlink(victim, "slimtag.tmp"); },
+       false},
+      {"a dangling link", [](const std::string&) { fs::create_symlink("nowhere", "slimtag.tmp"); },
+       false},
+      {"a second name of a file",
+       [](const std::string& victim) { fs::create_hard_link(victim, "slimtag.tmp"); }, false},
+      {"a pipe", [](const std::string&) { ::mkfifo("slimtag.tmp", 0666); }, false},
+      {"another user's file",
+       [](const std::string&) {
+         WriteFile("slimtag.tmp", "theirs");
+         ::chown("slimtag.tmp", kOther, kOtherGroup);
+       },
+       true},
+  };
+  for (const TempCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.needs_root && ::geteuid() != 0) continue;
+    World w;
+    const std::string victim = w.dir.Root() + "/victim";
+    WriteFile(victim, "precious");
+    c.plant(victim);
+    w.AddPage("a.htm", "a&nbsp;\r\n");
+    w.host.Check(7);
+    EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+    EXPECT_EQ(Warning(w), std::string(kStopped) +
+                              "Временный файл «slimtag.tmp» не используется: это не обычный файл "
+                              "текущего пользователя (ссылка, чужой файл или файл с другими "
+                              "жёсткими ссылками). Удалите его и повторите.");
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_EQ(w.Page("a.htm"), "a&nbsp;\r\n");
+    EXPECT_EQ(w.host.Title(), "") << "stopped before any page";
+  }
+}
+
+TEST(SafeReplacement, PageTheUserMayNotWriteIsLeftAlone) {
+  SKIP_UNLESS_ROOT();
+  struct Case {
+    const char* name;
+    uid_t owner;
+    mode_t mode;
+  };
+  const Case cases[] = {
+      {"our own read-only page", kOther, 0444},
+      {"another user's page in a shared folder", 0, 0644},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    OpenToEveryone(w);
+    w.AddPage("a.htm", "a&nbsp;\r\n");
+    ASSERT_EQ(::chown(w.dir.Page("a.htm").c_str(), c.owner, c.owner), 0);
+    ASSERT_EQ(::chmod(w.dir.Page("a.htm").c_str(), c.mode), 0);
+    w.host.Check(7);
+    const int status = AsUser(kOther, {kOtherGroup}, [&] {
+      return w.Run() == RunOutcome::kFailed &&
+                     Warning(w) == std::string(kStopped) + "Файл «" + w.dir.Page("a.htm") +
+                                       "» защищён от записи (он остался без изменений)."
+                 ? 0
+                 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(w.Page("a.htm"), "a&nbsp;\r\n");
+    EXPECT_EQ(StatOf(w.dir.Page("a.htm")).st_uid, c.owner);
+  }
+}
+
+// The identity and metadata that a rewrite must keep.
+struct Kept {
+  ino_t ino;
+  uid_t uid;
+  gid_t gid;
+  mode_t mode;
+  nlink_t links;
+  std::map<std::string, std::string> attributes;
+};
+
+Kept KeptOf(const std::string& path) {
+  const struct stat st = StatOf(path);
+  Kept k{st.st_ino, st.st_uid, st.st_gid, st.st_mode, st.st_nlink, {}};
+  char names[4096];
+  const ssize_t n = ::listxattr(path.c_str(), names, sizeof names);
+  for (ssize_t at = 0; at < n; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    char value[1024];
+    const ssize_t size = ::getxattr(path.c_str(), names + at, value, sizeof value);
+    k.attributes[names + at] = std::string(value, size > 0 ? std::size_t(size) : 0);
+  }
+  return k;
+}
+
+// A POSIX access list as the kernel stores it: the owner rw, user nobody r, group r, mask r.
+std::string AccessList() {
+  struct Entry {
+    std::uint16_t tag, perm;
+    std::uint32_t id;
+  };
+  const std::uint32_t version = 2;
+  const Entry entries[] = {
+      {0x01, 6, 0xffffffff}, {0x02, 4, kOther},     {0x04, 4, 0xffffffff},
+      {0x10, 4, 0xffffffff}, {0x20, 0, 0xffffffff},
+  };
+  std::string list(reinterpret_cast<const char*>(&version), sizeof version);
+  list.append(reinterpret_cast<const char*>(entries), sizeof entries);
+  return list;
+}
+
+TEST(SafeReplacement, PageKeepsItsAccessListAndAttributesThroughTheRename) {
+  World w;
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  const std::string page = w.dir.Page("a.htm");
+  const std::string acl = AccessList();
+  if (::setxattr(page.c_str(), "user.origin", "editor", 6, 0) != 0 ||
+      ::setxattr(page.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
+    GTEST_SKIP() << "no extended attributes or access lists here: " << std::strerror(errno);
+  }
+  const Kept before = KeptOf(page);
+  w.host.Check(7);
+  ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+  const Kept after = KeptOf(page);
+  EXPECT_EQ(after.attributes, before.attributes);
+  EXPECT_EQ(after.mode, before.mode);
+  EXPECT_EQ(after.attributes.count("system.posix_acl_access"), 1u);
+}
+
+TEST(SafeReplacement, PageWithSeveralNamesIsRewrittenInItsOwnFile) {
+  World w;
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  fs::create_hard_link(w.dir.Page("a.htm"), w.dir.Root() + "/second-name.htm");
+  const Kept before = KeptOf(w.dir.Page("a.htm"));
+  w.host.Check(7);
+  ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(ReadFile(w.dir.Root() + "/second-name.htm"), "a\r\n");
+  const Kept after = KeptOf(w.dir.Page("a.htm"));
+  EXPECT_EQ(after.ino, before.ino);
+  EXPECT_EQ(after.links, 2u);
+  EXPECT_EQ(Listing(w.dir.Pages()), std::vector<std::string>{"a.htm"}) << "no recovery file left";
+}
+
+TEST(SafeReplacement, TeamMembersRewriteKeepsTheOwnersPage) {
+  SKIP_UNLESS_ROOT();
+  World w;
+  OpenToEveryone(w);
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  const std::string page = w.dir.Page("a.htm");
+  // Root's page, writable by the team group, which nobody is in.
+  ASSERT_EQ(::chown(page.c_str(), 0, kOtherGroup), 0);
+  ASSERT_EQ(::chmod(page.c_str(), 0664), 0);
+  const Kept before = KeptOf(page);
+  w.host.Check(7);
+  EXPECT_EQ(
+      AsUser(kOther, {kOtherGroup}, [&] { return w.Run() == RunOutcome::kStatistics ? 0 : 1; }), 0);
+  EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+  const Kept after = KeptOf(page);
+  EXPECT_EQ(after.ino, before.ino);
+  EXPECT_EQ(after.uid, 0u);
+  EXPECT_EQ(after.gid, kOtherGroup);
+  EXPECT_EQ(after.mode, before.mode);
+}
+
+struct ChangeCase {
+  const char* name;
+  std::function<void(const std::string& page)> change;
+  std::string left;  // what the page holds afterwards; empty: it is gone
+};
+
+TEST(SafeReplacement, EditMadeByAnotherProgramDuringTheRunIsNeverUndone) {
+  const ChangeCase cases[] = {
+      {"an append", [](const std::string& page) { std::ofstream(page, std::ios::app) << "more"; },
+       "a&nbsp;\r\nmore"},
+      {"a save by rename",
+       [](const std::string& page) {
+         WriteFile(page + ".new", "saved");
+         fs::rename(page + ".new", page);
+       },
+       "saved"},
+      {"a deletion", [](const std::string& page) { fs::remove(page); }, ""},
+  };
+  for (const ChangeCase& c : cases) {
+    for (const bool several_names : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (several_names ? ", page with two names" : ""));
+      World w;
+      w.AddPage("a.htm", "a&nbsp;\r\n");
+      if (several_names) fs::create_hard_link(w.dir.Page("a.htm"), w.dir.Root() + "/b.htm");
+      w.host.Check(7);
+      w.platform.Before("copy-over", [&] { c.change(w.dir.Page("a.htm")); });
+      EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+      EXPECT_EQ(Warning(w), std::string(kStopped) + "Файл «" + w.dir.Page("a.htm") +
+                                "» изменён другой программой во время оптимизации (он остался "
+                                "таким, каким его сохранила та программа).");
+      if (c.left.empty()) {
+        EXPECT_FALSE(fs::exists(w.dir.Page("a.htm")));
+      } else {
+        EXPECT_EQ(w.Page("a.htm"), c.left);
+      }
+      for (const std::string& name : Listing(w.dir.Pages())) {
+        EXPECT_FALSE(name.starts_with(".slimtag-")) << name << " left behind";
+      }
+    }
+  }
+}
+
+TEST(SafeReplacement, FileWithTwoNamesInTheListIsRewrittenOnce) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& from, const std::string& to)> second_name;
+  };
+  const Case cases[] = {
+      {"a link", [](auto& from, auto& to) { fs::create_symlink(from, to); }},
+      {"a hard link",
+       [](auto& from, auto& to) { fs::create_hard_link(fs::path(to).parent_path() / from, to); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    WriteFile(w.dir.Page("b.htm"), "x\r\n");
+    c.second_name("b.htm", w.dir.Page("a.htm"));
+    w.host.AddEntry("a.htm").AddEntry("b.htm");  // a.htm leads to b.htm and comes first
+    w.host.Check(6).Check(12).Field(1, "x").Field(2, "xy");
+    ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+    EXPECT_EQ(w.Page("b.htm"), "xy\r\n") << "x → xy applied once";
+    EXPECT_EQ(w.optimiser.State().FilesDone, 1);
+    const std::string backup = w.dir.Page("~backup_14'05'09");
+    EXPECT_EQ(Listing(backup), std::vector<std::string>{"a.htm"});
+    EXPECT_EQ(ReadFile(backup + "/a.htm"), "x\r\n");
+  }
+}
+
+TEST(SafeReplacement, PageThatBecameAPipeStopsTheRunInsteadOfWaiting) {
+  World w;
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  w.host.AddEntry("pipe.htm");  // listed as a page, a pipe by the time the run gets to it
+  ASSERT_EQ(::mkfifo(w.dir.Page("pipe.htm").c_str(), 0644), 0);
+  w.host.Check(7);
+  EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+  EXPECT_EQ(Warning(w), std::string(kStopped) + "Файл «" + w.dir.Page("pipe.htm") +
+                            "» не обработан: это не обычный файл (канал, устройство или сокет).");
+  EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+}
+
+TEST(SafeReplacement, RunningOutOfMemoryStopsAtThePageAndLeavesItWhole) {
+  for (const char* when : {"read", "write"}) {
+    SCOPED_TRACE(when);
+    World w;
+    w.AddPage("a.htm", "a&nbsp;\r\n");
+    w.host.Check(7).Check(14);
+    w.platform.OutOfMemoryAt(when);
+    EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+    EXPECT_EQ(Warning(w), std::string(kStopped) + "Недостаточно памяти для файла «" +
+                              w.dir.Page("a.htm") + "» (он остался без изменений).");
+    EXPECT_EQ(w.Page("a.htm"), "a&nbsp;\r\n");
+    EXPECT_FALSE(fs::exists("slimtag.tmp"));
+    w.platform.OutOfMemoryAt("");
+    EXPECT_EQ(w.Run(), RunOutcome::kStatistics) << "the next run is not disturbed";
+  }
+}
+
+TEST(SafeReplacement, PageNameOfTheLongestLengthIsProcessedOnBothPaths) {
+  for (const bool several_names : {false, true}) {
+    SCOPED_TRACE(several_names ? "in its own file" : "by rename");
+    World w;
+    const std::string name = std::string(251, 'n') + ".htm";
+    w.AddPage(name, "a&nbsp;\r\n");
+    if (several_names) fs::create_hard_link(w.dir.Page(name), w.dir.Root() + "/second.htm");
+    w.host.Check(6).Check(7);
+    ASSERT_EQ(w.Run(), RunOutcome::kStatistics) << Warning(w);
+    EXPECT_EQ(w.Page(name), "a\r\n");
+    EXPECT_EQ(ReadFile(w.dir.Page("~backup_14'05'09/" + name)), "a&nbsp;\r\n");
+  }
+}
+
+TEST(SafeReplacement, SideFilesOfAKilledRunAreRemovedUnlessALiveProcessHoldsThem) {
+  World w;
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  WriteFile(w.dir.Page(".slimtag-Killed.part"), "half a page");
+  WriteFile(w.dir.Page(".slimtag-InUse1.part"), "another run's page");
+  const int held = ::open(w.dir.Page(".slimtag-InUse1.part").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  w.host.Check(7);
+  ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{".slimtag-InUse1.part", "a.htm"}));
+  ::close(held);
+}
+
+}  // namespace
+}  // namespace slimtag
