@@ -153,9 +153,17 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
     for (int i = 0; i < count; ++i) {
       if (host.EntrySelected(i)) ProcessPage(host, folder, host.EntryName(i), options, texts);
     }
+    platform_.CommitReplacements();
   } catch (const FileError& error) {
     state_.join = JoinState{};
-    host.ShowMessage(WithRecoveryNote(FailureText(error)), MessageIcon::kWarning);
+    std::string warning = FailureText(error);
+    // The pages finished before the failure stay finished.
+    try {
+      platform_.CommitReplacements();
+    } catch (const FileError& earlier) {
+      warning = FailureText(earlier);
+    }
+    host.ShowMessage(WithRecoveryNote(warning), MessageIcon::kWarning);
     host.SetBusyPointer(false);
     return RunOutcome::kFailed;
   }

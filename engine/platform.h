@@ -11,6 +11,10 @@
 
 namespace slimtag {
 
+namespace posix {
+class ReplacementBatch;
+}
+
 // A file operation of the run that failed: what was done, on which path, and why.
 struct FileError : std::runtime_error {
   enum class Operation {
@@ -65,9 +69,10 @@ class TempFile {
   virtual ~TempFile() = default;  // a file not yet deleted goes with the object
   virtual ByteSink& Writer() = 0;
   virtual void FinishWriting() = 0;
-  // Puts the written content in place of the page, which must still be the file that was read.
-  // The page holds its old or its new content at every moment and keeps its owner, group, mode,
-  // access rules, extended attributes and hard links. Returns the page's new size.
+  // Puts the written content in place of the page, which must still be the file that was read,
+  // now or with the platform's next CommitReplacements. The page holds its old or its new content
+  // at every moment and keeps its owner, group, mode, access rules, extended attributes and hard
+  // links. Returns the page's new size.
   virtual std::uint64_t CopyOver(Page& page) = 0;
   virtual void Delete() = 0;
 };
@@ -90,6 +95,9 @@ class Platform {
   virtual std::unique_ptr<Page> OpenPage(const std::string& path) = 0;
   // Creates (or empties) the temporary file; throws with kTempLocked when another process has it.
   virtual std::unique_ptr<TempFile> CreateTempFile(const std::string& path) = 0;
+  // Completes every replacement still pending, in the order they were asked for. After a failure
+  // the pages before the one named are replaced, that one and the later ones are not.
+  virtual void CommitReplacements() = 0;
 };
 
 // The real file system (POSIX).
@@ -103,11 +111,13 @@ class PosixPlatform : public Platform {
   bool CreateFolder(const std::string& path) override;
   std::unique_ptr<Page> OpenPage(const std::string& path) override;
   std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override;
+  void CommitReplacements() override;
 
   struct Rewritten;  // the files rewritten in this run
 
  private:
   std::unique_ptr<Rewritten> rewritten_;
+  std::unique_ptr<posix::ReplacementBatch> batch_;
 };
 
 }  // namespace slimtag

@@ -7,6 +7,7 @@
 #include "platform.h"
 #include "posix/page_file.h"
 #include "posix/page_replacement.h"
+#include "posix/replacement_batch.h"
 #include "posix/temp_file.h"
 
 namespace slimtag {
@@ -18,7 +19,9 @@ FileError::FileError(Operation op, std::string p, int err, std::string o)
       other(std::move(o)),
       error(err) {}
 
-PosixPlatform::PosixPlatform() : rewritten_(std::make_unique<Rewritten>()) {}
+PosixPlatform::PosixPlatform()
+    : rewritten_(std::make_unique<Rewritten>()),
+      batch_(std::make_unique<posix::ReplacementBatch>()) {}
 PosixPlatform::~PosixPlatform() = default;
 
 std::string PosixPlatform::TimeOfDayText() {
@@ -49,7 +52,11 @@ std::unique_ptr<Page> PosixPlatform::OpenPage(const std::string& path) {
 }
 
 std::unique_ptr<TempFile> PosixPlatform::CreateTempFile(const std::string& path) {
-  return std::make_unique<posix::PosixTempFile>(path);
+  return std::make_unique<posix::PosixTempFile>(path, *batch_);
+}
+
+void PosixPlatform::CommitReplacements() {
+  batch_->Commit();
 }
 
 }  // namespace slimtag

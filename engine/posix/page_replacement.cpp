@@ -58,6 +58,8 @@ void ForEachName(const std::vector<char>& names, Each each) {
   }
 }
 
+}  // namespace
+
 // Gives to exactly the extended attributes of from (the access control list among them); false
 // when one of them could not be read, set or removed.
 bool CopyAttributes(int from, int to) {
@@ -88,6 +90,8 @@ bool CopyAttributes(int from, int to) {
   return ok;
 }
 
+namespace {
+
 // Writes size bytes of content, from offset, into the page's own file, gives it back its mode
 // and flushes it. *touched tells whether a byte of the page was changed before a failure.
 int Overwrite(int page, int content, off_t offset, off_t size, mode_t mode, bool* touched) {
@@ -115,50 +119,7 @@ std::string RecoveryName(const std::string& part) {
   return part.substr(0, part.size() - kPartSuffix.size()) + std::string(kRecoverySuffix);
 }
 
-std::optional<std::uint64_t> ReplaceByRename(PosixPage& page, int content, off_t size,
-                                             const std::string& temp_path) {
-  const struct stat& st = page.Opened();
-  std::string side;
-  Fd out = CreateLockedFile(page.Folder(), kSideFilePrefix, kPartSuffix, side, 0600);
-  if (!out) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
-  const auto drop = [&] {
-    out.Reset();
-    ::unlinkat(page.Folder(), side.c_str(), 0);
-  };
-  const auto fail = [&](int err) {
-    drop();
-    throw FileError(Op::kReplace, page.Path(), err, temp_path);
-  };
-  if (const int err = CopyFrom(content, 0, out.get(), 0)) fail(err);
-  struct stat made {};
-  if (::fstat(out.get(), &made) != 0) fail(errno);
-  // The owner first: a change of owner clears the set-ID bits.
-  if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
-      ::fchown(out.get(), st.st_uid, st.st_gid) != 0) {
-    fail(errno);
-  }
-  if (!CopyAttributes(page.Descriptor(), out.get())) {
-    drop();  // the page's own file keeps what a new one could not be given
-    return std::nullopt;
-  }
-  // After the access list: the mode's group bits are the list's mask, as on the page.
-  if (::fchmod(out.get(), st.st_mode & 07777) != 0) fail(errno);
-  // The content is on the disk before the rename, so the page never comes back empty after a
-  // crash. The folder is not synced: until its entry is, a crash leaves the old page.
-  if (::fsync(out.get()) != 0) fail(errno);
-  try {
-    page.CheckUnchanged();
-  } catch (const FileError&) {
-    drop();
-    throw;
-  }
-  if (::renameat(page.Folder(), side.c_str(), page.Folder(), page.Name().c_str()) != 0) {
-    fail(errno);
-  }
-  struct stat now {};
-  if (::fstat(out.get(), &now) == 0) page.MarkRewritten(now);
-  return static_cast<std::uint64_t>(size);
-}
+}  // namespace
 
 std::uint64_t ReplaceInPlace(PosixPage& page, int content, off_t size,
                              const std::string& temp_path) {
@@ -225,6 +186,8 @@ std::uint64_t ReplaceInPlace(PosixPage& page, int content, off_t size,
   return static_cast<std::uint64_t>(size);
 }
 
+namespace {
+
 // Completes one page from a recovery file of ours; returns its path, nothing when there was
 // nothing to complete.
 std::optional<std::string> CompleteFromRecovery(int folder, int recovery,
@@ -264,21 +227,6 @@ std::optional<std::string> CompleteFromRecovery(int folder, int recovery,
 }
 
 }  // namespace
-
-std::uint64_t ReplacePage(PosixPage& page, int content, const std::string& temp_path) {
-  struct stat content_st {};
-  if (::fstat(content, &content_st) != 0) {
-    throw FileError(Op::kReplace, page.Path(), errno, temp_path);
-  }
-  page.CheckUnchanged();
-  const struct stat& st = page.Opened();
-  if (st.st_nlink == 1 && CanGiveOwnership(st.st_uid, st.st_gid)) {
-    if (const auto size = ReplaceByRename(page, content, content_st.st_size, temp_path)) {
-      return *size;
-    }
-  }
-  return ReplaceInPlace(page, content, content_st.st_size, temp_path);
-}
 
 std::vector<std::string> RecoverFolder(const std::string& folder_path) {
   std::vector<std::string> completed;

@@ -6,8 +6,6 @@
 
 #include <cerrno>
 
-#include "posix/page_replacement.h"
-
 namespace slimtag::posix {
 
 namespace {
@@ -34,7 +32,8 @@ void FdSink::Check(int err) {
   if (err != 0) throw FileError(Op::kWriteTemp, path_, err);
 }
 
-PosixTempFile::PosixTempFile(std::string path) : path_(std::move(path)) {
+PosixTempFile::PosixTempFile(std::string path, ReplacementBatch& batch)
+    : path_(std::move(path)), batch_(batch) {
   bool empty = false;
   for (;;) {
     // Never through a link: a link of that name planted in a shared working directory would
@@ -70,17 +69,17 @@ PosixTempFile::PosixTempFile(std::string path) : path_(std::move(path)) {
 }
 
 PosixTempFile::~PosixTempFile() {
-  if (fd_) ::unlink(path_.c_str());  // we hold the lock, so the name is ours
+  if (fd_ && !moved_) ::unlink(path_.c_str());  // we hold the lock, so the name is ours
 }
 
 std::uint64_t PosixTempFile::CopyOver(Page& page) {
   auto* posix_page = dynamic_cast<PosixPage*>(&page);
   if (posix_page == nullptr) throw std::logic_error("a page of another platform");
-  return ReplacePage(*posix_page, fd_.get(), path_);
+  return batch_.Replace(*posix_page, fd_.get(), path_, &moved_);
 }
 
 void PosixTempFile::Delete() {
-  if (::unlink(path_.c_str()) != 0) throw FileError(Op::kDeleteTemp, path_, errno);
+  if (!moved_ && ::unlink(path_.c_str()) != 0) throw FileError(Op::kDeleteTemp, path_, errno);
   fd_.Reset();
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform.h"
 #include "posix/fd.h"
+#include "posix/replacement_batch.h"
 
 namespace slimtag::posix {
 
@@ -27,7 +28,7 @@ class FdSink : public ByteSink {
 // with an exclusive lock from its creation to its deletion.
 class PosixTempFile : public TempFile {
  public:
-  explicit PosixTempFile(std::string path);
+  PosixTempFile(std::string path, ReplacementBatch& batch);
   ~PosixTempFile() override;
 
   ByteSink& Writer() override { return *sink_; }
@@ -37,7 +38,9 @@ class PosixTempFile : public TempFile {
 
  private:
   std::string path_;
+  ReplacementBatch& batch_;
   Fd fd_;
+  bool moved_ = false;  // it became a page's new file: its name is no longer ours
   std::unique_ptr<FdSink> sink_;
 };
 

@@ -50,7 +50,7 @@ const FindCase kFindCases[] = {
     {"\xD0\xE0", "\xF0\xC0", Encoding::Windows1251, 1},  // "Ра" against "рА" in windows-1251
     {"\xA8", "\xB8", Encoding::Windows1251, 1},          // Ё and ё
     {"\xC0", "\xE0\xE0", Encoding::Windows1251, 0},
-    {"x\xA5y", "\xB4Y", Encoding::Windows1251, 2},       // Ґ and ґ
+    {"x\xA5y", "\xB4Y", Encoding::Windows1251, 2},  // Ґ and ґ
 };
 
 TEST(FindNoCase, IgnoresLetterCaseOfLatinAndCyrillicLetters) {

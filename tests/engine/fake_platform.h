@@ -118,6 +118,10 @@ class FailingPlatform : public Platform {
     Step("create-temp", Op::kCreateTemp, path);
     return std::make_unique<Temp>(*this, real_.CreateTempFile(path), path);
   }
+  void CommitReplacements() override {
+    Step("commit", Op::kReplace, "");
+    real_.CommitReplacements();
+  }
 
  private:
   class Source : public ByteSource {

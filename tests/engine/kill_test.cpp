@@ -43,6 +43,7 @@ const std::string kNew = std::string(std::size_t(4) << 20, 'n');
     temp->Writer().Write(kNew);
     temp->FinishWriting();
     temp->CopyOver(*opened);
+    platform.CommitReplacements();
     temp->Delete();
   } catch (...) {
     ::_exit(1);

@@ -52,7 +52,7 @@ const SplitCase kSplitCases[] = {
     {"a\r\nb", {"a", "b"}},
     {"a\rb\r", {"a", "b"}},
     {"\r\n\r\n", {"", ""}},
-    {"a\nb\n", {"a\nb\n"}},          // a line feed alone stays inside the line
+    {"a\nb\n", {"a\nb\n"}},  // a line feed alone stays inside the line
     {"a\r\r\nb", {"a", "", "b"}},
     {"\n\r\n", {"\n"}},
     {std::string("x\0y\r\n", 5), {std::string("x\0y", 3)}},

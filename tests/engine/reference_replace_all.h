@@ -15,12 +15,9 @@ namespace slimtag::testing {
 
 // nullopt when more than max_steps repetitions did not reach a text free of the needle, or the
 // text grew past max_length.
-inline std::optional<std::string> ReferenceReplaceAll(std::string_view line,
-                                                      std::string_view needle,
-                                                      std::string_view replacement,
-                                                      Encoding encoding,
-                                                      std::size_t max_steps = 20000,
-                                                      std::size_t max_length = 4096) {
+inline std::optional<std::string> ReferenceReplaceAll(
+    std::string_view line, std::string_view needle, std::string_view replacement, Encoding encoding,
+    std::size_t max_steps = 20000, std::size_t max_length = 4096) {
   EditBuffer t;
   t.PutText(std::string(line));
   if (FindNoCase(t.GetText(), needle, encoding) == 0) return std::string(line);

@@ -336,6 +336,22 @@ TEST(SafeReplacement, EditMadeByAnotherProgramDuringTheRunIsNeverUndone) {
   }
 }
 
+TEST(SafeReplacement, FailureWhileABatchIsCommittedKeepsTheListOrder) {
+  World w;
+  for (const char* name : {"a.htm", "b.htm", "c.htm"}) w.AddPage(name, "x&nbsp;\r\n");
+  w.host.Check(7);
+  // Another program saves b.htm after the run has prepared every page, before they go in place.
+  w.platform.Before("commit", [&] { WriteFile(w.dir.Page("b.htm"), "saved"); });
+  EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+  EXPECT_EQ(Warning(w), std::string(kStopped) + "Файл «" + w.dir.Page("b.htm") +
+                            "» изменён другой программой во время оптимизации (он остался "
+                            "таким, каким его сохранила та программа).");
+  EXPECT_EQ(w.Page("a.htm"), "x\r\n") << "the page before is replaced";
+  EXPECT_EQ(w.Page("b.htm"), "saved");
+  EXPECT_EQ(w.Page("c.htm"), "x&nbsp;\r\n") << "the page after keeps its old content";
+  EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{"a.htm", "b.htm", "c.htm"}));
+}
+
 TEST(SafeReplacement, FileWithTwoNamesInTheListIsRewrittenOnce) {
   struct Case {
     const char* name;

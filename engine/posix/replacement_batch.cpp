@@ -1,0 +1,175 @@
+#include "posix/replacement_batch.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <random>
+#include <set>
+
+#include "posix/page_replacement.h"
+#include "posix/side_files.h"
+
+namespace slimtag::posix {
+
+namespace {
+
+using Op = FileError::Operation;
+
+// A batch is committed when it holds this many pages (three descriptors each) or bytes.
+constexpr std::size_t kMaxPages = 100;
+constexpr std::uint64_t kMaxBytes = std::uint64_t(256) << 20;
+
+std::string SideName() {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::minstd_rand random(std::random_device{}());
+  std::string name(kSideFilePrefix);
+  for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+  return name + std::string(kPartSuffix);
+}
+
+// Moves the temporary file into the page's folder under a free side name; no descriptor when it
+// cannot be moved there (another file system) and must be copied.
+Fd MoveBeside(const PosixPage& page, int temp, const std::string& temp_path, std::string& name) {
+#ifdef RENAME_NOREPLACE
+  struct stat ours {};
+  if (::fstat(temp, &ours) != 0) return Fd();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = SideName();
+    if (::renameat2(AT_FDCWD, temp_path.c_str(), page.Folder(), name.c_str(), RENAME_NOREPLACE) !=
+        0) {
+      if (errno == EEXIST) continue;
+      return Fd();
+    }
+    // The working directory may be shared: only our own locked file may go on to the page.
+    struct stat moved {};
+    if (::fstatat(page.Folder(), name.c_str(), &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
+        FileStamp::Of(ours).SameFile(moved)) {
+      return Fd(::fcntl(temp, F_DUPFD_CLOEXEC, 0));
+    }
+    ::renameat2(page.Folder(), name.c_str(), AT_FDCWD, temp_path.c_str(), RENAME_NOREPLACE);
+    return Fd();
+  }
+#else
+  (void)page, (void)temp, (void)temp_path, (void)name;
+#endif
+  return Fd();
+}
+
+}  // namespace
+
+struct ReplacementBatch::Prepared {
+  std::unique_ptr<PosixPage> page;
+  int folder = -1;  // the page's folder, while the page is held
+  Fd side;
+  std::string side_name;
+  std::string temp_path;
+
+  void Drop() {
+    side.Reset();
+    ::unlinkat(folder, side_name.c_str(), 0);
+  }
+};
+
+ReplacementBatch::ReplacementBatch() = default;
+
+ReplacementBatch::~ReplacementBatch() {
+  Discard();
+}
+
+void ReplacementBatch::Discard() {
+  for (auto& p : prepared_) p->Drop();
+  prepared_.clear();
+  bytes_ = 0;
+}
+
+std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::string& temp_path,
+                                        bool* moved) {
+  struct stat content {};
+  if (::fstat(temp, &content) != 0) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
+  page.CheckUnchanged();
+  const struct stat& st = page.Opened();
+  if (st.st_nlink == 1 && CanGiveOwnership(st.st_uid, st.st_gid)) {
+    auto p = std::make_unique<Prepared>();
+    p->temp_path = temp_path;
+    p->folder = page.Folder();
+    const auto fail = [&](int err) {
+      p->Drop();
+      throw FileError(Op::kReplace, page.Path(), err, temp_path);
+    };
+    if (!*moved) {
+      p->side = MoveBeside(page, temp, temp_path, p->side_name);
+      *moved = static_cast<bool>(p->side);
+    }
+    if (!p->side) {
+      p->side = CreateLockedFile(page.Folder(), kSideFilePrefix, kPartSuffix, p->side_name, 0600);
+      if (!p->side) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
+      if (const int err = CopyFrom(temp, 0, p->side.get(), 0)) fail(err);
+    }
+    const int side = p->side.get();
+    struct stat made {};
+    if (::fstat(side, &made) != 0) fail(errno);
+    // The owner first: a change of owner clears the set-ID bits.
+    if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
+        ::fchown(side, st.st_uid, st.st_gid) != 0) {
+      fail(errno);
+    }
+    if (CopyAttributes(page.Descriptor(), side)) {
+      // After the access list: the mode's group bits are the list's mask, as on the page.
+      if (::fchmod(side, st.st_mode & 07777) != 0) fail(errno);
+      page.MarkRewritten(st);
+      p->page = std::make_unique<PosixPage>(std::move(page));
+      bytes_ += static_cast<std::uint64_t>(content.st_size);
+      prepared_.push_back(std::move(p));
+      if (prepared_.size() >= kMaxPages || bytes_ >= kMaxBytes) Commit();
+      return static_cast<std::uint64_t>(content.st_size);
+    }
+    // A new file could not be given the page's attributes: the page's own file keeps them.
+    p->Drop();
+  }
+  Commit();  // the pages before this one are replaced first, in list order
+  return ReplaceInPlace(page, temp, content.st_size, temp_path);
+}
+
+void ReplacementBatch::Commit() {
+  if (prepared_.empty()) return;
+  // One sync per file system makes every new file of the batch durable before any rename.
+  int err = 0;
+  if (prepared_.size() == 1) {
+    if (::fsync(prepared_[0]->side.get()) != 0) err = errno;
+  } else {
+    std::set<dev_t> synced;
+    for (const auto& p : prepared_) {
+      if (!synced.insert(p->page->Opened().st_dev).second) continue;
+      if (::syncfs(p->side.get()) != 0) err = errno;
+    }
+  }
+  std::size_t done = 0;
+  try {
+    if (err != 0) {
+      throw FileError(Op::kReplace, prepared_[0]->page->Path(), err, prepared_[0]->temp_path);
+    }
+    for (; done < prepared_.size(); ++done) {
+      Prepared& p = *prepared_[done];
+      p.page->CheckUnchanged();
+      if (::renameat(p.page->Folder(), p.side_name.c_str(), p.page->Folder(),
+                     p.page->Name().c_str()) != 0) {
+        throw FileError(Op::kReplace, p.page->Path(), errno, p.temp_path);
+      }
+      struct stat now {};
+      if (::fstat(p.side.get(), &now) == 0) p.page->MarkRewritten(now);
+    }
+  } catch (const FileError&) {
+    for (std::size_t i = done; i < prepared_.size(); ++i) prepared_[i]->Drop();
+    prepared_.clear();
+    bytes_ = 0;
+    throw;
+  }
+  prepared_.clear();
+  bytes_ = 0;
+}
+
+}  // namespace slimtag::posix

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "posix/page_file.h"
+
+namespace slimtag::posix {
+
+// Puts new content in place of pages, many at a time: each page's new file is written beside it,
+// one sync makes the whole batch durable, then each is renamed over its page in list order. A
+// page therefore holds its old or its new content at every moment, and its new content is on the
+// disk before it replaces the old, at the cost of one sync per batch instead of one per page.
+class ReplacementBatch {
+ public:
+  ReplacementBatch();
+  ~ReplacementBatch();  // what was not committed is dropped: those pages keep their old content
+  ReplacementBatch(const ReplacementBatch&) = delete;
+  ReplacementBatch& operator=(const ReplacementBatch&) = delete;
+
+  // Puts the content of the temporary file (descriptor temp, named temp_path) in place of the
+  // page, now or with the batch, and returns the page's new size. When the temporary file can
+  // become the page's new file by a rename, it is moved (*moved is set) instead of copied.
+  // A page whose owner, group, hard links or attributes a new file could not keep is rewritten
+  // in its own file, after the pages before it have been committed.
+  std::uint64_t Replace(PosixPage& page, int temp, const std::string& temp_path, bool* moved);
+
+  // Syncs and renames every page prepared so far; on a failure the pages before the one that
+  // failed are replaced, that one and the rest keep their old content.
+  void Commit();
+  // Drops what was prepared.
+  void Discard();
+
+ private:
+  struct Prepared;
+  std::vector<std::unique_ptr<Prepared>> prepared_;
+  std::uint64_t bytes_ = 0;
+};
+
+}  // namespace slimtag::posix
