@@ -113,10 +113,10 @@ class PosixPlatform : public Platform {
   std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override;
   void CommitReplacements() override;
 
-  struct Rewritten;  // the files rewritten in this run
+  struct RunFiles;  // what one run keeps: the files rewritten, the folder, the write block
 
  private:
-  std::unique_ptr<Rewritten> rewritten_;
+  std::unique_ptr<RunFiles> run_files_;
   std::unique_ptr<posix::ReplacementBatch> batch_;
 };
 

@@ -20,7 +20,7 @@ FileError::FileError(Operation op, std::string p, int err, std::string o)
       error(err) {}
 
 PosixPlatform::PosixPlatform()
-    : rewritten_(std::make_unique<Rewritten>()),
+    : run_files_(std::make_unique<RunFiles>()),
       batch_(std::make_unique<posix::ReplacementBatch>()) {}
 PosixPlatform::~PosixPlatform() = default;
 
@@ -34,7 +34,9 @@ std::string PosixPlatform::TimeOfDayText() {
 }
 
 void PosixPlatform::BeginRun() {
-  rewritten_->files.clear();
+  run_files_->files.clear();
+  run_files_->folder.reset();
+  run_files_->folder_path.clear();
 }
 
 std::vector<std::string> PosixPlatform::RecoverFolder(const std::string& folder) {
@@ -48,11 +50,11 @@ bool PosixPlatform::CreateFolder(const std::string& path) {
 }
 
 std::unique_ptr<Page> PosixPlatform::OpenPage(const std::string& path) {
-  return std::make_unique<posix::PosixPage>(path, *rewritten_);
+  return std::make_unique<posix::PosixPage>(path, *run_files_);
 }
 
 std::unique_ptr<TempFile> PosixPlatform::CreateTempFile(const std::string& path) {
-  return std::make_unique<posix::PosixTempFile>(path, *batch_);
+  return std::make_unique<posix::PosixTempFile>(path, *batch_, run_files_->write_buffer);
 }
 
 void PosixPlatform::CommitReplacements() {

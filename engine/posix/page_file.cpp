@@ -48,7 +48,7 @@ std::string ReadLink(const std::string& link) {
 
 }  // namespace
 
-PosixPage::PosixPage(std::string path, PosixPlatform::Rewritten& rewritten)
+PosixPage::PosixPage(std::string path, PosixPlatform::RunFiles& rewritten)
     : path_(std::move(path)), rewritten_(rewritten) {
   // Follow the page's own links by hand, noting who made each.
   std::string at = path_;
@@ -62,12 +62,20 @@ PosixPage::PosixPage(std::string path, PosixPlatform::Rewritten& rewritten)
     const std::string target = ReadLink(at);
     at = target.starts_with('/') ? target : DirectoryOf(at) + "/" + target;
   }
-  folder_.Reset(::open(DirectoryOf(at).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!folder_) throw FileError(Op::kOpen, path_, errno);
+  const std::string folder = DirectoryOf(at);
+  if (rewritten_.folder && rewritten_.folder_path == folder) {
+    folder_ = rewritten_.folder;
+  } else {
+    Fd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!opened) throw FileError(Op::kOpen, path_, errno);
+    folder_ = std::make_shared<const Fd>(std::move(opened));
+    rewritten_.folder_path = folder;
+    rewritten_.folder = folder_;
+  }
   name_ = BaseNameOf(at);
   // O_NOFOLLOW: the name was no link a moment ago and must not have become one. O_NONBLOCK: a
   // pipe put in the page's place must not stop the run for good.
-  fd_.Reset(::openat(folder_.get(), name_.c_str(),
+  fd_.Reset(::openat(folder_->get(), name_.c_str(),
                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (!fd_) throw FileError(Op::kOpen, path_, errno == ELOOP ? ENOENT : errno);
   if (::fstat(fd_.get(), &opened_) != 0) throw FileError(Op::kOpen, path_, errno);
@@ -77,7 +85,7 @@ PosixPage::PosixPage(std::string path, PosixPlatform::Rewritten& rewritten)
   }
   if (S_ISDIR(opened_.st_mode)) throw FileError(Op::kOpen, path_, EISDIR);
   if (!S_ISREG(opened_.st_mode)) throw FileError(Op::kNotRegular, path_, 0);
-  if (::faccessat(folder_.get(), name_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+  if (::faccessat(folder_->get(), name_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
     throw FileError(Op::kWriteProtected, path_, errno == EACCES ? 0 : errno);
   }
 }
@@ -94,7 +102,7 @@ void PosixPage::CheckUnchanged() const {
   struct stat now {
   }, by_name{};
   if (::fstat(fd_.get(), &now) != 0) throw FileError(Op::kChanged, path_, errno);
-  if (::fstatat(folder_.get(), name_.c_str(), &by_name, AT_SYMLINK_NOFOLLOW) != 0) {
+  if (::fstatat(folder_->get(), name_.c_str(), &by_name, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) throw FileError(Op::kChanged, path_, 0);
     throw FileError(Op::kChanged, path_, errno);
   }

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -11,8 +12,12 @@
 
 namespace slimtag {
 
-struct PosixPlatform::Rewritten {
+struct PosixPlatform::RunFiles {
   std::set<std::pair<dev_t, ino_t>> files;
+  // The folder of the pages last opened, resolved once for all its pages.
+  std::string folder_path;
+  std::shared_ptr<const posix::Fd> folder;
+  std::string write_buffer;  // the temporary file's, allocated once
 };
 
 namespace posix {
@@ -24,7 +29,7 @@ namespace posix {
 // nothing.
 class PosixPage : public Page {
  public:
-  PosixPage(std::string path, PosixPlatform::Rewritten& rewritten);
+  PosixPage(std::string path, PosixPlatform::RunFiles& rewritten);
 
   std::unique_ptr<ByteSource> Read() override;
   std::uint64_t Size() const override { return static_cast<std::uint64_t>(opened_.st_size); }
@@ -32,7 +37,7 @@ class PosixPage : public Page {
   void BackUpTo(const std::string& copy) override;
 
   const std::string& Path() const { return path_; }
-  int Folder() const { return folder_.get(); }
+  int Folder() const { return folder_->get(); }
   const std::string& Name() const { return name_; }
   int Descriptor() const { return fd_.get(); }
   const struct stat& Opened() const { return opened_; }
@@ -43,8 +48,8 @@ class PosixPage : public Page {
 
  private:
   std::string path_;  // as the run named it
-  PosixPlatform::Rewritten& rewritten_;
-  Fd folder_;
+  PosixPlatform::RunFiles& rewritten_;
+  std::shared_ptr<const Fd> folder_;
   std::string name_;  // in folder_, never a link
   Fd fd_;
   struct stat opened_ {};

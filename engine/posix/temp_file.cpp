@@ -32,8 +32,8 @@ void FdSink::Check(int err) {
   if (err != 0) throw FileError(Op::kWriteTemp, path_, err);
 }
 
-PosixTempFile::PosixTempFile(std::string path, ReplacementBatch& batch)
-    : path_(std::move(path)), batch_(batch) {
+PosixTempFile::PosixTempFile(std::string path, ReplacementBatch& batch, std::string& buffer)
+    : path_(std::move(path)), batch_(batch), buffer_(buffer) {
   bool empty = false;
   for (;;) {
     // Never through a link: a link of that name planted in a shared working directory would
@@ -65,7 +65,7 @@ PosixTempFile::PosixTempFile(std::string path, ReplacementBatch& batch)
   // Only a file left by an earlier run needs emptying. Truncating a new, empty file is not
   // free: some file systems then write its content out on close, although it is deleted.
   if (!empty && ::ftruncate(fd_.get(), 0) != 0) throw FileError(Op::kCreateTemp, path_, errno);
-  sink_ = std::make_unique<FdSink>(fd_.get(), path_);
+  sink_ = std::make_unique<FdSink>(fd_.get(), path_, buffer_);
 }
 
 PosixTempFile::~PosixTempFile() {

@@ -9,10 +9,15 @@
 
 namespace slimtag::posix {
 
-// Collects lines in a large block so that the file sees few, large writes.
+// Collects lines in a large block so that the file sees few, large writes. The block is the
+// platform's, kept from page to page.
 class FdSink : public ByteSink {
  public:
-  FdSink(int fd, const std::string& path) : fd_(fd), path_(path) { buffer_.reserve(kSize); }
+  FdSink(int fd, const std::string& path, std::string& buffer)
+      : fd_(fd), path_(path), buffer_(buffer) {
+    buffer_.clear();
+    buffer_.reserve(kSize);
+  }
   void Write(std::string_view bytes) override;
   void Flush();
 
@@ -21,14 +26,14 @@ class FdSink : public ByteSink {
   void Check(int err);
   int fd_;
   const std::string& path_;
-  std::string buffer_;
+  std::string& buffer_;
 };
 
 // "slimtag.tmp" in the working directory: a plain file of the user who runs the program, held
 // with an exclusive lock from its creation to its deletion.
 class PosixTempFile : public TempFile {
  public:
-  PosixTempFile(std::string path, ReplacementBatch& batch);
+  PosixTempFile(std::string path, ReplacementBatch& batch, std::string& buffer);
   ~PosixTempFile() override;
 
   ByteSink& Writer() override { return *sink_; }
@@ -42,6 +47,7 @@ class PosixTempFile : public TempFile {
   Fd fd_;
   bool moved_ = false;  // it became a page's new file: its name is no longer ours
   std::unique_ptr<FdSink> sink_;
+  std::string& buffer_;
 };
 
 }  // namespace slimtag::posix
