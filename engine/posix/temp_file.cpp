@@ -38,7 +38,7 @@ PosixTempFile::PosixTempFile(std::string path, ReplacementBatch& batch, std::str
   for (;;) {
     // Never through a link: a link of that name planted in a shared working directory would
     // otherwise make the run empty the file it leads to.
-    fd_.Reset(::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+    fd_.Reset(::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     if (!fd_) {
       if (errno == ELOOP) throw FileError(Op::kTempUnsafe, path_, 0);
       throw FileError(Op::kCreateTemp, path_, errno);
@@ -57,6 +57,11 @@ PosixTempFile::PosixTempFile(std::string path, ReplacementBatch& batch, std::str
       if (!S_ISREG(by_fd.st_mode) || by_fd.st_uid != ::geteuid() || by_fd.st_nlink != 1) {
         fd_.Reset();
         throw FileError(Op::kTempUnsafe, path_, 0);
+      }
+      // It may become a page's new file by a rename: nobody else reads it before it has the
+      // page's mode.
+      if ((by_fd.st_mode & 0777) != 0600 && ::fchmod(fd_.get(), 0600) != 0) {
+        throw FileError(Op::kCreateTemp, path_, errno);
       }
       empty = by_fd.st_size == 0;
       break;
