@@ -33,19 +33,19 @@ struct RecoveryHeader {
 
 // A list of extended attribute names, as flistxattr gives it: each ended by a zero byte.
 std::optional<std::vector<char>> AttributeNames(int fd) {
+  // Most pages have few attributes or none: one call with room for them, more only when needed.
+  std::vector<char> names(512);
   for (;;) {
-    const ssize_t size = ::flistxattr(fd, nullptr, 0);
-    if (size < 0) {
-      if (errno == ENOTSUP || errno == ENOSYS) return std::vector<char>{};
-      return std::nullopt;
-    }
-    std::vector<char> names(static_cast<std::size_t>(size));
     const ssize_t got = ::flistxattr(fd, names.data(), names.size());
     if (got >= 0) {
       names.resize(static_cast<std::size_t>(got));
       return names;
     }
-    if (errno != ERANGE) return std::nullopt;  // grew meanwhile: ask again
+    if (errno == ENOTSUP || errno == ENOSYS) return std::vector<char>{};
+    if (errno != ERANGE) return std::nullopt;
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    if (size < 0) return std::nullopt;
+    names.resize(static_cast<std::size_t>(size) + 1);
   }
 }
 

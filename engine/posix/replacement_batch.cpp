@@ -33,10 +33,9 @@ std::string SideName() {
 
 // Moves the temporary file into the page's folder under a free side name; no descriptor when it
 // cannot be moved there (another file system) and must be copied.
-Fd MoveBeside(const PosixPage& page, int temp, const std::string& temp_path, std::string& name) {
+Fd MoveBeside(const PosixPage& page, int temp, const struct stat& ours,
+              const std::string& temp_path, std::string& name) {
 #ifdef RENAME_NOREPLACE
-  struct stat ours {};
-  if (::fstat(temp, &ours) != 0) return Fd();
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = SideName();
     if (::renameat2(AT_FDCWD, temp_path.c_str(), page.Folder(), name.c_str(), RENAME_NOREPLACE) !=
@@ -54,7 +53,7 @@ Fd MoveBeside(const PosixPage& page, int temp, const std::string& temp_path, std
     return Fd();
   }
 #else
-  (void)page, (void)temp, (void)temp_path, (void)name;
+  (void)page, (void)temp, (void)ours, (void)temp_path, (void)name;
 #endif
   return Fd();
 }
@@ -65,6 +64,7 @@ struct ReplacementBatch::Prepared {
   std::unique_ptr<PosixPage> page;
   int folder = -1;  // the page's folder, while the page is held
   Fd side;
+  struct stat side_file {};
   std::string side_name;
   std::string temp_path;
 
@@ -90,7 +90,7 @@ std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::st
                                         bool* moved) {
   struct stat content {};
   if (::fstat(temp, &content) != 0) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
-  page.CheckUnchanged();
+  // Whether the page is still the file that was read is asked just before it is replaced.
   const struct stat& st = page.Opened();
   if (st.st_nlink == 1 && CanGiveOwnership(st.st_uid, st.st_gid)) {
     auto p = std::make_unique<Prepared>();
@@ -100,18 +100,19 @@ std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::st
       p->Drop();
       throw FileError(Op::kReplace, page.Path(), err, temp_path);
     };
+    struct stat made = content;
     if (!*moved) {
-      p->side = MoveBeside(page, temp, temp_path, p->side_name);
+      p->side = MoveBeside(page, temp, content, temp_path, p->side_name);
       *moved = static_cast<bool>(p->side);
     }
     if (!p->side) {
       p->side = CreateLockedFile(page.Folder(), kSideFilePrefix, kPartSuffix, p->side_name, 0600);
       if (!p->side) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
       if (const int err = CopyFrom(temp, 0, p->side.get(), 0)) fail(err);
+      if (::fstat(p->side.get(), &made) != 0) fail(errno);
     }
+    p->side_file = made;
     const int side = p->side.get();
-    struct stat made {};
-    if (::fstat(side, &made) != 0) fail(errno);
     // The owner first: a change of owner clears the set-ID bits.
     if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
         ::fchown(side, st.st_uid, st.st_gid) != 0) {
@@ -159,8 +160,7 @@ void ReplacementBatch::Commit() {
                      p.page->Name().c_str()) != 0) {
         throw FileError(Op::kReplace, p.page->Path(), errno, p.temp_path);
       }
-      struct stat now {};
-      if (::fstat(p.side.get(), &now) == 0) p.page->MarkRewritten(now);
+      p.page->MarkRewritten(p.side_file);
     }
   } catch (const FileError&) {
     for (std::size_t i = done; i < prepared_.size(); ++i) prepared_[i]->Drop();
