@@ -117,6 +117,33 @@ TEST(VolumesTest, TheMountedFileSystemsIncludeTheRootAndAreReady) {
     EXPECT_FALSE(volume.label.isEmpty()) << qPrintable(volume.root);
     EXPECT_TRUE(QDir(volume.root).exists()) << qPrintable(volume.root);
   }
+}
+
+// Where "/" is no mount point (a chroot) the drive list still starts with it, and it is ready.
+TEST(VolumesTest, TheRootIsTheFirstDriveAndReadyMountPointOrNot) {
+  struct Case {
+    std::vector<const char*> roots;
+    std::vector<const char*> listed;
+  };
+  const Case kCases[] = {
+      {{}, {"/"}},
+      {{"/home", "/mnt/usb"}, {"/", "/home", "/mnt/usb"}},
+      {{"/", "/home"}, {"/", "/home"}},
+      {{"/boot", "/", "/home"}, {"/", "/boot", "/home"}},
+  };
+  for (const Case& c : kCases) {
+    std::vector<Volume> volumes;
+    for (const char* root : c.roots) volumes.push_back({QString::fromLatin1(root), "ext4"});
+    QStringList listed;
+    for (const Volume& volume : WithRootFirst(volumes)) listed << volume.root;
+    QStringList expected;
+    for (const char* root : c.listed) expected << QString::fromLatin1(root);
+    EXPECT_EQ(listed, expected) << c.roots.size();
+  }
+  EXPECT_EQ(WithRootFirst({}).front().label, QStringLiteral("корень"));
+  EXPECT_EQ(WithRootFirst({{"/", "btrfs"}}).front().label, QStringLiteral("btrfs"));
+  const MountedVolumes volumes;
+  EXPECT_EQ(volumes.List().front().root, QStringLiteral("/"));
   EXPECT_EQ(volumes.Probe(QStringLiteral("/")), FolderStatus::kReady);
 }
 
