@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QCursor>
+#include <QPoint>
 #include <QString>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -18,6 +19,9 @@
 // Test failures show texts as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
   *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QPoint& point, std::ostream* out) {
+  *out << '(' << point.x() << ", " << point.y() << ')';
 }
 
 namespace slimtag {
