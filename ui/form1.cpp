@@ -114,7 +114,12 @@ Form1::Form1(WindowServices services)
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(377, 383);
-  setWindowIcon(QIcon(QStringLiteral(":/icons/slimtag.png")));
+  QIcon icon;
+  for (const char* file :
+       {":/icons/slimtag-16.png", ":/icons/slimtag.png", ":/icons/slimtag-48.png"}) {
+    icon.addFile(QString::fromLatin1(file));
+  }
+  setWindowIcon(icon);
 
   boxes_ = {nullptr,      ui_->Check1,  ui_->Check2,  ui_->Check3,  ui_->Check4,
             ui_->Check5,  ui_->Check6,  ui_->Check7,  ui_->Check8,  ui_->Check9,
@@ -137,6 +142,7 @@ Form1::Form1(WindowServices services)
   connect(ui_->Label5, &ClickLabel::clicked, this, &Form1::Label5Click);
   connect(ui_->Label21, &ClickLabel::clicked, this, &Form1::Label21Click);
   (new PlainToolTips(this))->Watch(this);
+  optimise_tip_ = ui_->Command1->toolTip();
 
   // Timer1 lies on the About panel; it keeps the banner above the window.
   timer1_ = new QTimer(ui_->frm2);
@@ -144,11 +150,53 @@ Form1::Form1(WindowServices services)
   timer1_->setInterval(25);
   connect(timer1_, &QTimer::timeout, this, &Form1::Timer1Tick);
 
-  // Centred before the load handler, which places the banner against the window.
-  if (const QScreen* screen = this->screen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  // Centred before the load handler, which places the banner against the window; centred again
+  // once the window manager's frame is known (see KeepFrameCentred).
+  CentreFrame();
   Load();
+}
+
+void Form1::CentreFrame() {
+  const QScreen* screen = this->screen();
+  if (!screen) return;
+  QRect frame = frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  move(frame.topLeft());  // a window's position is its frame's
+}
+
+// The frame is the window manager's, drawn only after the window is shown: until then the client
+// area stands for it. When the frame first differs from what the window was centred with, the
+// window is centred again; after that it stays where the user puts it.
+void Form1::KeepFrameCentred() {
+  if (frame_known_) return;
+  const QSize frame = frameGeometry().size();
+  if (frame == centred_frame_) return;
+  centred_frame_ = frame;
+  frame_known_ = frame != size();
+  CentreFrame();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  KeepFrameCentred();
+}
+
+void Form1::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  KeepFrameCentred();
+}
+
+// The banner belongs with the window: it goes while the window is minimised and comes back when
+// the window is restored, unless a click has dismissed it for the run.
+void Form1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || !banner_ || banner_->Dismissed()) return;
+  if (isMinimized()) {
+    banner_->hide();
+  } else {
+    PlaceBanner();
+    banner_->show();
+  }
 }
 
 void Form1::StyleAboutPanel() {
@@ -239,6 +287,8 @@ void Form1::NavigationClick(RpButton* clicked) {
   const bool about = clicked == ui_->rpButton3;
   ui_->Command1->setEnabled(!about);
   ui_->Command1->setText(about ? ProductLine() : kOptimise);
+  // The inactive button shows the product line: a tip offering to optimise would mislead.
+  ui_->Command1->setToolTip(about ? QString() : optimise_tip_);
   for (const Page& page : pages) {
     if (page.button != clicked) page.button->setValue(false);
   }

@@ -66,6 +66,9 @@ class Form1 : public QWidget, public RunHost {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void Load();
@@ -82,6 +85,8 @@ class Form1 : public QWidget, public RunHost {
   void ShowBanner();
   void Timer1Tick();
   void PlaceBanner();
+  void CentreFrame();
+  void KeepFrameCentred();
   OptionBox* Box(int number) const;
 
   std::unique_ptr<Ui::Form1> ui_;
@@ -97,6 +102,9 @@ class Form1 : public QWidget, public RunHost {
   int ad_flag_ = 0;
   int run_marker_ = 0;
   bool busy_ = false;
+  QString optimise_tip_;  // Command1's tip, shown while it can optimise
+  QSize centred_frame_;   // the frame size the window was last centred with
+  bool frame_known_ = false;
 };
 
 // "Slimtag v2.5": the window's title.

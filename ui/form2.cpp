@@ -54,6 +54,7 @@ void Form2::showEvent(QShowEvent* event) {
 }
 
 void Form2::Image1Click() {
+  dismissed_ = true;
   hide();
   shell_.Open(QString::fromLatin1(kMakerSite));
 }

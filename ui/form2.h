@@ -19,6 +19,9 @@ class Form2 : public QWidget {
   // The shell must outlive the window.
   explicit Form2(Shell& shell);
 
+  // Whether a click has hidden the banner; nothing shows it again for the rest of the run.
+  bool Dismissed() const { return dismissed_; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -29,6 +32,7 @@ class Form2 : public QWidget {
   Shell& shell_;
   QPixmap picture_;
   ClickLabel* image1_;
+  bool dismissed_ = false;
 };
 
 // The banner's place for the main window's outer frame at frame_top_left: 680 twips further left

@@ -1,5 +1,6 @@
 #include "rp_button.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QtMath>
@@ -48,6 +49,17 @@ void RpButton::setValue(bool value) {
   if (value_ == value) return;
   value_ = value;
   update();
+}
+
+void RpButton::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (key != Qt::Key_Return && key != Qt::Key_Enter) {
+    QAbstractButton::keyPressEvent(event);
+    return;
+  }
+  // Held down, the key clicks once.
+  if (!event->isAutoRepeat()) click();
+  event->accept();
 }
 
 QSize RpButton::sizeHint() const {

@@ -40,6 +40,8 @@ class RpButton : public QAbstractButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  // Return and Enter press the focused button, as Space does.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void PaintSeparator(class QPainter& painter);

@@ -42,6 +42,17 @@ bool IsUserVolume(const QString& root, const QByteArray& file_system_type) {
   return true;
 }
 
+std::vector<Volume> WithRootFirst(std::vector<Volume> volumes) {
+  const auto root = std::find_if(volumes.begin(), volumes.end(),
+                                 [](const Volume& volume) { return volume.root == "/"; });
+  if (root == volumes.end()) {
+    volumes.insert(volumes.begin(), {QStringLiteral("/"), QStringLiteral("корень")});
+  } else {
+    std::rotate(volumes.begin(), root, root + 1);
+  }
+  return volumes;
+}
+
 std::vector<Volume> MountedVolumes::List() const {
   // A later mount on the same point hides the earlier one.
   std::map<QString, Volume> by_root;
@@ -54,8 +65,7 @@ std::vector<Volume> MountedVolumes::List() const {
   }
   std::vector<Volume> volumes;
   for (auto& [root, volume] : by_root) volumes.push_back(std::move(volume));
-  // "/" sorts first by itself.
-  return volumes;
+  return WithRootFirst(std::move(volumes));
 }
 
 QString MountedVolumes::MountPointOf(const QByteArray& folder) const {
@@ -72,6 +82,10 @@ QString MountedVolumes::MountPointOf(const QByteArray& folder) const {
 }
 
 FolderStatus MountedVolumes::Probe(const QString& mount_point) const {
+  // "/" cannot be unmounted, and in a chroot it is no mount point at all.
+  if (mount_point == QLatin1String("/")) {
+    return QFileInfo(mount_point).isReadable() ? FolderStatus::kReady : FolderStatus::kFailed;
+  }
   const QStorageInfo info(mount_point);
   // Once unmounted, the mount point's folder belongs to the file system around it.
   if (!info.isValid() || !info.isReady() || info.rootPath() != mount_point) {

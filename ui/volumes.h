@@ -40,6 +40,10 @@ class MountedVolumes final : public Volumes {
   FolderStatus Probe(const QString& mount_point) const override;
 };
 
+// The drives with "/" first, added as "/ [корень]" where it is no mount point of its own (in a
+// chroot): every folder lies on it, and the folder list leads there from anywhere.
+std::vector<Volume> WithRootFirst(std::vector<Volume> volumes);
+
 // Whether a mounted file system is one a user would pick pages from: not a kernel or memory file
 // system (proc, sysfs, cgroup, devtmpfs, tmpfs, …) and not mounted under /proc, /sys, /dev, /run
 // (removable media under /run/media aside) or /snap.

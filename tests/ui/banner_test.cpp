@@ -175,6 +175,37 @@ TEST_F(BannerTest, ClosingTheWindowClosesTheBannerShownOrHidden) {
   }
 }
 
+// The banner is no window of its own to the user: it goes with the minimised window and comes back
+// with it, at its place above the window.
+TEST_F(BannerTest, TheBannerIsHiddenWhileTheWindowIsMinimised) {
+  LaterStart();
+  Start();
+  Form2* banner = window_->Banner();
+  ASSERT_NE(banner, nullptr);
+  for (int round = 0; round < 2; ++round) {
+    window_->showMinimized();
+    EXPECT_TRUE(window_->isMinimized()) << round;
+    EXPECT_FALSE(banner->isVisible()) << round;
+    window_->showNormal();
+    EXPECT_FALSE(window_->isMinimized()) << round;
+    EXPECT_TRUE(banner->isVisible()) << round;
+    EXPECT_EQ(banner->pos(), BannerPosition(Frame())) << round;
+  }
+  EXPECT_EQ(VisibleWindows().size(), 2u);
+}
+
+TEST_F(BannerTest, ABannerHiddenByAClickStaysHiddenWhenTheWindowIsRestored) {
+  LaterStart();
+  Start();
+  Form2* banner = window_->Banner();
+  ASSERT_NE(banner, nullptr);
+  QTest::mouseClick(banner->findChild<QLabel*>(QStringLiteral("Image1")), Qt::LeftButton);
+  window_->showMinimized();
+  window_->showNormal();
+  EXPECT_FALSE(banner->isVisible());
+  EXPECT_EQ(VisibleWindows(), std::vector<QWidget*>{window_.get()});
+}
+
 TEST(PlatformChoiceTest, AWaylandSessionRunsOnX11UnlessThePlatformIsSet) {
   struct Case {
     const char* qpa;
@@ -195,6 +226,46 @@ TEST(PlatformChoiceTest, AWaylandSessionRunsOnX11UnlessThePlatformIsSet) {
   for (const Case& c : kCases) {
     EXPECT_EQ(ChosenPlatform(c.qpa, c.wayland_display, c.session), QByteArray(c.chosen))
         << c.qpa << "|" << c.wayland_display << "|" << c.session;
+  }
+}
+
+// Without a display Qt aborts with an English message; the program says first, in Russian, what
+// the window needs.
+TEST(PlatformChoiceTest, AMissingDisplayIsToldBeforeQtStarts) {
+  struct Case {
+    const char* platform;
+    const char* display;
+    const char* wayland_display;
+    bool x11_answers;
+    const char* reason;  // the start of the text; "" for none
+  };
+  const Case kCases[] = {
+      {"", "", "", true, "нет графического сеанса: переменная DISPLAY не задана."},
+      {"xcb", "", "", true, "нет графического сеанса: переменная DISPLAY не задана."},
+      {"xcb;wayland", "", "", true, "нет графического сеанса: переменная DISPLAY не задана."},
+      {"", ":99", "", false, "не удаётся подключиться к дисплею X11 «:99»."},
+      {"xcb", ":1", "", false, "не удаётся подключиться к дисплею X11 «:1»."},
+      {"", ":0", "", true, ""},
+      {"xcb;wayland", "", "wayland-0", true, ""},
+      {"xcb;wayland", ":0", "wayland-0", false, ""},  // Wayland is the fallback
+      {"offscreen", "", "", false, ""},
+      {"wayland", "", "", false, ""},
+      {"vnc", "", "", false, ""},
+  };
+  for (const Case& c : kCases) {
+    const QString reason = MissingDisplayReason(c.platform, c.display, c.wayland_display,
+                                                [&](const QByteArray&) { return c.x11_answers; });
+    const std::string tag = std::string(c.platform) + "|" + c.display + "|" + c.wayland_display;
+    if (*c.reason == '\0') {
+      EXPECT_EQ(reason, QString()) << tag;
+      continue;
+    }
+    EXPECT_TRUE(reason.startsWith(QString::fromUtf8(c.reason)))
+        << tag << ": " << reason.toStdString();
+    EXPECT_TRUE(reason.endsWith(QStringLiteral(
+        " Окну Slimtag нужен графический сеанс X11 или XWayland; без окна страницы обрабатывает "
+        "slimtag-batch.")))
+        << tag;
   }
 }
 

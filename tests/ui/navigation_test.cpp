@@ -1,3 +1,7 @@
+#include <QHelpEvent>
+#include <QScreen>
+#include <QTest>
+#include <QToolTip>
 #include <QWidget>
 
 #include "rp_button.h"
@@ -101,6 +105,69 @@ TEST_F(NavigationTest, WindowIsFixedAt377By383WithTheControlsInTheirPlaces) {
   for (const char* separator : {"rpButton4", "rpButton5", "rpButton6"}) {
     EXPECT_EQ(Find<RpButton>(separator)->buttonStyle(), RpButton::kVerticalSeparator);
   }
+}
+
+// The inactive button shows the product line; it offers no tip about optimising, and gets its tip
+// back with its caption.
+TEST_F(NavigationTest, TheInactiveOptimiseButtonShowsNoToolTip) {
+  Start();
+  auto* optimise = Find<RpButton>("Command1");
+  const auto tip_shown = [&] {
+    QToolTip::hideText();
+    const QPoint at = optimise->rect().center();
+    QHelpEvent hover(QEvent::ToolTip, at, optimise->mapToGlobal(at));
+    QCoreApplication::sendEvent(optimise, &hover);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  EXPECT_TRUE(tip_shown().contains(QStringLiteral(" Оптимизировать выбранные файлы ")));
+  Click("rpButton3");
+  EXPECT_EQ(optimise->toolTip(), QString());
+  EXPECT_EQ(tip_shown(), QString());
+  Click("rpButton2");
+  EXPECT_EQ(optimise->toolTip(), QStringLiteral(" Оптимизировать выбранные файлы "));
+  EXPECT_TRUE(tip_shown().contains(QStringLiteral(" Оптимизировать выбранные файлы ")));
+  QToolTip::hideText();
+}
+
+// Return and Enter (the keypad's) press the focused button as Space does.
+TEST_F(NavigationTest, ReturnAndEnterPressTheFocusedButton) {
+  struct Case {
+    const char* button;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* panel;  // shown afterwards
+  };
+  const Case kCases[] = {
+      {"rpButton2", Qt::Key_Return, Qt::NoModifier, "frm3"},
+      {"rpButton7", Qt::Key_Enter, Qt::KeypadModifier, "frm4"},
+      {"rpButton3", Qt::Key_Return, Qt::NoModifier, "frm2"},
+      {"rpButton1", Qt::Key_Space, Qt::NoModifier, "frm1"},
+  };
+  Start();
+  for (const Case& c : kCases) {
+    auto* button = Find<RpButton>(c.button);
+    button->setFocus();
+    QTest::keyClick(button, c.key, c.modifiers);
+    EXPECT_TRUE(Find(c.panel)->isVisible()) << c.button;
+  }
+  // The optimise button: the home folder holds no pages, so the run warns once per press.
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* optimise = Find<RpButton>("Command1");
+    optimise->setFocus();
+    QTest::keyClick(optimise, key);
+  }
+  ASSERT_EQ(messages_.size(), 2u);
+  EXPECT_EQ(messages_[1].text, QStringLiteral("Файлы не выбраны! "));
+}
+
+// The window's frame, title bar included, stands in the middle of the screen's free area.
+TEST_F(NavigationTest, TheWindowsFrameIsCentredOnTheScreen) {
+  Form1& window = Start();
+  ASSERT_NE(window.screen(), nullptr);
+  const QRect available = window.screen()->availableGeometry();
+  const QRect frame = window.frameGeometry();
+  ASSERT_NE(frame.size(), window.size()) << "the platform draws no frame to centre";
+  EXPECT_EQ(frame.center(), available.center());
 }
 
 }  // namespace

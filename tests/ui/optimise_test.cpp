@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 
 #include "option_box.h"
 #include "window_fixture.h"
@@ -115,45 +116,56 @@ TEST_F(OptimiseTest, TheTitleNamesThePageInHand) {
 }
 
 // The real box: modal, titled "Slimtag", the icon, one OK button, the normal pointer over it.
+// Every box that comes up is read and answered from the test, from before the window is made on,
+// so that no box can wait for a user who is not there.
 class RealMessageBoxTest : public OptimiseTest {
  protected:
+  struct Seen {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    qsizetype buttons = 0;
+    bool modal = false;
+    std::optional<Qt::CursorShape> pointer;
+  };
+
   void SetUp() override {
     OptimiseTest::SetUp();
-    window_ = std::make_unique<Form1>();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    QObject::connect(&answer_, &QTimer::timeout, [this] { Answer(); });
+    answer_.start(20);
+    UseRealMessageBoxes();
+    Start();
   }
+  void TearDown() override {
+    answer_.stop();
+    OptimiseTest::TearDown();
+  }
+
+  void Answer() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    std::optional<Qt::CursorShape> pointer;
+    if (const QCursor* cursor = QGuiApplication::overrideCursor()) pointer = cursor->shape();
+    seen_.push_back({box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
+                     box->isModal(), pointer});
+    QAbstractButton* ok = box->button(QMessageBox::Ok);
+    if (ok) {
+      QTest::mouseClick(ok, Qt::LeftButton);
+    } else {
+      box->reject();
+    }
+  }
+
+  QTimer answer_;
+  std::vector<Seen> seen_;
 };
 
 TEST_F(RealMessageBoxTest, StatisticsComeInAModalBoxWithOneOkButton) {
   WriteFile(Page("a.htm"), "x\r\n");
   ShowFolder(PagesFolder());
   Click("Command2");
-  struct Seen {
-    bool found = false;
-    QString title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    qsizetype buttons = 0;
-    bool modal = false;
-    Qt::CursorShape pointer = Qt::BlankCursor;
-  } seen;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || seen.found) return;
-    seen = {true,
-            box->windowTitle(),
-            box->text(),
-            box->icon(),
-            box->buttons().size(),
-            box->isModal(),
-            QGuiApplication::overrideCursor()->shape()};
-    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-  });
-  poll.start(20);
   Click("Command1");
-  poll.stop();
-  ASSERT_TRUE(seen.found);
+  ASSERT_EQ(seen_.size(), 1u);
+  const Seen& seen = seen_[0];
   EXPECT_EQ(seen.title, QStringLiteral("Slimtag"));
   EXPECT_EQ(seen.icon, QMessageBox::Information);
   EXPECT_EQ(seen.buttons, 1);
@@ -165,20 +177,11 @@ TEST_F(RealMessageBoxTest, StatisticsComeInAModalBoxWithOneOkButton) {
 
 TEST_F(RealMessageBoxTest, TheWarningComesWithTheWarningIcon) {
   ShowFolder(PagesFolder());
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QString text;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      icon = box->icon();
-      text = box->text();
-      box->button(QMessageBox::Ok)->click();
-    }
-  });
-  poll.start(20);
   Click("Command1");
-  EXPECT_EQ(icon, QMessageBox::Warning);
-  EXPECT_EQ(text, QStringLiteral("Файлы не выбраны! "));
+  ASSERT_EQ(seen_.size(), 1u);
+  EXPECT_EQ(seen_[0].icon, QMessageBox::Warning);
+  EXPECT_EQ(seen_[0].text, QStringLiteral("Файлы не выбраны! "));
+  EXPECT_EQ(seen_[0].buttons, 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -44,6 +45,31 @@ TEST(RpButton, SpaceClicksTheFocusedButton) {
   QSignalSpy clicks(&shown.button, &RpButton::clicked);
   QTest::keyClick(&shown.button, Qt::Key_Space);
   EXPECT_EQ(clicks.count(), 1);
+}
+
+TEST(RpButton, ReturnAndEnterClickTheFocusedButtonOncePerPress) {
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  };
+  const Case kCases[] = {{Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}};
+  for (const Case& c : kCases) {
+    for (int style : {RpButton::kPushButton, RpButton::kNavigationToggle}) {
+      Shown shown(style);
+      shown.button.setFocus();
+      QSignalSpy clicks(&shown.button, &RpButton::clicked);
+      QTest::keyClick(&shown.button, c.key, c.modifiers);
+      EXPECT_EQ(clicks.count(), 1) << c.key << " " << style;
+      // A held key repeats its press: the button is still pressed once.
+      QTest::sendKeyEvent(QTest::KeyAction::Press, &shown.button, c.key, QString(), c.modifiers);
+      QKeyEvent repeat(QEvent::KeyPress, c.key, c.modifiers, QString(), true);
+      QCoreApplication::sendEvent(&shown.button, &repeat);
+      EXPECT_EQ(clicks.count(), 2) << c.key << " " << style;
+      shown.button.setEnabled(false);
+      QTest::keyClick(&shown.button, c.key, c.modifiers);
+      EXPECT_EQ(clicks.count(), 2) << c.key << " " << style;
+    }
+  }
 }
 
 // The pressed look belongs to the program: a click on a toggle reports the click and leaves the

@@ -81,7 +81,9 @@ TEST(VolumesTest, AFolderLiesOnTheFileSystemThatHoldsIt) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const MountedVolumes volumes;
-  const QString root = QStorageInfo(dir.path()).rootPath();
+  // Where no mount holds the folder (a chroot whose "/" is no mount point) it lies on "/".
+  const QStorageInfo info(dir.path());
+  const QString root = info.isValid() ? info.rootPath() : QStringLiteral("/");
   EXPECT_EQ(volumes.MountPointOf(QFile::encodeName(dir.path())), root);
   // A folder that is gone, or that Qt's text cannot spell, lies on the drive of its parent.
   EXPECT_EQ(volumes.MountPointOf(QFile::encodeName(dir.path()) + "/gone/deeper"), root);
@@ -89,7 +91,24 @@ TEST(VolumesTest, AFolderLiesOnTheFileSystemThatHoldsIt) {
   EXPECT_EQ(volumes.MountPointOf("/"), QStringLiteral("/"));
 }
 
+// Whether "/" of this process is itself a mount point: in a chroot it is usually a folder of the
+// file system around it. Read from the kernel's own list, field 5 being the mount point.
+bool RootIsMountPoint() {
+  QFile mounts(QStringLiteral("/proc/self/mountinfo"));
+  if (!mounts.open(QIODevice::ReadOnly)) return false;
+  // A file of /proc has no size: read to its end rather than ask atEnd().
+  for (const QByteArray& line : mounts.readAll().split('\n')) {
+    const QList<QByteArray> fields = line.split(' ');
+    if (fields.size() > 4 && fields[4] == "/") return true;
+  }
+  return false;
+}
+
 TEST(VolumesTest, TheMountedFileSystemsIncludeTheRootAndAreReady) {
+  if (!RootIsMountPoint()) {
+    GTEST_SKIP() << "\"/\" is no mount point here (a chroot, or /proc not mounted): the real "
+                    "drive list has no root drive to offer";
+  }
   const MountedVolumes volumes;
   const std::vector<Volume> list = volumes.List();
   ASSERT_FALSE(list.empty());
@@ -98,6 +117,33 @@ TEST(VolumesTest, TheMountedFileSystemsIncludeTheRootAndAreReady) {
     EXPECT_FALSE(volume.label.isEmpty()) << qPrintable(volume.root);
     EXPECT_TRUE(QDir(volume.root).exists()) << qPrintable(volume.root);
   }
+}
+
+// Where "/" is no mount point (a chroot) the drive list still starts with it, and it is ready.
+TEST(VolumesTest, TheRootIsTheFirstDriveAndReadyMountPointOrNot) {
+  struct Case {
+    std::vector<const char*> roots;
+    std::vector<const char*> listed;
+  };
+  const Case kCases[] = {
+      {{}, {"/"}},
+      {{"/home", "/mnt/usb"}, {"/", "/home", "/mnt/usb"}},
+      {{"/", "/home"}, {"/", "/home"}},
+      {{"/boot", "/", "/home"}, {"/", "/boot", "/home"}},
+  };
+  for (const Case& c : kCases) {
+    std::vector<Volume> volumes;
+    for (const char* root : c.roots) volumes.push_back({QString::fromLatin1(root), "ext4"});
+    QStringList listed;
+    for (const Volume& volume : WithRootFirst(volumes)) listed << volume.root;
+    QStringList expected;
+    for (const char* root : c.listed) expected << QString::fromLatin1(root);
+    EXPECT_EQ(listed, expected) << c.roots.size();
+  }
+  EXPECT_EQ(WithRootFirst({}).front().label, QStringLiteral("корень"));
+  EXPECT_EQ(WithRootFirst({{"/", "btrfs"}}).front().label, QStringLiteral("btrfs"));
+  const MountedVolumes volumes;
+  EXPECT_EQ(volumes.List().front().root, QStringLiteral("/"));
   EXPECT_EQ(volumes.Probe(QStringLiteral("/")), FolderStatus::kReady);
 }
 

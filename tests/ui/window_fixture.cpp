@@ -70,7 +70,12 @@ FolderStatus FakeVolumes::Probe(const QString& mount_point) const {
 
 Form1& WindowTest::Make() {
   WindowServices services;
-  services.message_boxes = std::make_unique<RecordingMessageBoxes>(messages_);
+  if (real_message_boxes_) {
+    services.message_boxes = std::make_unique<ModalMessageBoxes>();
+  } else {
+    services.message_boxes = std::make_unique<RecordingMessageBoxes>(messages_);
+  }
+  if (!fake_volumes_) UseFakeVolumes().volumes = {{QStringLiteral("/"), QStringLiteral("ext4")}};
   services.volumes = std::move(fake_volumes_);
   services.shell = std::make_unique<RecordingShell>(opened_);
   window_ = std::make_unique<Form1>(std::move(services));

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QCursor>
+#include <QPoint>
 #include <QString>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -18,6 +19,9 @@
 // Test failures show texts as text.
 inline void PrintTo(const QString& text, std::ostream* out) {
   *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QPoint& point, std::ostream* out) {
+  *out << '(' << point.x() << ", " << point.y() << ')';
 }
 
 namespace slimtag {
@@ -58,8 +62,12 @@ class WindowTest : public testing::Test {
   Form1& Make();
   // Closes the window as the user does: its unload handler runs.
   void Close();
-  // The next Start gets these drives instead of the mounted file systems; the window owns them.
+  // The next Start gets these drives; the window owns them. Without them it gets one drive, "/",
+  // that holds every folder and is always ready: no test but the real volumes' own depends on
+  // what the machine has mounted (in a chroot "/" is no mount point at all).
   FakeVolumes& UseFakeVolumes();
+  // The next Start shows its messages in real modal boxes instead of recording them.
+  void UseRealMessageBoxes() { real_message_boxes_ = true; }
 
   template <typename T = QWidget>
   T* Find(const char* name) {
@@ -88,6 +96,7 @@ class WindowTest : public testing::Test {
   QTemporaryDir home_;
   QTemporaryDir work_;
   std::unique_ptr<FakeVolumes> fake_volumes_;
+  bool real_message_boxes_ = false;
   QByteArray old_home_;
   QString old_cwd_;
 };
