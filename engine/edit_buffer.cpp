@@ -146,7 +146,8 @@ bool ReplaceAll(std::string& line, const Pattern& pattern, std::string_view repl
   const std::size_t first = pattern.Find(line);
   if (first == Pattern::npos) return false;
   // A replacement that holds its needle would be replaced again forever.
-  if (pattern.Find(replacement) != Pattern::npos) return ReplaceAllOneSweep(line, pattern, replacement);
+  if (pattern.Find(replacement) != Pattern::npos)
+    return ReplaceAllOneSweep(line, pattern, replacement);
   Repetition repetition(line, pattern, replacement);
   if (!repetition.Run(first)) return ReplaceAllOneSweep(line, pattern, replacement);
   line.swap(repetition.Result());

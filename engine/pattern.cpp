@@ -34,8 +34,8 @@ Pattern::Pattern(std::string_view needle, Encoding encoding)
   // Every byte whose symbol can equal the needle's first symbol: at most the two case forms.
   for (int b = 0; b < 256 && first_count_ < 2; ++b) {
     const auto byte = static_cast<unsigned char>(b);
-    const Symbol s = encoding_ == Encoding::Windows1251 ? Symbol(kWindows1251Fold[byte])
-                                                        : Utf8Symbol(byte, 0);
+    const Symbol s =
+        encoding_ == Encoding::Windows1251 ? Symbol(kWindows1251Fold[byte]) : Utf8Symbol(byte, 0);
     if (s == symbols_[0]) first_[first_count_++] = byte;
   }
 }

@@ -50,7 +50,8 @@ std::array<std::uint8_t, 256> MakeWindows1251Fold() {
 
 std::array<std::uint8_t, 256> MakeAsciiFold() {
   std::array<std::uint8_t, 256> fold{};
-  for (int b = 0; b < 256; ++b) fold[b] = static_cast<std::uint8_t>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+  for (int b = 0; b < 256; ++b)
+    fold[b] = static_cast<std::uint8_t>(b >= 'A' && b <= 'Z' ? b + 32 : b);
   return fold;
 }
 
@@ -115,7 +116,9 @@ long ValidatePrefix(std::string_view text) {
 const std::array<std::uint8_t, 256> kWindows1251Fold = MakeWindows1251Fold();
 const std::array<std::uint8_t, 256> kAsciiFold = MakeAsciiFold();
 
-bool IsValidUtf8(std::string_view text) { return ValidatePrefix(text) == 0; }
+bool IsValidUtf8(std::string_view text) {
+  return ValidatePrefix(text) == 0;
+}
 
 void Utf8Validator::Feed(std::string_view block) {
   if (!valid_ || block.empty()) return;
