@@ -19,8 +19,10 @@ struct Edit {
 class EditListPass : public LinePass {
  public:
   explicit EditListPass(std::vector<Edit> edits) : edits_(std::move(edits)) {}
-  void Apply(std::string& line) const override {
-    for (const Edit& edit : edits_) ReplaceAll(line, edit.needle, edit.replacement);
+  bool Apply(std::string& line) const override {
+    bool changed = false;
+    for (const Edit& edit : edits_) changed |= ReplaceAll(line, edit.needle, edit.replacement);
+    return changed;
   }
 
  private:
@@ -36,7 +38,25 @@ void AddEdit(std::vector<Edit>& edits, const std::string& find, const std::strin
   edits.push_back({Pattern(*needle, encoding), *replacement});
 }
 
+bool IsAscii(const std::string& text) {
+  for (const unsigned char c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool UserTexts::NeedsPageEncoding(const RunOptions& options) const {
+  auto any_non_ascii = [](const std::array<std::string, 3>& texts) {
+    for (const auto& t : texts) {
+      if (!IsAscii(t)) return true;
+    }
+    return false;
+  };
+  return (options.Ticked(12) && (any_non_ascii(find) || any_non_ascii(replace))) ||
+         (options.Ticked(13) && any_non_ascii(remove));
+}
 
 std::unique_ptr<LinePass> MakeUserReplacementPass(const UserTexts& texts, Encoding encoding) {
   std::vector<Edit> edits;

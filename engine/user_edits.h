@@ -2,7 +2,8 @@
 
 #include <memory>
 
-#include "line_pipeline.h"
+#include "run_options.h"
+#include "text_compare.h"
 
 namespace slimtag {
 
