@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <functional>
+#include <ostream>
 #include <random>
 #include <span>
 #include <string>
@@ -67,6 +68,10 @@ struct RowPass {
   std::span<const PassRow> rows;
   std::function<void(std::string&)> fast;
 };
+
+std::ostream& operator<<(std::ostream& out, const RowPass& pass) {
+  return out << pass.name << " (" << pass.rows.size() << " rows)";
+}
 
 const PassRow kSpaceEntityRows[] = {kSpaceEntity};
 
