@@ -29,11 +29,14 @@ class EditListPass : public LinePass {
   std::vector<Edit> edits_;
 };
 
+// A search text that the page's encoding cannot hold cannot stand in the page: the pair leaves it
+// alone. Characters of a replacement that the encoding cannot hold are written as numeric
+// character references. A text that is not valid UTF-8 is skipped.
 void AddEdit(std::vector<Edit>& edits, const std::string& find, const std::string& replace,
              Encoding encoding) {
   if (find.empty()) return;
   const std::optional<std::string> needle = EncodeForPage(find, encoding);
-  const std::optional<std::string> replacement = EncodeForPage(replace, encoding);
+  const std::optional<std::string> replacement = EncodeReplacementForPage(replace, encoding);
   if (!needle || !replacement) return;
   edits.push_back({Pattern(*needle, encoding), *replacement});
 }

@@ -8,8 +8,10 @@
 namespace slimtag {
 
 // The user's find-and-replace pairs (Check12) and removal texts (Check13), in the page's
-// encoding. A pair whose search text is empty is skipped; so is a pair or removal text that the
-// page's encoding cannot hold (it cannot occur in such a page, nor be written into it).
+// encoding. A pair whose search text is empty is skipped; so is a pair or removal text whose
+// search text the page's encoding cannot hold (it cannot occur in such a page). A replacement's
+// characters that the encoding cannot hold are written as numeric character references
+// ("&#127757;").
 std::unique_ptr<LinePass> MakeUserReplacementPass(const UserTexts& texts, Encoding encoding);
 std::unique_ptr<LinePass> MakeUserRemovalPass(const UserTexts& texts, Encoding encoding);
 

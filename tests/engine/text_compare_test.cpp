@@ -8,6 +8,8 @@
 #include <random>
 #include <string>
 
+#include "declared_encoding.h"
+
 namespace slimtag {
 namespace {
 
@@ -23,7 +25,8 @@ char32_t LibcWindows1251(unsigned char byte) {
   const std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
   iconv_close(cd);
   if (rc == static_cast<std::size_t>(-1)) return 0;
-  return char32_t(static_cast<unsigned char>(out[0])) | char32_t(static_cast<unsigned char>(out[1])) << 8;
+  return char32_t(static_cast<unsigned char>(out[0])) | char32_t(static_cast<unsigned char>(out[1]))
+                                                            << 8;
 }
 
 TEST(Windows1251, TableAgreesWithTheCLibrary) {
@@ -37,9 +40,11 @@ TEST(Windows1251, FoldsExactlyTheLettersThatHaveAnotherCaseForm) {
   ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
   for (int b = 0; b < 0x100; ++b) {
     const char32_t cp = b < 0x80 ? char32_t(b) : kWindows1251High[b - 0x80];
-    const char32_t lower = cp == 0 ? 0 : static_cast<char32_t>(std::towlower(static_cast<wint_t>(cp)));
-    const char32_t folded =
-        kWindows1251Fold[b] < 0x80 ? kWindows1251Fold[b] : kWindows1251High[kWindows1251Fold[b] - 0x80];
+    const char32_t lower =
+        cp == 0 ? 0 : static_cast<char32_t>(std::towlower(static_cast<wint_t>(cp)));
+    const char32_t folded = kWindows1251Fold[b] < 0x80
+                                ? kWindows1251Fold[b]
+                                : kWindows1251High[kWindows1251Fold[b] - 0x80];
     EXPECT_EQ(cp == 0 ? 0 : folded, lower) << "byte " << b;
   }
   std::setlocale(LC_CTYPE, "C");
@@ -53,14 +58,12 @@ struct FoldCase {
 
 // Pairs of UTF-8 characters and whether the comparison takes them as one letter.
 constexpr FoldCase kUtf8Cases[] = {
-    {"A", "a", true},   {"Z", "z", true},  {"@", "`", false}, {"[", "{", false},
-    {"А", "а", true},   {"Я", "я", true},  {"П", "п", true},  {"Р", "р", true},
-    {"Ё", "ё", true},   {"Ђ", "ђ", true},  {"Ѓ", "ѓ", true},  {"Є", "є", true},
-    {"Ѕ", "ѕ", true},   {"І", "і", true},  {"Ї", "ї", true},  {"Ј", "ј", true},
-    {"Љ", "љ", true},   {"Њ", "њ", true},  {"Ћ", "ћ", true},  {"Ќ", "ќ", true},
-    {"Ў", "ў", true},   {"Џ", "џ", true},  {"Ґ", "ґ", true},  {"Ѐ", "ѐ", false},
-    {"Ѝ", "ѝ", false},  {"Ä", "ä", false}, {"а", "б", false}, {"р", "Р", true},
-    {"я", "Я", true},   {"Ѣ", "ѣ", false},
+    {"A", "a", true},  {"Z", "z", true},  {"@", "`", false}, {"[", "{", false}, {"А", "а", true},
+    {"Я", "я", true},  {"П", "п", true},  {"Р", "р", true},  {"Ё", "ё", true},  {"Ђ", "ђ", true},
+    {"Ѓ", "ѓ", true},  {"Є", "є", true},  {"Ѕ", "ѕ", true},  {"І", "і", true},  {"Ї", "ї", true},
+    {"Ј", "ј", true},  {"Љ", "љ", true},  {"Њ", "њ", true},  {"Ћ", "ћ", true},  {"Ќ", "ќ", true},
+    {"Ў", "ў", true},  {"Џ", "џ", true},  {"Ґ", "ґ", true},  {"Ѐ", "ѐ", false}, {"Ѝ", "ѝ", false},
+    {"Ä", "ä", false}, {"а", "б", false}, {"р", "Р", true},  {"я", "Я", true},  {"Ѣ", "ѣ", false},
 };
 
 TEST(Utf8Comparison, FoldsTheWindows1251LettersOnly) {
@@ -68,7 +71,8 @@ TEST(Utf8Comparison, FoldsTheWindows1251LettersOnly) {
     const std::string a = c.a, b = c.b;
     ASSERT_EQ(a.size(), b.size()) << c.a;
     bool same = true;
-    for (std::size_t i = 0; i < a.size(); ++i) same &= SymbolAt(Encoding::Utf8, a, i) == SymbolAt(Encoding::Utf8, b, i);
+    for (std::size_t i = 0; i < a.size(); ++i)
+      same &= SymbolAt(Encoding::Utf8, a, i) == SymbolAt(Encoding::Utf8, b, i);
     EXPECT_EQ(same, c.equal) << c.a << " " << c.b;
   }
 }
@@ -82,14 +86,14 @@ const Utf8Case kUtf8Validity[] = {
     {"", true},
     {"plain ascii", true},
     {"Привет, мир", true},
-    {"\xE2\x82\xAC", true},          // euro sign
-    {"\xF0\x9F\x98\x80", true},      // emoji
-    {"\xC0\xAF", false},             // overlong "/"
-    {"\xE0\x80\xAF", false},         // overlong
-    {"\xED\xA0\x80", false},         // surrogate
-    {"\xF4\x90\x80\x80", false},     // past U+10FFFF
-    {"\xD0", false},                 // cut short
-    {"abc\xD0\xB0\xB0", false},      // stray continuation
+    {"\xE2\x82\xAC", true},       // euro sign
+    {"\xF0\x9F\x98\x80", true},   // emoji
+    {"\xC0\xAF", false},          // overlong "/"
+    {"\xE0\x80\xAF", false},      // overlong
+    {"\xED\xA0\x80", false},      // surrogate
+    {"\xF4\x90\x80\x80", false},  // past U+10FFFF
+    {"\xD0", false},              // cut short
+    {"abc\xD0\xB0\xB0", false},   // stray continuation
     {"\xFF", false},
     {"\xE2\x82", false},
     {std::string("a\0b", 3), true},
@@ -120,10 +124,63 @@ TEST(Utf8Validity, BlocksSplitAnywhereAgreeWithTheWholeText) {
 TEST(EncodeForPage, KeepsUtf8AndConvertsToWindows1251WhereItCan) {
   EXPECT_EQ(EncodeForPage("Ёлка", Encoding::Utf8), "Ёлка");
   EXPECT_EQ(EncodeForPage("Ёлка", Encoding::Windows1251), "\xA8\xEB\xEA\xE0");
-  EXPECT_EQ(EncodeForPage("a№b", Encoding::Windows1251), "a\xB9" "b");
+  EXPECT_EQ(EncodeForPage("a№b", Encoding::Windows1251),
+            "a\xB9"
+            "b");
   EXPECT_EQ(EncodeForPage("日本", Encoding::Windows1251), std::nullopt);
   EXPECT_EQ(EncodeForPage("\xFF", Encoding::Utf8), std::nullopt);
   EXPECT_EQ(EncodeForPage("", Encoding::Windows1251), "");
+}
+
+TEST(EncodeReplacementForPage, WritesWhatTheCodePageCannotHoldAsReferences) {
+  EXPECT_EQ(EncodeReplacementForPage("Ёлка", Encoding::Windows1251), "\xA8\xEB\xEA\xE0");
+  EXPECT_EQ(EncodeReplacementForPage("a🌍b", Encoding::Windows1251), "a&#127757;b");
+  EXPECT_EQ(EncodeReplacementForPage("日本", Encoding::Windows1251), "&#26085;&#26412;");
+  EXPECT_EQ(EncodeReplacementForPage("€✓", Encoding::Windows1251), "\x88&#10003;");
+  EXPECT_EQ(EncodeReplacementForPage("a🌍b", Encoding::Utf8), "a🌍b");
+  EXPECT_EQ(EncodeReplacementForPage("\xFF", Encoding::Windows1251), std::nullopt);
+  EXPECT_EQ(EncodeReplacementForPage("", Encoding::Windows1251), "");
+}
+
+struct DeclarationCase {
+  const char* what;
+  std::string page;
+  std::optional<Encoding> encoding;
+};
+
+const DeclarationCase kDeclarationCases[] = {
+    {"meta charset, quoted", R"(<html><head><meta charset="utf-8">)", Encoding::Utf8},
+    {"meta charset, unquoted", "<META CHARSET=UTF8>", Encoding::Utf8},
+    {"meta charset, single quotes", "<meta charset='Windows-1251' />", Encoding::Windows1251},
+    {"http-equiv content type",
+     R"(<meta http-equiv="Content-Type" content="text/html; charset=windows-1251">)",
+     Encoding::Windows1251},
+    {"http-equiv in capitals, content first",
+     R"(<META CONTENT="text/html; CHARSET=CP1251" HTTP-EQUIV="CONTENT-TYPE">)",
+     Encoding::Windows1251},
+    {"http-equiv unquoted, x-cp1251",
+     "<meta http-equiv=content-type content='text/html;charset=x-cp1251'>", Encoding::Windows1251},
+    {"blanks around the charset", R"(<meta charset=" utf-8 ">)", Encoding::Utf8},
+    {"another encoding", R"(<meta charset="iso-8859-1"><meta charset="utf-8">)", std::nullopt},
+    {"the first declaration decides",
+     R"(<meta name="x" content="charset=utf-8"><meta charset="cp1251"><meta charset="utf-8">)",
+     Encoding::Windows1251},
+    {"content without http-equiv", R"(<meta content="text/html; charset=utf-8">)", std::nullopt},
+    {"no declaration", "<html><head><title>x</title>", std::nullopt},
+    {"metadata is another tag", R"(<metadata charset="utf-8">)", std::nullopt},
+    {"inside a comment", R"(<!-- <meta charset="utf-8"> --><meta charset="cp1251">)",
+     Encoding::Windows1251},
+    {"beyond the first 1024 bytes", std::string(1020, ' ') + R"(<meta charset="utf-8">)",
+     std::nullopt},
+    {"within the first 1024 bytes", std::string(1000, ' ') + R"(<meta charset="utf-8">)",
+     Encoding::Utf8},
+    {"empty page", "", std::nullopt},
+};
+
+TEST(DeclaredEncoding, ReadsTheMetaTagsOfThePagesFirstBytes) {
+  for (const DeclarationCase& c : kDeclarationCases) {
+    EXPECT_EQ(DeclaredEncoding(c.page), c.encoding) << c.what;
+  }
 }
 
 }  // namespace
