@@ -1,6 +1,7 @@
 #include "text_compare.h"
 
 #include <cstring>
+#include <string>
 
 namespace slimtag {
 
@@ -147,9 +148,12 @@ void Utf8Validator::Feed(std::string_view block) {
   carry_.assign(block.substr(block.size() - static_cast<std::size_t>(tail)));
 }
 
-std::optional<std::string> EncodeForPage(std::string_view utf8, Encoding encoding) {
-  if (!IsValidUtf8(utf8)) return std::nullopt;
-  if (encoding == Encoding::Utf8) return std::string(utf8);
+namespace {
+
+// Each character of valid UTF-8 text in windows-1251; unheld(code point) gives the text for a
+// character that the code page does not hold, or nothing to give up.
+template <class Unheld>
+std::optional<std::string> ToWindows1251(std::string_view utf8, const Unheld& unheld) {
   std::string out;
   out.reserve(utf8.size());
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -158,12 +162,32 @@ std::optional<std::string> EncodeForPage(std::string_view utf8, Encoding encodin
     const int len = Utf8CharLength(p + i, utf8.size() - i);
     char32_t cp = p[i] & (0x7F >> (len == 1 ? 0 : len));
     for (int k = 1; k < len; ++k) cp = (cp << 6) | (p[i + k] & 0x3F);
-    const auto byte = CodePointToWindows1251(cp);
-    if (!byte) return std::nullopt;
-    out.push_back(static_cast<char>(*byte));
+    if (const auto byte = CodePointToWindows1251(cp)) {
+      out.push_back(static_cast<char>(*byte));
+    } else if (const std::optional<std::string> text = unheld(cp)) {
+      out += *text;
+    } else {
+      return std::nullopt;
+    }
     i += static_cast<std::size_t>(len);
   }
   return out;
+}
+
+}  // namespace
+
+std::optional<std::string> EncodeForPage(std::string_view utf8, Encoding encoding) {
+  if (!IsValidUtf8(utf8)) return std::nullopt;
+  if (encoding == Encoding::Utf8) return std::string(utf8);
+  return ToWindows1251(utf8, [](char32_t) { return std::optional<std::string>(); });
+}
+
+std::optional<std::string> EncodeReplacementForPage(std::string_view utf8, Encoding encoding) {
+  if (!IsValidUtf8(utf8)) return std::nullopt;
+  if (encoding == Encoding::Utf8) return std::string(utf8);
+  return ToWindows1251(utf8, [](char32_t cp) {
+    return std::optional<std::string>("&#" + std::to_string(static_cast<std::uint32_t>(cp)) + ";");
+  });
 }
 
 }  // namespace slimtag
