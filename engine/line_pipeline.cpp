@@ -58,7 +58,8 @@ LinePipeline::~LinePipeline() = default;
 LinePipeline::LinePipeline(LinePipeline&&) noexcept = default;
 
 void LinePipeline::Apply(std::string& line) const {
-  if (steps_.empty()) return;
+  // No pass changes an empty line.
+  if (steps_.empty() || line.empty()) return;
   std::uint32_t signs = line.size() > kSurveyedLength ? sign::kEvery : SurveyLine(line);
   for (const Step& step : steps_) {
     if (step.signs != 0 && (signs & step.signs) == 0) continue;

@@ -269,7 +269,12 @@ std::uint32_t TriggersPresent(std::string_view text, const Triggers&... triggers
   Window last[2];
   std::size_t lasts = 0;
   if (n >= kWidth + kLookahead) {
-    last[lasts++] = Window::Load(data + n - kWidth - kLookahead);
+    // The windows inside cover the positions before n - 3 - (n - kWidth - kLookahead) % kWidth;
+    // the last window covers the last sixteen, and one more window ending kLookahead bytes before
+    // the end is needed only where those leave a gap.
+    if ((n - kWidth - kLookahead) % kWidth > kWidth - kLookahead) {
+      last[lasts++] = Window::Load(data + n - kWidth - kLookahead);
+    }
     last[lasts++] = Window::Last(Bytes16::Load(data + n - kWidth));
   } else if (n > kWidth) {
     last[lasts++] =

@@ -47,34 +47,62 @@ constexpr bool NamesAreShortWordsWithALetterPastF() {
 }
 static_assert(NamesAreShortWordsWithALetterPastF());
 
-// The six characters after a "#", letter case folded, as one number.
-std::uint64_t DigitsKey(const char* digits) {
-  std::uint64_t key = 0;
-  for (std::size_t i = 0; i < kCodeLength - 1; ++i) {
-    key = key << 8 | kAsciiFold[static_cast<unsigned char>(digits[i])];
+// The value of a hexadecimal digit, or -1.
+constexpr auto kHexValue = [] {
+  std::array<std::int8_t, 256> value{};
+  for (int c = 0; c < 256; ++c) {
+    value[static_cast<std::size_t>(c)] =
+        static_cast<std::int8_t>(c >= '0' && c <= '9'   ? c - '0'
+                                 : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                 : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                        : -1);
   }
-  return key;
+  return value;
+}();
+
+// The six digits after a "#" as one number, letter case aside; -1 when one is not a digit.
+std::int32_t DigitsValue(const char* digits) {
+  std::int32_t value = 0;
+  for (std::size_t i = 0; i < kCodeLength - 1; ++i) {
+    const std::int8_t digit = kHexValue[static_cast<unsigned char>(digits[i])];
+    if (digit < 0) return -1;
+    value = value << 4 | digit;
+  }
+  return value;
 }
 
 struct ColourTable {
   std::vector<Pattern> patterns;
-  // (key, row) sorted by key, to tell which row a "#" starts.
-  std::array<std::pair<std::uint64_t, std::size_t>, kRowCount> by_key{};
+  // Open addressing by the code's value: row + 1 in each used slot, 0 in a free one.
+  static constexpr std::size_t kSlots = 128;
+  static_assert(kSlots >= 2 * kRowCount);
+  std::array<std::int32_t, kSlots> slot_value{};
+  std::array<std::int8_t, kSlots> slot_row{};
+
+  static std::size_t SlotOf(std::int32_t value) {
+    return (static_cast<std::uint32_t>(value) * 2654435761u >> 16) % kSlots;
+  }
 
   ColourTable() {
     patterns.reserve(kRowCount);
     for (std::size_t row = 0; row < kRowCount; ++row) {
       patterns.emplace_back(kColourCodes[row].needle, Encoding::Utf8);
-      by_key[row] = {DigitsKey(kColourCodes[row].needle.data() + 1), row};
+      const std::int32_t value = DigitsValue(kColourCodes[row].needle.data() + 1);
+      std::size_t slot = SlotOf(value);
+      while (slot_row[slot] != 0) slot = (slot + 1) % kSlots;
+      slot_value[slot] = value;
+      slot_row[slot] = static_cast<std::int8_t>(row + 1);
     }
-    std::sort(by_key.begin(), by_key.end());
   }
 
-  // The row whose code starts at pos (a "#" with room for six digits after it), or -1.
+  // The row whose code starts at code (a "#" with room for six digits after it), or -1.
   int RowAt(const char* code) const {
-    const std::uint64_t key = DigitsKey(code + 1);
-    const auto it = std::lower_bound(by_key.begin(), by_key.end(), std::pair{key, std::size_t{0}});
-    return it != by_key.end() && it->first == key ? static_cast<int>(it->second) : -1;
+    const std::int32_t value = DigitsValue(code + 1);
+    if (value < 0) return -1;
+    for (std::size_t slot = SlotOf(value); slot_row[slot] != 0; slot = (slot + 1) % kSlots) {
+      if (slot_value[slot] == value) return slot_row[slot] - 1;
+    }
+    return -1;
   }
 
   // The rows whose code stands somewhere in the line, as a set of row numbers.
@@ -99,7 +127,8 @@ const ColourTable& Table() {
   return table;
 }
 
-// Calls visit(pos, row) for each code of the line, at its "#", earliest first.
+// Calls visit(pos, row) for each code of the line, at its "#", earliest first. A "#" is rare
+// enough in pages that memchr, which reads wider than the scans of byte_scan.h, finds it fastest.
 template <class Visit>
 void ForEachCode(std::string_view line, const ColourTable& table, const Visit& visit) {
   const char* data = line.data();

@@ -92,12 +92,14 @@ static_assert(EveryReplacementIsShorter(), "the line is rewritten in place");
 
 // The rows that the "<" at open may start, by the two characters of the tag name; reads no further
 // than three bytes on, clipped to the text.
-const std::array<std::int8_t, kGroupSize>& GroupAt(std::string_view text, std::size_t open) {
+// (A lambda, so that the scan's inner loop takes it in.)
+constexpr auto GroupAt = [](std::string_view text,
+                            std::size_t open) -> const std::array<std::int8_t, kGroupSize>& {
   const std::size_t last = text.size() - 1;
   const auto at = [&](std::size_t k) { return text[std::min(open + k, last)]; };
   const bool closing = at(1) == '/';
   return kGroups[GroupKey(closing, closing ? at(2) : at(1), closing ? at(3) : at(2))];
-}
+};
 
 // The row whose needle starts at open, or nullptr.
 const PassRow* RowAt(std::string_view text, std::size_t open) {
