@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace slimtag {
@@ -41,12 +42,71 @@ bool ReplaceAllOneSweep(std::string& line, const Pattern& pattern, std::string_v
 
 namespace {
 
-// The stack-based repetition; Run returns false when a bound was reached.
+// The finished text of a repetition. A replacement shorter than its needle never lets the
+// finished text outgrow the part of the line read so far, so it is kept in the line's own bytes,
+// in front of what is still to be read; otherwise in a string of its own.
+class Finished {
+ public:
+  Finished(std::string& line, bool in_place) : in_place_(in_place) {
+    if (in_place_) {
+      data_ = line.data();
+    } else {
+      own_.reserve(line.size());
+    }
+  }
+
+  std::size_t Size() const { return in_place_ ? size_ : own_.size(); }
+  std::string_view View() const {
+    return in_place_ ? std::string_view(data_, size_) : std::string_view(own_);
+  }
+  void Append(std::string_view bytes) {
+    if (!in_place_) {
+      own_.append(bytes);
+      return;
+    }
+    if (data_ + size_ != bytes.data()) std::memmove(data_ + size_, bytes.data(), bytes.size());
+    size_ += bytes.size();
+  }
+  void Push(char byte) {
+    if (in_place_) {
+      data_[size_++] = byte;
+    } else {
+      own_.push_back(byte);
+    }
+  }
+  void Pop(std::size_t count) {
+    if (in_place_) {
+      size_ -= count;
+    } else {
+      own_.resize(own_.size() - count);
+    }
+  }
+  // Makes the finished text the line.
+  void MoveTo(std::string& line) {
+    if (in_place_) {
+      line.resize(size_);
+    } else {
+      line.swap(own_);
+    }
+  }
+
+ private:
+  bool in_place_;
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::string own_;
+};
+
+// The stack-based repetition; Run returns false when a bound was reached, which can happen only
+// when the replacement is not shorter than the needle (the line is then left as it stood).
 class Repetition {
  public:
-  Repetition(std::string_view line, const Pattern& pattern, std::string_view replacement)
-      : line_(line), pattern_(pattern), repl_(replacement), n_(pattern.Size()) {
-    out_.reserve(line.size());
+  Repetition(std::string& line, const Pattern& pattern, std::string_view replacement)
+      : line_(line),
+        pattern_(pattern),
+        repl_(replacement),
+        n_(pattern.Size()),
+        out_(line, replacement.size() < pattern.Size()) {
     if (replacement.size() >= n_) {
       bounded_ = true;
       length_ = line.size();
@@ -63,10 +123,10 @@ class Repetition {
         // No occurrence can reach back into the stack: copy up to the next one in one block.
         if (next == Pattern::npos || next < in) next = pattern_.Find(line_, in);
         if (next == Pattern::npos) {
-          out_.append(line_, in, std::string_view::npos);
+          out_.Append(line_.substr(in));
           return true;
         }
-        out_.append(line_, in, next - in);
+        out_.Append(line_.substr(in, next - in));
         in = next + n_;
         next = Pattern::npos;
         if (!Replaced(state)) return false;
@@ -83,12 +143,12 @@ class Repetition {
         if (in == line_.size()) return true;
         byte = line_[in++];
       }
-      out_.push_back(byte);
-      state = pattern_.Step(state, out_, out_.size() - 1);
+      out_.Push(byte);
+      state = pattern_.Step(state, out_.View(), out_.Size() - 1);
       if (state == n_) {
-        out_.resize(out_.size() - n_);
+        out_.Pop(n_);
         if (!Replaced(state)) return false;
-      } else if (!known_.empty() && base_ + known_.size() == out_.size()) {
+      } else if (!known_.empty() && base_ + known_.size() == out_.Size()) {
         known_.push_back(state);
       } else {
         Restart(state);
@@ -96,7 +156,7 @@ class Repetition {
     }
   }
 
-  std::string& Result() { return out_; }
+  void MoveResultTo(std::string& line) { out_.MoveTo(line); }
 
  private:
   // An occurrence has just been taken off the stack top: queue its replacement and find the
@@ -107,13 +167,13 @@ class Repetition {
       length_ += repl_.size() - n_;
       if (length_ > max_length_) return false;
     }
-    const std::size_t top = out_.size();
+    const std::size_t top = out_.Size();
     if (top >= base_ && top - base_ < known_.size()) {
       known_.resize(top - base_ + 1);
       state = known_.back();
     } else {
       // Below the remembered states (a block was copied in between): the last n - 1 bytes tell.
-      state = pattern_.StateAt(out_, top);
+      state = pattern_.StateAt(out_.View(), top);
       Restart(state);
     }
     return true;
@@ -121,15 +181,15 @@ class Repetition {
 
   void Restart(Pattern::State state) {
     known_.clear();
-    base_ = out_.size();
+    base_ = out_.Size();
     known_.push_back(state);
   }
 
-  std::string_view line_;
+  std::string_view line_;  // the line as it stood; in place, only its unread part stays so
   const Pattern& pattern_;
   std::string_view repl_;
   std::size_t n_;
-  std::string out_;
+  Finished out_;
   std::vector<std::size_t> pending_;  // read positions in queued copies of the replacement
   // known_[k] is the state after out_[0, base_ + k), for the bytes pushed one at a time.
   std::vector<Pattern::State> known_;
@@ -146,10 +206,11 @@ bool ReplaceAll(std::string& line, const Pattern& pattern, std::string_view repl
   const std::size_t first = pattern.Find(line);
   if (first == Pattern::npos) return false;
   // A replacement that holds its needle would be replaced again forever.
-  if (pattern.Find(replacement) != Pattern::npos) return ReplaceAllOneSweep(line, pattern, replacement);
+  if (pattern.Find(replacement) != Pattern::npos)
+    return ReplaceAllOneSweep(line, pattern, replacement);
   Repetition repetition(line, pattern, replacement);
   if (!repetition.Run(first)) return ReplaceAllOneSweep(line, pattern, replacement);
-  line.swap(repetition.Result());
+  repetition.MoveResultTo(line);
   return true;
 }
 

@@ -43,8 +43,8 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle, Encoding 
 // up to the next occurrence in one block.
 //
 // The repetition always ends: when the replacement holds the needle (letter case aside), or the
-// repetition would grow the line by more than eight times its length plus 1 MiB, or would take more than
-// 64 bytes of work per byte of the line plus 64 MiB, the result is that of one sweep instead
+// repetition would grow the line by more than eight times its length plus 1 MiB, or would take more
+// than 64 bytes of work per byte of the line plus 64 MiB, the result is that of one sweep instead
 // (ReplaceAllOneSweep on the line as it stood).
 bool ReplaceAll(std::string& line, const Pattern& pattern, std::string_view replacement);
 // Convenience form that prepares the needle for this one use.

@@ -2,34 +2,36 @@
 
 namespace slimtag {
 
-namespace {
-constexpr std::string_view kLineEnd = "\r\n";
-}
-
 void OutputLine(std::string_view line, const OutputOptions& options, JoinState& join,
-                ByteSink& sink) {
+                ByteSink& sink, std::string_view terminator) {
   if (options.join_lines) {
     // The separator follows how the joined text ends, never how the next line begins.
-    if (!join.JoinedText.empty()) {
-      const char last = join.JoinedText.back();
+    if (join.JoinedAnything) {
+      const char last = join.JoinedLast;
       join.JoinSeparator = (last == '>' || last == '<') ? "" : " ";
     }
-    join.JoinedText += join.JoinSeparator;
-    join.JoinedText += line;
+    if (!join.JoinSeparator.empty()) {
+      sink.Write(join.JoinSeparator);
+      join.JoinedLast = join.JoinSeparator.back();
+      join.JoinedAnything = true;
+    }
+    if (!line.empty()) {
+      sink.Write(line);
+      join.JoinedLast = line.back();
+      join.JoinedAnything = true;
+    }
     return;
   }
   if (options.drop_empty_lines && line.empty()) return;
   sink.Write(line);
-  sink.Write(kLineEnd);
+  sink.Write(terminator);
 }
 
-void FinishFile(const OutputOptions& options, JoinState& join, ByteSink& sink) {
+void FinishFile(const OutputOptions& options, JoinState& join, ByteSink& sink,
+                std::string_view terminator) {
   if (!options.join_lines) return;
-  sink.Write(join.JoinedText);
-  sink.Write(kLineEnd);
-  join.JoinedText.clear();
-  join.JoinedText.shrink_to_fit();  // a joined page may have been large
-  join.JoinSeparator.clear();
+  sink.Write(terminator);
+  join = JoinState{};
 }
 
 }  // namespace slimtag

@@ -14,22 +14,31 @@ class ByteSink {
 
 // What the output step reads of the option boxes.
 struct OutputOptions {
-  bool join_lines = false;         // Check14
-  bool drop_empty_lines = false;   // Check3, only while Check14 is not ticked
+  bool join_lines = false;        // Check14
+  bool drop_empty_lines = false;  // Check3, only while Check14 is not ticked
 };
 
-// The text that joining carries from one line of a file to the next.
+// The text that joining carries from one line of a file to the next. The joined text itself is
+// written as it grows: the separator before the next line depends only on its last byte, so
+// that is all that is kept of it, and a page of any size joins in little memory.
 struct JoinState {
-  std::string JoinedText;
+  bool JoinedAnything = false;  // the joined text so far is not empty
+  char JoinedLast = 0;          // its last byte
   std::string JoinSeparator;
 };
 
-// Writes the finished line with CR LF, drops it when empty and dropping is on, or joins it.
-void OutputLine(std::string_view line, const OutputOptions& options, JoinState& join,
-                ByteSink& sink);
+// The terminator of every written line under the window's rule.
+inline constexpr std::string_view kCrLf = "\r\n";
 
-// At the end of a file: with joining on, writes the joined text as the file's one line and
-// empties the join state; otherwise does nothing.
-void FinishFile(const OutputOptions& options, JoinState& join, ByteSink& sink);
+// Writes the finished line with its terminator (CR LF under the window's rule, the one it was
+// read with when lines keep theirs), drops it when empty and dropping is on, or joins it.
+void OutputLine(std::string_view line, const OutputOptions& options, JoinState& join,
+                ByteSink& sink, std::string_view terminator = kCrLf);
+
+// At the end of a file: with joining on, ends the joined text, the file's one line, with the
+// terminator and empties the join state; otherwise does nothing. A file without lines gets the
+// terminator alone.
+void FinishFile(const OutputOptions& options, JoinState& join, ByteSink& sink,
+                std::string_view terminator = kCrLf);
 
 }  // namespace slimtag

@@ -1,50 +1,41 @@
 #pragma once
 
-#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "run_options.h"
 #include "text_compare.h"
 
 namespace slimtag {
 
-// The option boxes as the run reads them: state 0, 1 or 2 of Check1 to Check14.
-struct RunOptions {
-  std::array<int, 15> box{};
-  bool Ticked(int number) const { return box[number] == 1; }
-};
-
-// The user's nine texts (UTF-8): three find-and-replace pairs and three removal texts.
-struct UserTexts {
-  std::array<std::string, 3> find;
-  std::array<std::string, 3> replace;
-  std::array<std::string, 3> remove;
-  // Whether the page's encoding decides how these texts compare and are written.
-  bool NeedsPageEncoding(const RunOptions& options) const;
-};
-
-// One pass over a line: takes the current line and leaves its result in it.
-class LinePass {
- public:
-  virtual ~LinePass() = default;
-  virtual void Apply(std::string& line) const = 0;
-};
-
 // The ticked passes in the run's fixed order, prepared for pages of one encoding.
+//
+// A short line is first surveyed in one scan for the signs that the passes act on (line_survey.h),
+// and a pass whose signs the line does not hold is not called: on the pages' many short lines the
+// calls would cost more than the scan. A pass that changed the line counts as having formed the
+// signs that its edits can form: the signs of several bytes after a deletion, every sign after
+// the user's replacements.
 class LinePipeline {
  public:
   LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding);
   ~LinePipeline();
   LinePipeline(LinePipeline&&) noexcept;
 
-  void Apply(std::string& line) const {
-    for (const auto& pass : passes_) pass->Apply(line);
-  }
-  bool Empty() const { return passes_.empty(); }
+  void Apply(std::string& line) const;
+  bool Empty() const { return steps_.empty(); }
+
+  // Lines up to this length are surveyed; on longer ones every pass looks for itself.
+  static constexpr std::size_t kSurveyedLength = 2048;
 
  private:
-  std::vector<std::unique_ptr<LinePass>> passes_;
+  struct Step {
+    std::unique_ptr<LinePass> pass;
+    std::uint32_t signs;  // the pass runs on a line holding one of these; 0: on every line
+    std::uint32_t forms;  // the signs that its edits can form
+  };
+  std::vector<Step> steps_;
 };
 
 }  // namespace slimtag

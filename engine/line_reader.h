@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace slimtag {
 
@@ -14,29 +15,40 @@ class ByteSource {
 };
 
 // Splits a stream into lines. A line ends at a carriage return or at a carriage return followed by
-// a line feed; the terminator is not part of the line. A line feed alone stays inside the line. A
-// last line without terminator is read like any other; an empty stream has no lines. The stream
-// is read in large blocks, so only the current line is held, however long it is.
+// a line feed; the terminator is not part of the line. A line feed alone stays inside the line,
+// unless lf_ends_lines is set: then it ends a line too, as pages written on Unix have it. A last
+// line without terminator is read like any other; an empty stream has no lines. The stream is
+// read in large blocks, so only the current line is held, however long it is.
 class LineReader {
  public:
   static constexpr std::size_t kBlockSize = std::size_t(1) << 20;
 
-  explicit LineReader(ByteSource& source, std::size_t block_size = kBlockSize);
+  explicit LineReader(ByteSource& source, std::size_t block_size = kBlockSize,
+                      bool lf_ends_lines = false);
+  // Reads through the caller's block, which a run keeps from page to page.
+  LineReader(ByteSource& source, char* block, std::size_t block_size, bool lf_ends_lines);
 
   // Reads the next line into line; false at the end of the stream.
   bool ReadLine(std::string& line);
+  // The terminator of the line read last: "\r\n", "\r", "\n", or empty for a last line without.
+  std::string_view Terminator() const { return terminator_; }
 
  private:
   bool Fill();
+  const char* FindEnd(const char* start, std::size_t size);
 
   ByteSource& source_;
   // Not zeroed: a page of a few kilobytes touches only the start of it.
-  std::unique_ptr<char[]> block_;
+  std::unique_ptr<char[]> owned_;
+  char* block_;
   std::size_t block_size_;
+  bool lf_ends_lines_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
-  bool skip_lf_ = false;  // the last line ended with a CR at the very end of a block
+  const char* next_cr_ = nullptr;  // in the block, or its end when there is none
+  const char* next_lf_ = nullptr;
+  std::string_view terminator_;
 };
 
 }  // namespace slimtag

@@ -7,6 +7,7 @@
 #include "edit_buffer.h"
 #include "line_reader.h"
 #include "messages.h"
+#include "stream_optimiser.h"
 
 namespace slimtag {
 
@@ -45,28 +46,43 @@ std::string WindowTitle(const VersionNumbers& v) {
 
 }  // namespace
 
-void Optimiser::MakeBackupFolder(const std::string& list_path) {
+void Optimiser::MakeBackupStamp() {
   EditBuffer text10;
   std::string stamp = platform_.TimeOfDayText();
   ReplaceAll(stamp, ":", "'", Encoding::Utf8);
   text10.PutText(std::move(stamp));
   state_.BackupStamp = text10.GetText();
+}
+
+std::string Optimiser::MakeBackupFolder(const std::string& folder) {
   // The stamp holds no date, so the name may be taken by an earlier run: never reuse it.
-  const std::string base = JoinPath(list_path, "~backup_" + state_.BackupStamp);
-  std::string folder = base;
-  for (int n = 2; !platform_.CreateFolder(folder); ++n) folder = base + "_" + std::to_string(n);
-  state_.BackupFolder = folder;
+  const std::string base = JoinPath(folder, "~backup_" + state_.BackupStamp);
+  std::string made = base;
+  for (int n = 2; !platform_.CreateFolder(made); ++n) made = base + "_" + std::to_string(n);
+  return made;
+}
+
+std::string Optimiser::BackupFolderFor(RunHost& host, const std::string& sub_folder) {
+  if (sub_folder.empty()) return state_.BackupFolder;
+  auto [at, made] = sub_backup_folders_.try_emplace(sub_folder);
+  if (made) at->second = MakeBackupFolder(JoinPath(host.ListPath(), sub_folder));
+  return at->second;
+}
+
+char* Optimiser::ReadBlock() {
+  // One block for the run's reads, not zeroed: a small page touches only the start of it.
+  if (!read_block_) read_block_.reset(new char[LineReader::kBlockSize]);
+  return read_block_.get();
 }
 
 Encoding Optimiser::PageEncoding(Page& page) {
   const auto source = page.Read();
   Utf8Validator validator;
-  // Not zeroed, like the line reader's block.
-  const std::unique_ptr<char[]> block(new char[LineReader::kBlockSize]);
+  char* block = ReadBlock();
   while (!validator.Failed()) {
-    const std::size_t n = source->Read(block.get(), LineReader::kBlockSize);
+    const std::size_t n = source->Read(block, LineReader::kBlockSize);
     if (n == 0) break;
-    validator.Feed(std::string_view(block.get(), n));
+    validator.Feed(std::string_view(block, n));
   }
   return validator.Valid() ? Encoding::Utf8 : Encoding::Windows1251;
 }
@@ -81,12 +97,22 @@ const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& 
 void Optimiser::ProcessPage(RunHost& host, const std::string& folder, const std::string& name,
                             const RunOptions& options, const UserTexts& texts) {
   host.SetTitle(std::string(kOptimisingFile) + name);
+  // An entry below the folder ("sub/page.htm") has its folder's own backup folder and recovery.
+  const std::size_t slash = name.find_last_of('/');
+  const std::string sub_folder = slash == std::string::npos ? "" : name.substr(0, slash);
+  if (!sub_folder.empty() && recovered_folders_.insert(sub_folder).second) {
+    for (std::string& path : platform_.RecoverFolder(JoinPath(folder, sub_folder))) {
+      recovered_.push_back(std::move(path));
+    }
+  }
   const std::string path = JoinPath(folder, name);
   const std::unique_ptr<Page> page = platform_.OpenPage(path);
   // A link to a page of the list, or a second name of it: its one file is done once, and its
   // backup holds what it was before the run.
   if (page->RewrittenEarlier()) return;
-  if (options.Ticked(6)) page->BackUpTo(JoinPath(state_.BackupFolder, name));
+  if (options.Ticked(6)) {
+    page->BackUpTo(JoinPath(BackupFolderFor(host, sub_folder), name.substr(slash + 1)));
+  }
   ++state_.FilesDone;
 
   try {
@@ -99,18 +125,17 @@ void Optimiser::ProcessPage(RunHost& host, const std::string& folder, const std:
     auto source = page->Read();
     auto temp = platform_.CreateTempFile(kTempFileName);
     ByteSink& sink = temp->Writer();
-    LineReader reader(*source);
-    std::string& line = state_.CurrentLine;
-    while (reader.ReadLine(line)) {
-      pipeline.Apply(line);
-      OutputLine(line, output, state_.join, sink);
-    }
-    FinishFile(output, state_.join, sink);
+    const LineEndRule rule = host.LineEnds();
+    LineReader reader(*source, ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
+    OptimiseLines(reader, pipeline, output, rule, state_.join, state_.CurrentLine, sink);
     source.reset();
-    state_.SizeBefore += static_cast<std::int64_t>(page->Size());
+    const auto before = static_cast<std::int64_t>(page->Size());
+    state_.SizeBefore += before;
     temp->FinishWriting();
-    state_.SizeAfter += static_cast<std::int64_t>(temp->CopyOver(*page));
+    const auto after = static_cast<std::int64_t>(temp->CopyOver(*page));
+    state_.SizeAfter += after;
     temp->Delete();
+    host.PageDone(name, before, after);
   } catch (const std::bad_alloc&) {
     // A page too large for memory (one line of gigabytes, or joined): it stays as it was.
     state_.CurrentLine = std::string();
@@ -133,6 +158,9 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
   pipelines_[0].reset();
   pipelines_[1].reset();
   recovered_.clear();
+  recovered_folders_.clear();
+  sub_backup_folders_.clear();
+  state_.Failure.reset();
   platform_.BeginRun();
   if (host.EntryCount() == 0) {
     host.ShowMessage(std::string(kNoFilesSelected), MessageIcon::kWarning);
@@ -148,7 +176,10 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
     const std::string folder = host.FolderPath();
     // A rewrite that a killed run left half done is completed before anything else happens.
     recovered_ = platform_.RecoverFolder(folder);
-    if (options.Ticked(6)) MakeBackupFolder(host.ListPath());
+    if (options.Ticked(6)) {
+      MakeBackupStamp();
+      state_.BackupFolder = MakeBackupFolder(host.ListPath());
+    }
     const int count = host.EntryCount();
     for (int i = 0; i < count; ++i) {
       if (host.EntrySelected(i)) ProcessPage(host, folder, host.EntryName(i), options, texts);
@@ -156,13 +187,14 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
     platform_.CommitReplacements();
   } catch (const FileError& error) {
     state_.join = JoinState{};
-    std::string warning = FailureText(error);
+    state_.Failure = error;
     // The pages finished before the failure stay finished.
     try {
       platform_.CommitReplacements();
     } catch (const FileError& earlier) {
-      warning = FailureText(earlier);
+      state_.Failure = earlier;
     }
+    const std::string warning = FailureText(*state_.Failure);
     host.ShowMessage(WithRecoveryNote(warning), MessageIcon::kWarning);
     host.SetBusyPointer(false);
     return RunOutcome::kFailed;

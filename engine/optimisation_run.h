@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,7 +24,8 @@ struct RunState {
   double SavedPercent = 0;
   std::string BackupStamp;   // the time of day that names the backup folder
   std::string BackupFolder;  // the folder made, with "_2", "_3", … when the name was taken
-  JoinState join;            // JoinedText and JoinSeparator
+  JoinState join;            // the joined text's tail and JoinSeparator
+  std::optional<FileError> Failure;  // what stopped the last run, if anything did
 };
 
 enum class RunOutcome {
@@ -45,7 +49,11 @@ class Optimiser {
   const RunState& State() const { return state_; }
 
  private:
-  void MakeBackupFolder(const std::string& list_path);
+  void MakeBackupStamp();
+  // Makes folder's backup folder for this run and returns its path.
+  std::string MakeBackupFolder(const std::string& folder);
+  std::string BackupFolderFor(RunHost& host, const std::string& sub_folder);
+  char* ReadBlock();
   void ProcessPage(RunHost& host, const std::string& folder, const std::string& name,
                    const RunOptions& options, const UserTexts& texts);
   Encoding PageEncoding(Page& page);
@@ -57,7 +65,10 @@ class Optimiser {
   Platform& platform_;
   RunState state_;
   std::optional<LinePipeline> pipelines_[2];
-  std::vector<std::string> recovered_;  // pages completed before this run
+  std::vector<std::string> recovered_;                     // pages completed before this run
+  std::set<std::string> recovered_folders_;                // sub-folders looked at
+  std::map<std::string, std::string> sub_backup_folders_;  // sub-folder → its backup folder
+  std::unique_ptr<char[]> read_block_;
 };
 
 // The folder path and a name joined with one separator.

@@ -39,20 +39,71 @@ bool PageNameLess(std::string_view a, std::string_view b) {
   return a < b;
 }
 
-std::vector<std::string> ListPages(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
+namespace {
+
+// Sorts names in file-list order, folding each name once rather than at every comparison.
+void SortAsTheListShows(std::vector<std::string>& names) {
+  std::vector<std::pair<std::vector<Symbol>, std::string>> keyed;
+  keyed.reserve(names.size());
+  for (std::string& name : names) keyed.emplace_back(FoldedName(name), std::move(name));
+  std::sort(keyed.begin(), keyed.end());
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = std::move(keyed[i].second);
+}
+
+// The folder's entries: its pages (links to files followed), and its sub-folders when asked for
+// (hidden ones, backup folders and links to folders left out), each in file-list order.
+void ListFolder(const std::string& folder, std::vector<std::string>& pages,
+                std::vector<std::string>* sub_folders, std::error_code& error) {
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
     const std::string name = it->path().filename().string();
-    if (name.empty() || name[0] == '.' || !MatchesPagePattern(name)) continue;
-    std::error_code type_ec;
-    if (!it->is_regular_file(type_ec)) continue;  // follows links to files
-    names.push_back(name);
+    if (name.empty() || name[0] == '.') continue;
+    std::error_code type_error;
+    if (sub_folders != nullptr && it->is_directory(type_error) && !it->is_symlink(type_error)) {
+      if (!name.starts_with("~backup_")) sub_folders->push_back(name);
+      continue;
+    }
+    if (!MatchesPagePattern(name)) continue;
+    if (!it->is_regular_file(type_error)) continue;  // follows links to files
+    pages.push_back(name);
   }
-  std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return PageNameLess(a, b); });
-  return names;
+  SortAsTheListShows(pages);
+  if (sub_folders != nullptr) SortAsTheListShows(*sub_folders);
+}
+
+void ListTree(const std::string& folder, const std::string& prefix, std::vector<std::string>& pages,
+              std::error_code& error) {
+  std::vector<std::string> here, sub_folders;
+  ListFolder(folder, here, &sub_folders, error);
+  if (error) return;
+  for (const std::string& name : here) pages.push_back(prefix + name);
+  for (const std::string& sub : sub_folders) {
+    ListTree(folder + "/" + sub, prefix + sub + "/", pages, error);
+    if (error) return;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> ListPages(const std::string& folder, std::error_code& error) {
+  std::vector<std::string> pages;
+  error.clear();
+  ListFolder(folder, pages, nullptr, error);
+  if (error) pages.clear();
+  return pages;
+}
+
+std::vector<std::string> ListPages(const std::string& folder) {
+  std::error_code ignored;
+  return ListPages(folder, ignored);
+}
+
+std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error) {
+  std::vector<std::string> pages;
+  error.clear();
+  ListTree(folder, "", pages, error);
+  if (error) pages.clear();
+  return pages;
 }
 
 }  // namespace slimtag

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace slimtag {
@@ -18,7 +19,14 @@ bool MatchesPagePattern(std::string_view name);
 bool PageNameLess(std::string_view a, std::string_view b);
 
 // The names of the folder's files (hidden ones, starting with ".", aside) that match the
-// pattern, in file-list order. An unreadable folder gives no names.
+// pattern, in file-list order. An unreadable folder gives no names and sets error.
+std::vector<std::string> ListPages(const std::string& folder, std::error_code& error);
+// The same, for the window, which shows an unreadable folder as an empty one.
 std::vector<std::string> ListPages(const std::string& folder);
+
+// The pages of folder and of every folder below it, as paths relative to folder: each folder's
+// pages in file-list order, then its sub-folders in the same order, depth first. Hidden folders,
+// backup folders ("~backup_…") and links to folders are left out.
+std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error);
 
 }  // namespace slimtag

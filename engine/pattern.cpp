@@ -1,5 +1,6 @@
 #include "pattern.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstring>
@@ -19,8 +20,23 @@ struct Pattern::Automaton {
 };
 
 namespace {
-constexpr std::size_t kMaxTableEntries = std::size_t(1) << 22;
+
+// The table is kept under 4 MB; a longer needle with many distinct symbols uses the fallback.
+constexpr std::size_t kMaxTableEntries = std::size_t(1) << 20;
+
+// How rarely an ASCII byte stands in a page, roughly, letter case folded: blanks, markup and the
+// frequent letters are listed first. Find looks for the needle's rarest byte.
+constexpr int Rarity(unsigned char c) {
+  constexpr std::string_view kByFrequency =
+      " e<>t\"=a/os:\n\r\tinrlcdp.hmu-f_gy,w#b;v&k0x12()345j6789z'q!?%+*[]{}|~^$@`\\";
+  const char folded = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  const std::size_t rank = kByFrequency.find(folded);
+  // Bytes not listed (other control characters) are rarer still.
+  return rank == std::string_view::npos ? static_cast<int>(kByFrequency.size())
+                                        : static_cast<int>(rank);
 }
+
+}  // namespace
 
 Pattern::Pattern(std::string_view needle, Encoding encoding)
     : needle_(needle), encoding_(encoding) {
@@ -31,12 +47,22 @@ Pattern::Pattern(std::string_view needle, Encoding encoding)
   symbols_.resize(needle_.size());
   for (std::size_t i = 0; i < needle_.size(); ++i) symbols_[i] = SymbolAt(encoding_, needle_, i);
 
-  // Every byte whose symbol can equal the needle's first symbol: at most the two case forms.
-  for (int b = 0; b < 256 && first_count_ < 2; ++b) {
+  // The anchor: the needle's rarest ASCII byte (whose matching text bytes are itself and its
+  // other letter case, in either encoding), else its first byte.
+  int rarest = -1;
+  for (std::size_t i = 0; i < needle_.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(needle_[i]);
+    if (byte < 0x80 && Rarity(byte) > rarest) {
+      rarest = Rarity(byte);
+      anchor_ = i;
+    }
+  }
+  // Every byte whose symbol can equal the anchor's: at most the two case forms.
+  for (int b = 0; b < 256 && anchor_count_ < 2; ++b) {
     const auto byte = static_cast<unsigned char>(b);
-    const Symbol s = encoding_ == Encoding::Windows1251 ? Symbol(kWindows1251Fold[byte])
-                                                        : Utf8Symbol(byte, 0);
-    if (s == symbols_[0]) first_[first_count_++] = byte;
+    const Symbol s =
+        encoding_ == Encoding::Windows1251 ? Symbol(kWindows1251Fold[byte]) : Utf8Symbol(byte, 0);
+    if (s == symbols_[anchor_]) anchor_bytes_[anchor_count_++] = byte;
   }
 }
 
@@ -63,28 +89,52 @@ bool Pattern::MatchesAt(std::string_view text, std::size_t pos) const {
   return true;
 }
 
+std::size_t Pattern::NextAnchor(const char* data, std::size_t pos, std::size_t end) const {
+  const auto at = [data](const void* hit) {
+    return static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+  };
+  if (anchor_count_ == 1) {
+    const void* hit = std::memchr(data + pos, anchor_bytes_[0], end - pos);
+    return hit ? at(hit) : npos;
+  }
+  // Two bytes: windows that double, so that a byte that never shows costs no more than the
+  // distance to the other one.
+  for (std::size_t window = 64; pos < end; window *= 2) {
+    const std::size_t stop = std::min(end, pos + window);
+    const void* first = std::memchr(data + pos, anchor_bytes_[0], stop - pos);
+    const std::size_t limit = first ? at(first) : stop;
+    const void* second = std::memchr(data + pos, anchor_bytes_[1], limit - pos);
+    if (second) return at(second);
+    if (first) return at(first);
+    pos = stop;
+  }
+  return npos;
+}
+
 std::size_t Pattern::Find(std::string_view text, std::size_t from) const {
   const std::size_t n = needle_.size();
   if (text.size() < n || from > text.size() - n) return npos;
   const std::size_t last = text.size() - n;  // the last position a match can start at
-  const char* data = text.data();
-  // Next position of each first byte at or after i; recomputed only when passed.
-  std::size_t next[2] = {0, 0};
-  bool known[2] = {false, false};
-  std::size_t i = from;
-  while (i <= last) {
-    std::size_t candidate = npos;
-    for (int k = 0; k < first_count_; ++k) {
-      if (!known[k] || (next[k] != npos && next[k] < i)) {
-        const void* hit = std::memchr(data + i, first_[k], last + 1 - i);
-        next[k] = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : npos;
-        known[k] = true;
-      }
-      if (next[k] < candidate) candidate = next[k];
-    }
-    if (candidate == npos) return npos;
+  std::size_t failed_work = 0;
+  for (std::size_t start = from; start <= last;) {
+    const std::size_t hit = NextAnchor(text.data(), start + anchor_, last + anchor_ + 1);
+    if (hit == npos) return npos;
+    const std::size_t candidate = hit - anchor_;
     if (MatchesAt(text, candidate)) return candidate;
-    i = candidate + 1;
+    start = candidate + 1;
+    failed_work += n;
+    if (failed_work > 2 * (start - from) + 2 * n) return FindByAutomaton(text, start);
+  }
+  return npos;
+}
+
+std::size_t Pattern::FindByAutomaton(std::string_view text, std::size_t from) const {
+  const std::size_t n = needle_.size();
+  // The state after text[from, p) counts only matches that start at from or later.
+  State state = 0;
+  for (std::size_t p = from; p < text.size(); ++p) {
+    state = Step(state, text, p);
+    if (state == n) return p + 1 - n;
   }
   return npos;
 }

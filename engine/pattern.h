@@ -11,8 +11,13 @@
 namespace slimtag {
 
 // A needle prepared for letter-case-blind search in one encoding: its comparison symbols, the
-// bytes a match can start with, and (built on first need) the matching automaton that the
-// replace-every-occurrence operation steps through byte by byte.
+// needle's rarest byte with the text bytes that match it, and (built on first need) the matching
+// automaton that the replace-every-occurrence operation steps through byte by byte.
+//
+// Find looks for the rare byte with memchr and checks each place it shows. Checks that keep failing
+// (a long needle made of one repeated piece, on a text of the same piece) would cost the needle's
+// length at every byte, so after more failed work than the text searched and twice the needle,
+// the rest of the search is done by the automaton, one step per byte: Find is linear always.
 class Pattern {
  public:
   static constexpr std::size_t npos = std::string_view::npos;
@@ -29,6 +34,8 @@ class Pattern {
 
   // The first occurrence that starts at or after from, or npos.
   std::size_t Find(std::string_view text, std::size_t from = 0) const;
+  // The same with the automaton alone: one step per byte of the text from from on.
+  std::size_t FindByAutomaton(std::string_view text, std::size_t from = 0) const;
   bool MatchesAt(std::string_view text, std::size_t pos) const;
 
   // Automaton: the state is the length of the longest suffix of the text read so far that is a
@@ -42,13 +49,17 @@ class Pattern {
  private:
   struct Automaton;
   const Automaton& GetAutomaton() const;
+  // The first place in [pos, end) of an anchor byte, or npos.
+  std::size_t NextAnchor(const char* data, std::size_t pos, std::size_t end) const;
 
   std::string needle_;
   Encoding encoding_;
   bool ascii_only_ = true;
   std::vector<Symbol> symbols_;
-  unsigned char first_[2] = {0, 0};
-  int first_count_ = 0;
+  // The needle's byte that Find looks for, at anchor_, and the text bytes that match it.
+  std::size_t anchor_ = 0;
+  unsigned char anchor_bytes_[2] = {0, 0};
+  int anchor_count_ = 0;
   mutable std::unique_ptr<Automaton> automaton_;
 };
 

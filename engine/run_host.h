@@ -1,10 +1,17 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace slimtag {
 
 enum class MessageIcon { kInformation, kWarning };
+
+// Where lines end. kCrLf, the window's rule: a CR or a CR LF ends a line, a LF alone stays inside
+// it, and every line is written with CR LF. kAsRead: a LF, CR LF or CR ends a line, and each line
+// is written back with the terminator it had (a last line without one gets none), so that pages
+// written on Unix are edited line by line and keep every byte no pass changes.
+enum class LineEndRule { kCrLf, kAsRead };
 
 struct VersionNumbers {
   int major = 0;
@@ -20,7 +27,8 @@ class RunHost {
   virtual ~RunHost() = default;
 
   // The file chooser: the folder of the folder list, the folder whose files the file list shows
-  // (the chooser keeps both equal), and the file list's entries.
+  // (the chooser keeps both equal), and the file list's entries. An entry may be a path below
+  // the folder ("sub/page.htm"); its backup then goes to a backup folder of its own folder.
   virtual std::string FolderPath() const = 0;
   virtual std::string ListPath() const = 0;
   virtual int EntryCount() const = 0;
@@ -40,6 +48,12 @@ class RunHost {
   virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
 
   virtual VersionNumbers Version() const = 0;
+
+  // The line-end rule of the run; the window's unless the host says otherwise.
+  virtual LineEndRule LineEnds() const { return LineEndRule::kCrLf; }
+  // Told after each page is done, with its entry name and its sizes before and after.
+  virtual void PageDone(const std::string& /*name*/, std::int64_t /*size_before*/,
+                        std::int64_t /*size_after*/) {}
 };
 
 }  // namespace slimtag

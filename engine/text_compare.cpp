@@ -1,6 +1,7 @@
 #include "text_compare.h"
 
 #include <cstring>
+#include <string>
 
 namespace slimtag {
 
@@ -50,7 +51,8 @@ std::array<std::uint8_t, 256> MakeWindows1251Fold() {
 
 std::array<std::uint8_t, 256> MakeAsciiFold() {
   std::array<std::uint8_t, 256> fold{};
-  for (int b = 0; b < 256; ++b) fold[b] = static_cast<std::uint8_t>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+  for (int b = 0; b < 256; ++b)
+    fold[b] = static_cast<std::uint8_t>(b >= 'A' && b <= 'Z' ? b + 32 : b);
   return fold;
 }
 
@@ -115,7 +117,9 @@ long ValidatePrefix(std::string_view text) {
 const std::array<std::uint8_t, 256> kWindows1251Fold = MakeWindows1251Fold();
 const std::array<std::uint8_t, 256> kAsciiFold = MakeAsciiFold();
 
-bool IsValidUtf8(std::string_view text) { return ValidatePrefix(text) == 0; }
+bool IsValidUtf8(std::string_view text) {
+  return ValidatePrefix(text) == 0;
+}
 
 void Utf8Validator::Feed(std::string_view block) {
   if (!valid_ || block.empty()) return;
@@ -144,9 +148,12 @@ void Utf8Validator::Feed(std::string_view block) {
   carry_.assign(block.substr(block.size() - static_cast<std::size_t>(tail)));
 }
 
-std::optional<std::string> EncodeForPage(std::string_view utf8, Encoding encoding) {
-  if (!IsValidUtf8(utf8)) return std::nullopt;
-  if (encoding == Encoding::Utf8) return std::string(utf8);
+namespace {
+
+// Each character of valid UTF-8 text in windows-1251; unheld(code point) gives the text for a
+// character that the code page does not hold, or nothing to give up.
+template <class Unheld>
+std::optional<std::string> ToWindows1251(std::string_view utf8, const Unheld& unheld) {
   std::string out;
   out.reserve(utf8.size());
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -155,12 +162,32 @@ std::optional<std::string> EncodeForPage(std::string_view utf8, Encoding encodin
     const int len = Utf8CharLength(p + i, utf8.size() - i);
     char32_t cp = p[i] & (0x7F >> (len == 1 ? 0 : len));
     for (int k = 1; k < len; ++k) cp = (cp << 6) | (p[i + k] & 0x3F);
-    const auto byte = CodePointToWindows1251(cp);
-    if (!byte) return std::nullopt;
-    out.push_back(static_cast<char>(*byte));
+    if (const auto byte = CodePointToWindows1251(cp)) {
+      out.push_back(static_cast<char>(*byte));
+    } else if (const std::optional<std::string> text = unheld(cp)) {
+      out += *text;
+    } else {
+      return std::nullopt;
+    }
     i += static_cast<std::size_t>(len);
   }
   return out;
+}
+
+}  // namespace
+
+std::optional<std::string> EncodeForPage(std::string_view utf8, Encoding encoding) {
+  if (!IsValidUtf8(utf8)) return std::nullopt;
+  if (encoding == Encoding::Utf8) return std::string(utf8);
+  return ToWindows1251(utf8, [](char32_t) { return std::optional<std::string>(); });
+}
+
+std::optional<std::string> EncodeReplacementForPage(std::string_view utf8, Encoding encoding) {
+  if (!IsValidUtf8(utf8)) return std::nullopt;
+  if (encoding == Encoding::Utf8) return std::string(utf8);
+  return ToWindows1251(utf8, [](char32_t cp) {
+    return std::optional<std::string>("&#" + std::to_string(static_cast<std::uint32_t>(cp)) + ";");
+  });
 }
 
 }  // namespace slimtag

@@ -91,4 +91,9 @@ class Utf8Validator {
 // The user's text (UTF-8) in the page's encoding; nothing when the encoding cannot hold it.
 std::optional<std::string> EncodeForPage(std::string_view utf8, Encoding encoding);
 
+// A replacement text (UTF-8) in the page's encoding, each character that the encoding cannot
+// hold written as a decimal numeric character reference ("&#127757;"), which a browser shows as
+// that character; nothing when the text is not valid UTF-8.
+std::optional<std::string> EncodeReplacementForPage(std::string_view utf8, Encoding encoding);
+
 }  // namespace slimtag

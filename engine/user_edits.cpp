@@ -19,24 +19,47 @@ struct Edit {
 class EditListPass : public LinePass {
  public:
   explicit EditListPass(std::vector<Edit> edits) : edits_(std::move(edits)) {}
-  void Apply(std::string& line) const override {
-    for (const Edit& edit : edits_) ReplaceAll(line, edit.needle, edit.replacement);
+  bool Apply(std::string& line) const override {
+    bool changed = false;
+    for (const Edit& edit : edits_) changed |= ReplaceAll(line, edit.needle, edit.replacement);
+    return changed;
   }
 
  private:
   std::vector<Edit> edits_;
 };
 
+// A search text that the page's encoding cannot hold cannot stand in the page: the pair leaves it
+// alone. Characters of a replacement that the encoding cannot hold are written as numeric
+// character references. A text that is not valid UTF-8 is skipped.
 void AddEdit(std::vector<Edit>& edits, const std::string& find, const std::string& replace,
              Encoding encoding) {
   if (find.empty()) return;
   const std::optional<std::string> needle = EncodeForPage(find, encoding);
-  const std::optional<std::string> replacement = EncodeForPage(replace, encoding);
+  const std::optional<std::string> replacement = EncodeReplacementForPage(replace, encoding);
   if (!needle || !replacement) return;
   edits.push_back({Pattern(*needle, encoding), *replacement});
 }
 
+bool IsAscii(const std::string& text) {
+  for (const unsigned char c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool UserTexts::NeedsPageEncoding(const RunOptions& options) const {
+  auto any_non_ascii = [](const std::array<std::string, 3>& texts) {
+    for (const auto& t : texts) {
+      if (!IsAscii(t)) return true;
+    }
+    return false;
+  };
+  return (options.Ticked(12) && (any_non_ascii(find) || any_non_ascii(replace))) ||
+         (options.Ticked(13) && any_non_ascii(remove));
+}
 
 std::unique_ptr<LinePass> MakeUserReplacementPass(const UserTexts& texts, Encoding encoding) {
   std::vector<Edit> edits;

@@ -2,13 +2,16 @@
 
 #include <memory>
 
-#include "line_pipeline.h"
+#include "run_options.h"
+#include "text_compare.h"
 
 namespace slimtag {
 
 // The user's find-and-replace pairs (Check12) and removal texts (Check13), in the page's
-// encoding. A pair whose search text is empty is skipped; so is a pair or removal text that the
-// page's encoding cannot hold (it cannot occur in such a page, nor be written into it).
+// encoding. A pair whose search text is empty is skipped; so is a pair or removal text whose
+// search text the page's encoding cannot hold (it cannot occur in such a page). A replacement's
+// characters that the encoding cannot hold are written as numeric character references
+// ("&#127757;").
 std::unique_ptr<LinePass> MakeUserReplacementPass(const UserTexts& texts, Encoding encoding);
 std::unique_ptr<LinePass> MakeUserRemovalPass(const UserTexts& texts, Encoding encoding);
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "corpus.h"
 #include "optimisation_run.h"
 #include "page_list.h"
 #include "run_host.h"
@@ -24,34 +25,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using bench::Quoted;
+using bench::TreeBytes;
 
-void WriteAll(const fs::path& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
-
-std::uint64_t TreeBytes(const fs::path& root) {
-  std::uint64_t bytes = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) bytes += entry.file_size();
-  }
-  return bytes;
-}
-
-std::string Quoted(const fs::path& path) {
-  std::string quoted = "'";
-  quoted += path.string();
-  quoted += "'";
-  return quoted;
-}
-
-// The corpus unpacked once into a scratch folder, in its LF form and a CR LF form made as Windows
-// editors write pages. The scratch folder is also the working directory, so that the temporary
-// file is on the same file system as the pages.
+// The corpus (bench/common) with a work folder beside its two forms. The corpus's scratch folder
+// is also the working directory, so that the temporary file is on the same file system as the
+// pages.
 class Corpus {
  public:
   static Corpus& Get() {
@@ -59,13 +38,12 @@ class Corpus {
     return corpus;
   }
 
-  const std::string& Error() const { return error_; }
-  const fs::path& Pristine(bool crlf) const { return crlf ? crlf_ : lf_; }
-  std::uint64_t Bytes(bool crlf) const { return crlf ? crlf_bytes_ : lf_bytes_; }
-  // The folders (relative) that hold pages.
-  const std::vector<fs::path>& PageFolders() const { return page_folders_; }
-  fs::path Work() const { return root_ / "work"; }
-  fs::path CopyTarget() const { return root_ / "copy"; }
+  const std::string& Error() const { return pages_.Error(); }
+  const fs::path& Pristine(bool crlf) const { return pages_.Pristine(crlf); }
+  std::uint64_t Bytes(bool crlf) const { return pages_.Bytes(crlf); }
+  const std::vector<fs::path>& PageFolders() const { return pages_.PageFolders(); }
+  fs::path Work() const { return pages_.Root() / "work"; }
+  fs::path CopyTarget() const { return pages_.Root() / "copy"; }
 
   // Puts a fresh copy of one form in the work folder, written out to the disk so that the
   // writing of the copy does not fall into the time measured next.
@@ -75,67 +53,11 @@ class Corpus {
     ::sync();
   }
 
-  ~Corpus() {
-    std::error_code ec;
-    fs::current_path(old_cwd_, ec);
-    if (!root_.empty()) fs::remove_all(root_, ec);
-  }
-
  private:
-  Corpus() {
-    const char* archive = std::getenv("SLIMTAG_CORPUS");
-    if (archive == nullptr) archive = SLIMTAG_CORPUS_ARCHIVE;
-    std::string pattern = (fs::temp_directory_path() / "slimtag-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      error_ = "mkdtemp failed";
-      return;
-    }
-    root_ = pattern;
-    old_cwd_ = fs::current_path();
-    fs::current_path(root_);
-    fs::create_directory(root_ / "lf");
-    const std::string unpack = "tar -xzf " + Quoted(archive) + " -C " + Quoted(root_ / "lf");
-    if (std::system(unpack.c_str()) != 0) {
-      error_ = "cannot unpack " + std::string(archive);
-      return;
-    }
-    lf_ = fs::exists(root_ / "lf" / "corpus") ? root_ / "lf" / "corpus" : root_ / "lf";
-    crlf_ = root_ / "crlf";
-
-    // As `sed 's/$/\r/'` does it: a carriage return before every line feed, and after a last
-    // line that has none.
-    for (const auto& entry : fs::recursive_directory_iterator(lf_)) {
-      const fs::path target = crlf_ / fs::relative(entry.path(), lf_);
-      if (entry.is_directory()) {
-        fs::create_directories(target);
-        continue;
-      }
-      fs::create_directories(target.parent_path());
-      const std::string lf = ReadAll(entry.path());
-      std::string crlf;
-      crlf.reserve(lf.size() + lf.size() / 16);
-      for (const char c : lf) {
-        if (c == '\n') crlf.push_back('\r');
-        crlf.push_back(c);
-      }
-      if (!lf.empty() && lf.back() != '\n') crlf.push_back('\r');
-      WriteAll(target, crlf);
-      if (MatchesPagePattern(entry.path().filename().string())) {
-        const fs::path folder = fs::relative(entry.path().parent_path(), lf_);
-        if (std::find(page_folders_.begin(), page_folders_.end(), folder) == page_folders_.end()) {
-          page_folders_.push_back(folder);
-        }
-      }
-    }
-    lf_bytes_ = TreeBytes(lf_);
-    crlf_bytes_ = TreeBytes(crlf_);
-    if (page_folders_.empty()) error_ = "no pages in " + std::string(archive);
+  Corpus() : pages_(bench::Corpus::Get()) {
+    if (pages_.Error().empty()) fs::current_path(pages_.Root());
   }
-
-  std::string error_;
-  fs::path root_, old_cwd_, lf_, crlf_;
-  std::uint64_t lf_bytes_ = 0, crlf_bytes_ = 0;
-  std::vector<fs::path> page_folders_;
+  const bench::Corpus& pages_;
 };
 
 // The file chooser showing one folder with every page selected, and the options of a run.

@@ -1,9 +1,7 @@
 #include "editor_meta.h"
 
-#include <cstring>
 #include <optional>
 
-#include "pattern.h"
 #include "text_compare.h"
 
 namespace slimtag {
@@ -61,9 +59,13 @@ bool NamesEditor(std::string_view attributes) {
   }
 }
 
-const Pattern& MetaOpening() {
-  static const Pattern pattern("<meta", Encoding::Utf8);
-  return pattern;
+// The first "<meta" at or after from, letter case ignored; npos when there is none.
+std::size_t FindOpening(std::string_view text, std::size_t from) {
+  for (std::size_t pos = from;
+       (pos = scan::FindTrigger(text, pos, kMetaTrigger)) != std::string_view::npos; ++pos) {
+    if (EqualAsciiNoCase(text.substr(pos, kMetaOpening.size()), kMetaOpening)) return pos;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace
@@ -72,13 +74,11 @@ const Pattern& MetaOpening() {
 // overlap, and the line is read once whatever it holds. A bracket inside a quoted value leaves that
 // tag alone: no editor writes one, and keeping a tag is always safe.
 void RemoveEditorMetaTags(std::string& line) {
-  if (std::memchr(line.data(), '<', line.size()) == nullptr) return;
-  const Pattern& opening = MetaOpening();
   const std::string_view text = line;
   std::string out;
   std::size_t done = 0;  // text[0, done) has been dealt with
-  for (std::size_t pos = opening.Find(text); pos != Pattern::npos;) {
-    const std::size_t after = pos + opening.Size();
+  for (std::size_t pos = FindOpening(text, 0); pos != std::string_view::npos;) {
+    const std::size_t after = pos + kMetaOpening.size();
     const std::size_t bracket = text.find_first_of("<>", after);
     if (bracket == std::string_view::npos) break;
     // "<metadata>" is another tag: the name must end at a blank, "/" or ">".
@@ -87,7 +87,7 @@ void RemoveEditorMetaTags(std::string& line) {
       out.append(text, done, pos - done);
       done = bracket + 1;
     }
-    pos = opening.Find(text, text[bracket] == '>' ? bracket + 1 : bracket);
+    pos = FindOpening(text, text[bracket] == '>' ? bracket + 1 : bracket);
   }
   if (done == 0) return;
   out.append(text, done, std::string_view::npos);

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "byte_scan.h"
+
 namespace slimtag {
 
 // Check4: the meta tags with which HTML editors sign their pages, such as
@@ -13,6 +15,13 @@ inline constexpr std::string_view kEditorMetaNames[] = {
     "progid",
     "originator",
     "publisher",
+};
+
+inline constexpr std::string_view kMetaOpening = "<meta";
+
+// "<m" in either case: where a meta tag may open.
+inline constexpr auto kMetaTrigger = [](const scan::Window& w) {
+  return (w.at0 == kMetaOpening[0]) & (w.at1.LowerAscii() == kMetaOpening[1]);
 };
 
 // Deletes each complete <meta …> tag of the line whose name is an editor's; the rest of the line

@@ -1,5 +1,6 @@
 #include "empty_tags.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -10,7 +11,7 @@ namespace slimtag {
 namespace {
 
 // Every needle is an opening tag, "</" and the closing tag, so it holds "></" exactly once.
-constexpr std::string_view kJoin = "></";
+constexpr std::string_view kJoin = kEmptyTagJoin;
 
 constexpr bool EveryNeedleHoldsTheJoinOnce() {
   for (const PassRow& row : kEmptyTags) {
@@ -24,28 +25,66 @@ constexpr bool EveryNeedleHoldsTheJoinOnce() {
 static_assert(EveryNeedleHoldsTheJoinOnce());
 static_assert(std::size(kEmptyTags) <= 64, "the rows present in a line are kept as a RowSet");
 
+constexpr char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+constexpr char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+// The letter after "></" names the row: no two closing tags of the table start alike.
+constexpr bool ClosingTagsStartApart() {
+  for (std::size_t a = 0; a < std::size(kEmptyTags); ++a) {
+    for (std::size_t b = a + 1; b < std::size(kEmptyTags); ++b) {
+      const std::string_view x = kEmptyTags[a].needle, y = kEmptyTags[b].needle;
+      if (Lower(x[x.find(kJoin) + kJoin.size()]) == Lower(y[y.find(kJoin) + kJoin.size()])) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+static_assert(ClosingTagsStartApart());
+
+// The trigger looks for these letters after "></".
+constexpr bool TriggerLettersAreTheClosingTags() {
+  if (kClosingTagLetters.size() != std::size(kEmptyTags)) return false;
+  for (std::size_t row = 0; row < std::size(kEmptyTags); ++row) {
+    const std::string_view needle = kEmptyTags[row].needle;
+    if (Lower(needle[needle.find(kJoin) + kJoin.size()]) != kClosingTagLetters[row]) return false;
+  }
+  return true;
+}
+static_assert(TriggerLettersAreTheClosingTags());
+
 struct EmptyTagPatterns {
   std::vector<Pattern> rows;
-  std::vector<std::size_t> join_at;  // where "></" stands in each needle
+  std::vector<std::size_t> join_at;              // where "></" stands in each needle
+  std::array<std::int8_t, 256> row_of_letter{};  // row + 1 by the letter after "></"; 0 for none
   EmptyTagPatterns() {
     for (const PassRow& row : kEmptyTags) {
+      const std::size_t at = row.needle.find(kJoin);
+      const char letter = row.needle[at + kJoin.size()];
       rows.emplace_back(row.needle, Encoding::Utf8);
-      join_at.push_back(row.needle.find(kJoin));
+      join_at.push_back(at);
+      for (const char form : {Lower(letter), Upper(letter)}) {
+        row_of_letter[static_cast<unsigned char>(form)] = static_cast<std::int8_t>(rows.size());
+      }
     }
   }
 
   // The rows from first on whose needle stands in the line, as a set: each occurrence holds a
-  // "></", and those are rare enough to look for directly.
+  // "></" followed by the letter that names its row, and those are rare enough to look for.
   RowSet RowsPresent(std::string_view line, std::size_t first) const {
     RowSet present = 0;
-    for (std::size_t k = line.find(kJoin); k != std::string_view::npos;
-         k = line.find(kJoin, k + 1)) {
-      for (std::size_t row = first; row < rows.size(); ++row) {
-        if (k >= join_at[row] && rows[row].MatchesAt(line, k - join_at[row])) {
-          present |= RowSet{1} << row;
-        }
+    scan::ForEachTrigger(line, 0, kEmptyTagTrigger, [&](std::size_t k) {
+      const int row = row_of_letter[static_cast<unsigned char>(line[k + kJoin.size()])] - 1;
+      if (row >= static_cast<int>(first)) {
+        const auto r = static_cast<std::size_t>(row);
+        if (k >= join_at[r] && rows[r].MatchesAt(line, k - join_at[r])) present |= RowSet{1} << r;
       }
-    }
+      return k + 1;
+    });
     return present;
   }
 };

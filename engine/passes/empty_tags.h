@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "byte_scan.h"
 #include "pass_row.h"
 
 namespace slimtag {
@@ -14,6 +15,16 @@ inline constexpr PassRow kEmptyTags[] = {
     {"<center></center>", ""},
     {"<left></left>", ""},
     {"<right></right>", ""},
+};
+
+// "></" and the first letter of a closing tag of the table, in either case.
+inline constexpr std::string_view kEmptyTagJoin = "></";
+inline constexpr std::string_view kClosingTagLetters = "pclr";
+inline constexpr auto kEmptyTagTrigger = [](const scan::Window& w) {
+  const scan::Bytes16 letter = w.at3.LowerAscii();
+  return (w.at0 == kEmptyTagJoin[0]) & (w.at1 == kEmptyTagJoin[1]) & (w.at2 == kEmptyTagJoin[2]) &
+         ((letter == kClosingTagLetters[0]) | (letter == kClosingTagLetters[1]) |
+          (letter == kClosingTagLetters[2]) | (letter == kClosingTagLetters[3]));
 };
 
 void RemoveEmptyTags(std::string& line);

@@ -1,6 +1,8 @@
 #include "logical_tags.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "text_compare.h"
@@ -30,52 +32,106 @@ constexpr bool AllRowsAreBracketSpans() {
 }
 static_assert(AllRowsAreBracketSpans());
 
-constexpr std::size_t LongestNeedle() {
-  std::size_t longest = 0;
-  for (const PassRow& row : kLogicalTags) longest = std::max(longest, row.needle.size());
-  return longest;
+// Each "<" of the line is looked at, by the two characters of the tag name after "<" or "</":
+// these pick at most kGroupSize rows, and only those are compared. A character's place is its low
+// five bits, the same for both cases of a letter.
+constexpr std::size_t kGroupSize = 2;
+constexpr std::size_t kSlots = 32;
+constexpr std::size_t GroupKey(bool closing, char first, char second) {
+  return ((closing ? kSlots : 0) + static_cast<unsigned char>(first) % kSlots) * kSlots +
+         static_cast<unsigned char>(second) % kSlots;
+}
+constexpr std::size_t RowKey(std::string_view needle) {
+  const bool closing = needle[1] == '/';
+  const std::size_t name = closing ? 2 : 1;
+  return GroupKey(closing, needle[name], needle[name + 1]);
 }
 
-// The row whose needle equals span, letter case ignored; nullptr when there is none.
-const PassRow* FindRow(std::string_view span) {
+// Rows + 1 by key; 0 for an empty place.
+constexpr auto kGroups = [] {
+  std::array<std::array<std::int8_t, kGroupSize>, 2 * kSlots * kSlots> groups{};
+  for (std::size_t row = 0; row < std::size(kLogicalTags); ++row) {
+    for (std::int8_t& place : groups[RowKey(kLogicalTags[row].needle)]) {
+      if (place == 0) {
+        place = static_cast<std::int8_t>(row + 1);
+        break;
+      }
+    }
+  }
+  return groups;
+}();
+
+constexpr bool EveryRowHasItsPlace() {
+  for (std::size_t row = 0; row < std::size(kLogicalTags); ++row) {
+    bool placed = false;
+    for (const std::int8_t place : kGroups[RowKey(kLogicalTags[row].needle)]) {
+      placed = placed || place == static_cast<std::int8_t>(row + 1);
+    }
+    if (!placed) return false;
+  }
+  return true;
+}
+static_assert(std::size(kLogicalTags) < 128);
+static_assert(EveryRowHasItsPlace(), "more than kGroupSize rows share their first letters");
+
+constexpr bool EveryNeedleOpensWithABracket() {
   for (const PassRow& row : kLogicalTags) {
-    if (EqualAsciiNoCase(span, row.needle)) return &row;
+    if (row.needle[0] != '<') return false;
+  }
+  return true;
+}
+static_assert(EveryNeedleOpensWithABracket(), "the trigger looks for \"<\"");
+
+constexpr bool EveryReplacementIsShorter() {
+  for (const PassRow& row : kLogicalTags) {
+    if (row.replacement.size() >= row.needle.size()) return false;
+  }
+  return true;
+}
+static_assert(EveryReplacementIsShorter(), "the line is rewritten in place");
+
+// The rows that the "<" at open may start, by the two characters of the tag name; reads no further
+// than three bytes on, clipped to the text.
+const std::array<std::int8_t, kGroupSize>& GroupAt(std::string_view text, std::size_t open) {
+  const std::size_t last = text.size() - 1;
+  const auto at = [&](std::size_t k) { return text[std::min(open + k, last)]; };
+  const bool closing = at(1) == '/';
+  return kGroups[GroupKey(closing, closing ? at(2) : at(1), closing ? at(3) : at(2))];
+}
+
+// The row whose needle starts at open, or nullptr.
+const PassRow* RowAt(std::string_view text, std::size_t open) {
+  for (const std::int8_t place : GroupAt(text, open)) {
+    if (place == 0) break;
+    const PassRow& row = kLogicalTags[place - 1];
+    if (EqualAsciiNoCase(text.substr(open, row.needle.size()), row.needle)) return &row;
   }
   return nullptr;
 }
 
 }  // namespace
 
+// In place: every replacement is shorter than its needle, so the rewritten text never reaches the
+// part still to be read.
 void ReplaceLogicalTags(std::string& line) {
-  const std::size_t n = line.size();
-  const char* data = line.data();
-  std::string out;
+  const std::string_view text = line;
+  char* data = line.data();
   std::size_t done = 0;  // line[0, done) has been dealt with
-  std::size_t pos = 0;
-  while (pos < n) {
-    const void* hit = std::memchr(data + pos, '<', n - pos);
-    if (hit == nullptr) break;
-    const auto open = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-    // The span's ">" is no further than the longest needle allows.
-    std::size_t close = open + 1;
-    const std::size_t limit = std::min(n, open + LongestNeedle());
-    while (close < limit && data[close] != '<' && data[close] != '>') ++close;
-    if (close == limit || data[close] == '<') {
-      pos = close;
-      continue;
-    }
-    const PassRow* row = FindRow(std::string_view(data + open, close + 1 - open));
-    if (row != nullptr) {
-      if (out.empty()) out.reserve(n);
-      out.append(data + done, open - done);
-      out.append(row->replacement);
-      done = close + 1;
-    }
-    pos = close + 1;
-  }
+  std::size_t out = 0;   // and its result is data[0, out)
+  const auto may_open_a_needle = [text](std::size_t open) { return GroupAt(text, open)[0] != 0; };
+  scan::ForEachKeptTrigger(text, kLogicalTagTrigger, may_open_a_needle, [&](std::size_t open) {
+    const PassRow* row = RowAt(text, open);
+    if (row == nullptr) return open + 1;
+    if (out != done) std::memmove(data + out, data + done, open - done);
+    out += open - done;
+    std::memcpy(data + out, row->replacement.data(), row->replacement.size());
+    out += row->replacement.size();
+    done = open + row->needle.size();
+    return done;
+  });
   if (done == 0) return;
-  out.append(data + done, n - done);
-  line.swap(out);
+  std::memmove(data + out, data + done, text.size() - done);
+  line.resize(out + text.size() - done);
 }
 
 }  // namespace slimtag

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "byte_scan.h"
 #include "pass_row.h"
 
 namespace slimtag {
@@ -17,6 +18,9 @@ inline constexpr PassRow kLogicalTags[] = {
     {"</KBD>", "</tt>"},        {"<SAMP>", "<tt>"},     {"</SAMP>", "</tt>"},
     {"<VAR>", "<i>"},           {"</VAR>", "</i>"},
 };
+
+// Every needle opens with "<".
+inline constexpr auto kLogicalTagTrigger = [](const scan::Window& w) { return w.at0 == '<'; };
 
 // All rows in one sweep over the line.
 void ReplaceLogicalTags(std::string& line);

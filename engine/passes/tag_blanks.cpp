@@ -24,42 +24,33 @@ std::size_t KeptBlanks(char before, char after, std::size_t run) {
 
 }  // namespace
 
+// Rewritten in place, block by block: the text between two edited runs moves down unchanged.
+// Runs are judged on the line as read, which gives the same verdicts: the character before a run
+// is never a blank and is copied unchanged.
 void RemoveTagBlanks(std::string& line) {
+  const std::string_view text = line;
   const std::size_t n = line.size();
-  char* text = line.data();
-  // Most lines have no run to edit: find the first one before writing anything.
-  std::size_t in = 0;
-  for (;;) {
-    const void* hit = in < n ? std::memchr(text + in, ' ', n - in) : nullptr;
-    if (hit == nullptr) return;
-    const auto start = static_cast<std::size_t>(static_cast<const char*>(hit) - text);
-    in = start;
-    while (in < n && text[in] == ' ') ++in;
-    const char before = start > 0 ? text[start - 1] : '\0';
-    const char after = in < n ? text[in] : '\0';
-    if (KeptBlanks(before, after, in - start) != in - start) {
-      in = start;
-      break;
-    }
-  }
-
-  // Rewritten in place: the write position never passes the read position. The character before
-  // a run is never a blank and is copied unchanged, so it is the last one written.
-  std::size_t out = in;
-  while (in < n) {
-    if (text[in] != ' ') {
-      text[out++] = text[in++];
-      continue;
-    }
-    const std::size_t start = in;
-    while (in < n && text[in] == ' ') ++in;
-    const char before = out > 0 ? text[out - 1] : '\0';
-    const char after = in < n ? text[in] : '\0';
-    const std::size_t keep = KeptBlanks(before, after, in - start);
-    std::memset(text + out, ' ', keep);
-    out += keep;
-  }
-  line.resize(out);
+  char* data = line.data();
+  std::size_t in = 0;   // line[0, in) is dealt with
+  std::size_t out = 0;  // and its result is data[0, out)
+  scan::ForEachTrigger(text, 0, kEditedRunTrigger, [&](std::size_t hit) {
+    // The blank that the trigger holds, then the whole run around it.
+    std::size_t start = data[hit] == ' ' ? hit : hit + 1;
+    while (start > in && data[start - 1] == ' ') --start;
+    std::size_t end = start;
+    while (end < n && data[end] == ' ') ++end;
+    const char before = start > 0 ? data[start - 1] : '\0';
+    const char after = end < n ? data[end] : '\0';
+    if (out != in) std::memmove(data + out, data + in, start - in);
+    out += start - in;
+    // An edited run keeps one blank at most.
+    if (KeptBlanks(before, after, end - start) == 1) data[out++] = ' ';
+    in = end;
+    return end;
+  });
+  if (in == 0) return;
+  std::memmove(data + out, data + in, n - in);
+  line.resize(out + n - in);
 }
 
 }  // namespace slimtag

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "byte_scan.h"
+
 namespace slimtag {
 
 // Check8: blanks beside the tag brackets, in four steps. Each edit turns the needle (a bracket and
@@ -20,6 +22,14 @@ inline constexpr TagBlankStep kTagBlankSteps[] = {
     {" >", ">", " >"},
     {"> ", ">", ">  "},
     {" <", "<", "  <"},
+};
+
+// Where a run of blanks that the steps edit shows: "< ", " >", ">  " or "  <". Every edited run
+// holds one of these, and every one of these lies in or beside an edited run.
+inline constexpr auto kEditedRunTrigger = [](const scan::Window& w) {
+  const scan::Bytes16 blank0 = w.at0 == ' ', blank1 = w.at1 == ' ', blank2 = w.at2 == ' ';
+  return ((w.at0 == '<') & blank1) | (blank0 & (w.at1 == '>')) |
+         ((w.at0 == '>') & blank1 & blank2) | (blank0 & blank1 & (w.at2 == '<'));
 };
 
 // The four steps in one sweep over the line.

@@ -195,6 +195,52 @@ TEST(ReplaceAll, AgreesWithTheSearchFromTheStartOnLongRandomLines) {
   CompareWithReference(2, 100, 1500);
 }
 
+// The search as the comparison defines it: every start tried, every symbol compared.
+std::size_t PlainFind(std::string_view text, std::string_view needle, Encoding encoding,
+                      std::size_t from) {
+  for (std::size_t pos = from; pos + needle.size() <= text.size(); ++pos) {
+    bool equal = true;
+    for (std::size_t k = 0; k < needle.size() && equal; ++k) {
+      equal = SymbolAt(encoding, text, pos + k) == SymbolAt(encoding, needle, k);
+    }
+    if (equal) return pos;
+  }
+  return Pattern::npos;
+}
+
+// A needle made of one short piece repeated, sometimes with another piece at its end, on a text of
+// the same pieces: the checks at the rare byte fail late and often.
+std::string SelfSimilar(std::mt19937& rng, const Alphabet& alphabet, std::size_t repeats) {
+  const std::string unit = alphabet.pieces[rng() % alphabet.pieces.size()] +
+                           (rng() % 2 ? alphabet.pieces[rng() % alphabet.pieces.size()] : "");
+  std::string text;
+  for (std::size_t i = 0; i < repeats; ++i) text += unit;
+  if (rng() % 2) text += alphabet.pieces[rng() % alphabet.pieces.size()];
+  return text;
+}
+
+TEST(PatternFind, AgreesWithThePlainSearchOnRandomAndSelfSimilarTexts) {
+  std::mt19937 rng(12);
+  for (int round = 0; round < 6000; ++round) {
+    const Alphabet& alphabet = kAlphabets[rng() % std::size(kAlphabets)];
+    const bool similar = round % 2 == 0;
+    const std::string needle =
+        similar ? SelfSimilar(rng, alphabet, 1 + rng() % 60) : RandomNeedle(rng, alphabet);
+    const std::string text = similar ? SelfSimilar(rng, alphabet, rng() % 400) +
+                                           RandomText(rng, alphabet, 3) +
+                                           SelfSimilar(rng, alphabet, rng() % 100)
+                                     : RandomText(rng, alphabet, 60);
+    if (needle.empty()) continue;
+    const Pattern pattern(needle, alphabet.encoding);
+    const std::size_t from = text.empty() ? 0 : rng() % (text.size() + 1);
+    const std::size_t expected = PlainFind(text, needle, alphabet.encoding, from);
+    ASSERT_EQ(pattern.Find(text, from), expected)
+        << "text [" << text << "] needle [" << needle << "] from " << from;
+    ASSERT_EQ(pattern.FindByAutomaton(text, from), expected)
+        << "text [" << text << "] needle [" << needle << "] from " << from;
+  }
+}
+
 TEST(ReplaceAllOneSweep, ReplacesEachOccurrenceOfTheLineAsItStoodOnce) {
   std::string line = "aaaa";
   ReplaceAllOneSweep(line, Pattern("aa", Encoding::Utf8), "a");

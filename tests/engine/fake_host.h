@@ -61,6 +61,10 @@ class FakeHost : public RunHost {
     list_path_ = std::move(path);
     return *this;
   }
+  FakeHost& SetLineEnds(LineEndRule rule) {
+    line_ends_ = rule;
+    return *this;
+  }
 
   std::string FolderPath() const override { return folder_; }
   std::string ListPath() const override { return list_path_; }
@@ -89,6 +93,12 @@ class FakeHost : public RunHost {
     timeline_.Add(MessageEvent(text, icon));
   }
   VersionNumbers Version() const override { return version_; }
+  LineEndRule LineEnds() const override { return line_ends_; }
+  void PageDone(const std::string& name, std::int64_t before, std::int64_t after) override {
+    pages_done_.push_back(name + " " + std::to_string(before) + " " + std::to_string(after));
+  }
+  // "name before after" of each page done, in order.
+  const std::vector<std::string>& PagesDone() const { return pages_done_; }
 
   const std::string& Title() const { return title_; }
   bool Busy() const { return busy_; }
@@ -105,6 +115,8 @@ class FakeHost : public RunHost {
   std::string title_;
   bool busy_ = false;
   std::vector<std::pair<std::string, MessageIcon>> messages_;
+  LineEndRule line_ends_ = LineEndRule::kCrLf;
+  std::vector<std::string> pages_done_;
 };
 
 }  // namespace slimtag::testing

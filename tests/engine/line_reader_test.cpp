@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,57 @@ TEST(LineReader, SplitsAtCrAndCrLfWhereverTheBlocksEnd) {
   }
 }
 
+// Lines and their terminators when a line feed alone ends a line too.
+std::vector<std::string> LinesAsRead(const std::string& data, std::size_t block) {
+  StringSource source(data);
+  LineReader reader(source, block, true);
+  std::vector<std::string> lines;
+  std::string line;
+  while (reader.ReadLine(line)) lines.push_back(line + "|" + std::string(reader.Terminator()));
+  return lines;
+}
+
+TEST(LineReader, EndsLinesAtLfCrLfAndCrAndTellsWhichWhenAsked) {
+  const SplitCase cases[] = {
+      {"", {}},
+      {"a", {"a|"}},
+      {"a\nb\n", {"a|\n", "b|\n"}},
+      {"a\r\nb\rc\nd", {"a|\r\n", "b|\r", "c|\n", "d|"}},
+      {"\n\r\n\r", {"|\n", "|\r\n", "|\r"}},
+      {"a\n\rb", {"a|\n", "|\r", "b|"}},
+      {"a\r\r\nb\r", {"a|\r", "|\r\n", "b|\r"}},
+  };
+  for (const SplitCase& c : cases) {
+    for (std::size_t block : {1u, 2u, 3u, 5u, 1u << 20}) {
+      EXPECT_EQ(LinesAsRead(c.data, block), c.lines) << "block " << block;
+    }
+  }
+}
+
+TEST(LineReader, KeepsEveryByteWhenLinesAreWrittenBackWithTheirTerminators) {
+  std::mt19937 random(7);
+  const char bytes[] = {'a', '\r', '\n', '<', ' '};
+  for (int round = 0; round < 2000; ++round) {
+    std::string data;
+    for (std::size_t n = random() % 40; n > 0; --n) data += bytes[random() % sizeof bytes];
+    StringSource source(data);
+    LineReader reader(source, 1 + random() % 7, true);
+    std::string line, back;
+    while (reader.ReadLine(line)) back += line + std::string(reader.Terminator());
+    EXPECT_EQ(back, data);
+  }
+}
+
+// The joined text as the output step defines it: held whole, written at the end.
+std::string JoinedAsHeld(const std::vector<std::string>& lines) {
+  std::string joined, separator;
+  for (const std::string& line : lines) {
+    if (!joined.empty()) separator = (joined.back() == '>' || joined.back() == '<') ? "" : " ";
+    joined += separator + line;
+  }
+  return joined + "\r\n";
+}
+
 TEST(LineOutput, JoinsWithABlankUnlessTheTextEndsWithABracket) {
   JoinState join;
   StringSink sink;
@@ -73,11 +126,27 @@ TEST(LineOutput, JoinsWithABlankUnlessTheTextEndsWithABracket) {
   for (const char* line : {"", "<p>", "Hello", "", "world", "</p>", "<td>", "x"}) {
     OutputLine(line, options, join, sink);
   }
-  EXPECT_EQ(sink.text, "");
   FinishFile(options, join, sink);
   EXPECT_EQ(sink.text, "<p>Hello  world </p><td>x\r\n");
-  EXPECT_TRUE(join.JoinedText.empty());
+  EXPECT_FALSE(join.JoinedAnything);
   EXPECT_TRUE(join.JoinSeparator.empty());
+}
+
+TEST(LineOutput, JoinedTextWrittenAsItGrowsIsTheHeldOne) {
+  std::mt19937 random(11);
+  const char* pieces[] = {"", "<", ">", "a", " ", "<p>", "x<", ">y"};
+  for (int round = 0; round < 5000; ++round) {
+    std::vector<std::string> lines(random() % 8);
+    for (std::string& line : lines) {
+      for (std::size_t n = random() % 3; n > 0; --n) line += pieces[random() % std::size(pieces)];
+    }
+    JoinState join;
+    StringSink sink;
+    const OutputOptions options{true, false};
+    for (const std::string& line : lines) OutputLine(line, options, join, sink);
+    FinishFile(options, join, sink);
+    EXPECT_EQ(sink.text, JoinedAsHeld(lines));
+  }
 }
 
 TEST(LineOutput, DropsEmptyLinesOnlyWhenAsked) {

@@ -704,5 +704,55 @@ TEST(OptimisationRun, WarningNamesTheFileAndWhatFailed) {
   }
 }
 
+struct LineEndCase {
+  const char* name;
+  std::vector<int> boxes;
+  std::string page;
+  std::string window;   // under the window's rule
+  std::string as_read;  // when each line keeps its terminator
+};
+
+TEST(OptimisationRun, LinesKeepTheirTerminatorsWhenTheHostAsks) {
+  const LineEndCase cases[] = {
+      {"no box", {}, "a \nb\r\nc\rd", "a \nb\r\nc\r\nd\r\n", "a \nb\r\nc\rd"},
+      {"trimmed ends", {1, 2}, " a \n b\r\n", "a \n b\r\n", "a\nb\r\n"},
+      {"empty lines dropped", {3}, "a\n\nb\n", "a\n\nb\n\r\n", "a\nb\n"},
+      {"joined", {14}, "<p>\nx\n", "<p>\nx\n\r\n", "<p>x\n"},
+      {"joined empty page", {14}, "", "\r\n", ""},
+  };
+  for (const LineEndCase& c : cases) {
+    for (const LineEndRule rule : {LineEndRule::kCrLf, LineEndRule::kAsRead}) {
+      SCOPED_TRACE(std::string(c.name) + (rule == LineEndRule::kAsRead ? ", as read" : ""));
+      World w;
+      w.AddPage("a.htm", c.page);
+      w.host.SetLineEnds(rule);
+      for (int box : c.boxes) w.host.Check(box);
+      w.Run();
+      EXPECT_EQ(w.Page("a.htm"), rule == LineEndRule::kAsRead ? c.as_read : c.window);
+    }
+  }
+}
+
+TEST(OptimisationRun, PagesBelowTheFolderGetTheirFoldersOwnBackupFolder) {
+  World w;
+  fs::create_directories(w.dir.Page("sub/deeper"));
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  w.AddPage("sub/b.htm", "b&nbsp;\r\n");
+  w.AddPage("sub/deeper/c.htm", "c&nbsp;\r\n");
+  w.AddPage("sub/d.htm", "d\r\n");
+  w.host.Check(6).Check(7);
+  ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(w.Page("sub/deeper/c.htm"), "c\r\n");
+  EXPECT_EQ(ReadFile(w.dir.Page(std::string(kBackupName) + "/a.htm")), "a&nbsp;\r\n");
+  EXPECT_EQ(Listing(w.dir.Page(std::string("sub/") + kBackupName)),
+            (std::vector<std::string>{"b.htm", "d.htm"}));
+  EXPECT_EQ(ReadFile(w.dir.Page(std::string("sub/deeper/") + kBackupName + "/c.htm")),
+            "c&nbsp;\r\n");
+  EXPECT_EQ(w.host.PagesDone(),
+            (std::vector<std::string>{"a.htm 9 3", "sub/b.htm 9 3", "sub/deeper/c.htm 9 3",
+                                      "sub/d.htm 3 3"}));
+  EXPECT_EQ(w.host.Title(), "Slimtag v2.5");
+}
+
 }  // namespace
 }  // namespace slimtag

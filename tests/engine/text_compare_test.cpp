@@ -8,6 +8,8 @@
 #include <random>
 #include <string>
 
+#include "declared_encoding.h"
+
 namespace slimtag {
 namespace {
 
@@ -128,6 +130,57 @@ TEST(EncodeForPage, KeepsUtf8AndConvertsToWindows1251WhereItCan) {
   EXPECT_EQ(EncodeForPage("日本", Encoding::Windows1251), std::nullopt);
   EXPECT_EQ(EncodeForPage("\xFF", Encoding::Utf8), std::nullopt);
   EXPECT_EQ(EncodeForPage("", Encoding::Windows1251), "");
+}
+
+TEST(EncodeReplacementForPage, WritesWhatTheCodePageCannotHoldAsReferences) {
+  EXPECT_EQ(EncodeReplacementForPage("Ёлка", Encoding::Windows1251), "\xA8\xEB\xEA\xE0");
+  EXPECT_EQ(EncodeReplacementForPage("a🌍b", Encoding::Windows1251), "a&#127757;b");
+  EXPECT_EQ(EncodeReplacementForPage("日本", Encoding::Windows1251), "&#26085;&#26412;");
+  EXPECT_EQ(EncodeReplacementForPage("€✓", Encoding::Windows1251), "\x88&#10003;");
+  EXPECT_EQ(EncodeReplacementForPage("a🌍b", Encoding::Utf8), "a🌍b");
+  EXPECT_EQ(EncodeReplacementForPage("\xFF", Encoding::Windows1251), std::nullopt);
+  EXPECT_EQ(EncodeReplacementForPage("", Encoding::Windows1251), "");
+}
+
+struct DeclarationCase {
+  const char* what;
+  std::string page;
+  std::optional<Encoding> encoding;
+};
+
+const DeclarationCase kDeclarationCases[] = {
+    {"meta charset, quoted", R"(<html><head><meta charset="utf-8">)", Encoding::Utf8},
+    {"meta charset, unquoted", "<META CHARSET=UTF8>", Encoding::Utf8},
+    {"meta charset, single quotes", "<meta charset='Windows-1251' />", Encoding::Windows1251},
+    {"http-equiv content type",
+     R"(<meta http-equiv="Content-Type" content="text/html; charset=windows-1251">)",
+     Encoding::Windows1251},
+    {"http-equiv in capitals, content first",
+     R"(<META CONTENT="text/html; CHARSET=CP1251" HTTP-EQUIV="CONTENT-TYPE">)",
+     Encoding::Windows1251},
+    {"http-equiv unquoted, x-cp1251",
+     "<meta http-equiv=content-type content='text/html;charset=x-cp1251'>", Encoding::Windows1251},
+    {"blanks around the charset", R"(<meta charset=" utf-8 ">)", Encoding::Utf8},
+    {"another encoding", R"(<meta charset="iso-8859-1"><meta charset="utf-8">)", std::nullopt},
+    {"the first declaration decides",
+     R"(<meta name="x" content="charset=utf-8"><meta charset="cp1251"><meta charset="utf-8">)",
+     Encoding::Windows1251},
+    {"content without http-equiv", R"(<meta content="text/html; charset=utf-8">)", std::nullopt},
+    {"no declaration", "<html><head><title>x</title>", std::nullopt},
+    {"metadata is another tag", R"(<metadata charset="utf-8">)", std::nullopt},
+    {"inside a comment", R"(<!-- <meta charset="utf-8"> --><meta charset="cp1251">)",
+     Encoding::Windows1251},
+    {"beyond the first 1024 bytes", std::string(1020, ' ') + R"(<meta charset="utf-8">)",
+     std::nullopt},
+    {"within the first 1024 bytes", std::string(1000, ' ') + R"(<meta charset="utf-8">)",
+     Encoding::Utf8},
+    {"empty page", "", std::nullopt},
+};
+
+TEST(DeclaredEncoding, ReadsTheMetaTagsOfThePagesFirstBytes) {
+  for (const DeclarationCase& c : kDeclarationCases) {
+    EXPECT_EQ(DeclaredEncoding(c.page), c.encoding) << c.what;
+  }
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ std::optional<std::string> ReferencePipeline(const FuzzInput& input, Encoding en
   auto user_edit = [&](const std::string& find, const std::string& replace) -> bool {
     if (find.empty()) return true;
     const std::optional<std::string> needle = EncodeForPage(find, encoding);
-    const std::optional<std::string> replacement = EncodeForPage(replace, encoding);
+    const std::optional<std::string> replacement = EncodeReplacementForPage(replace, encoding);
     if (!needle || !replacement) return true;
     const std::optional<std::string> edited =
         ReferenceReplaceAll(line, *needle, *replacement, encoding);

@@ -87,9 +87,19 @@ INSTANTIATE_TEST_SUITE_P(
         // The texts are written into a windows-1251 page in its own code.
         UserEditCase{"Cyrillic letters in a windows-1251 page", Pairs({{"ё", "Ж"}}), k1251,
                      "\xA8\xB8", "\xC6\xC6"},
-        // "€" is in windows-1251, "✓" is not: that pair cannot act on the page.
-        UserEditCase{"text the page's code cannot hold", Pairs({{"x", "✓"}, {"y", "€"}}), k1251,
-                     "xy", "x\x88"}),
+        // "€" is in windows-1251, "✓" and "🌍" are not: they are written as references.
+        UserEditCase{"replacement the page's code cannot hold", Pairs({{"x", "✓"}, {"y", "€🌍"}}),
+                     k1251, "xy", "&#10003;\x88&#127757;"},
+        UserEditCase{"replacement in a UTF-8 page stays as typed", Pairs({{"x", "✓"}}), kUtf8, "x",
+                     "✓"},
+        // A search text that the page's code cannot hold cannot stand in it.
+        UserEditCase{"search text the page's code cannot hold",
+                     [] {
+                       UserTexts t = Pairs({{"✓", "x"}});
+                       t.remove[0] = "日本";
+                       return t;
+                     }(),
+                     k1251, "\xE2\x9C\x93", "\xE2\x9C\x93"}),
     [](const ::testing::TestParamInfo<UserEditCase>& info) {
       return testing::TestName(info.param.what);
     });

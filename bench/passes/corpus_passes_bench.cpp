@@ -1,0 +1,79 @@
+// The line passes alone, in memory, on the lines of the page corpus: every line box ticked
+// (--check 1,2,3,4,7,8,9,10,11; Check3 is the output's) in the LF form, where each page is one
+// long line, and in the CR LF form.
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "corpus.h"
+#include "line_pipeline.h"
+#include "line_reader.h"
+
+namespace slimtag {
+namespace {
+
+class StringSource : public ByteSource {
+ public:
+  explicit StringSource(const std::string& bytes) : bytes_(bytes) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = std::min(size, bytes_.size() - pos_);
+    std::memcpy(buffer, bytes_.data() + pos_, n);
+    pos_ += n;
+    return n;
+  }
+
+ private:
+  const std::string& bytes_;
+  std::size_t pos_ = 0;
+};
+
+struct CorpusLines {
+  std::vector<std::string> lines;
+  std::int64_t bytes = 0;  // of the pages, terminators included
+};
+
+// The lines exactly as the run's reader splits the pages.
+CorpusLines LinesOf(bool crlf) {
+  CorpusLines out;
+  for (const bench::PageText& page : bench::Corpus::Get().Pages(crlf)) {
+    StringSource source(page.bytes);
+    LineReader reader(source);
+    std::string line;
+    while (reader.ReadLine(line)) out.lines.push_back(line);
+    out.bytes += static_cast<std::int64_t>(page.bytes.size());
+  }
+  return out;
+}
+
+RunOptions EveryLineBox() {
+  RunOptions options;
+  for (const int box : {1, 2, 3, 4, 7, 8, 9, 10, 11})
+    options.box[static_cast<std::size_t>(box)] = 1;
+  return options;
+}
+
+void BM_CorpusPassesInMemory(benchmark::State& state, bool crlf) {
+  if (!bench::Corpus::Get().Error().empty()) {
+    state.SkipWithError(bench::Corpus::Get().Error().c_str());
+    return;
+  }
+  const CorpusLines corpus = LinesOf(crlf);
+  const LinePipeline pipeline(EveryLineBox(), {}, Encoding::Utf8);
+  std::string line;
+  for (auto _ : state) {
+    for (const std::string& original : corpus.lines) {
+      line.assign(original);
+      pipeline.Apply(line);
+      benchmark::DoNotOptimize(line.data());
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * corpus.bytes);
+}
+BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, lf, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, crlf, true)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace slimtag

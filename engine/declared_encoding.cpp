@@ -1,0 +1,149 @@
+#include "declared_encoding.h"
+
+#include <string>
+
+namespace slimtag {
+
+namespace {
+
+struct CharsetName {
+  std::string_view name;
+  Encoding encoding;
+};
+
+constexpr CharsetName kCharsetNames[] = {
+    {"utf-8", Encoding::Utf8},
+    {"utf8", Encoding::Utf8},
+    {"windows-1251", Encoding::Windows1251},
+    {"cp1251", Encoding::Windows1251},
+    {"x-cp1251", Encoding::Windows1251},
+};
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The first place of needle in text at or after from, letter case aside (the needles are ASCII).
+std::size_t FindAsciiNoCase(std::string_view text, std::string_view needle, std::size_t from = 0) {
+  for (std::size_t pos = from; pos + needle.size() <= text.size(); ++pos) {
+    if (EqualAsciiNoCase(text.substr(pos, needle.size()), needle)) return pos;
+  }
+  return std::string_view::npos;
+}
+
+// The attributes of one tag (the text between its name and its ">"), as HTML reads them.
+class Attributes {
+ public:
+  explicit Attributes(std::string_view text) : text_(text) {}
+
+  // The value of the first attribute of this name, letter case aside; nothing when it has none.
+  std::optional<std::string_view> Value(std::string_view wanted) const {
+    const std::size_t n = text_.size();
+    std::size_t pos = 0;
+    while (true) {
+      while (pos < n && (IsSpace(text_[pos]) || text_[pos] == '/')) ++pos;
+      if (pos == n) return std::nullopt;
+      const std::size_t name_start = pos++;
+      while (pos < n && !IsSpace(text_[pos]) && text_[pos] != '/' && text_[pos] != '=') ++pos;
+      const std::string_view name = text_.substr(name_start, pos - name_start);
+      std::size_t after = pos;
+      while (after < n && IsSpace(text_[after])) ++after;
+      std::string_view value;
+      if (after < n && text_[after] == '=') {
+        pos = after + 1;
+        while (pos < n && IsSpace(text_[pos])) ++pos;
+        const char quote = pos < n ? text_[pos] : '\0';
+        if (quote == '"' || quote == '\'') {
+          const std::size_t close = text_.find(quote, pos + 1);
+          if (close == std::string_view::npos) return std::nullopt;
+          value = text_.substr(pos + 1, close - pos - 1);
+          pos = close + 1;
+        } else {
+          const std::size_t start = pos;
+          while (pos < n && !IsSpace(text_[pos])) ++pos;
+          value = text_.substr(start, pos - start);
+        }
+      }
+      if (EqualAsciiNoCase(name, wanted)) return value;
+    }
+  }
+
+ private:
+  std::string_view text_;
+};
+
+// The charset that the content of a Content-Type declaration names: "charset=" and its value,
+// which ends at ";" or a blank and may be quoted.
+std::optional<std::string_view> CharsetOfContent(std::string_view content) {
+  std::size_t pos = FindAsciiNoCase(content, "charset");
+  while (pos != std::string_view::npos) {
+    std::size_t at = pos + 7;
+    while (at < content.size() && IsSpace(content[at])) ++at;
+    if (at < content.size() && content[at] == '=') {
+      ++at;
+      while (at < content.size() && IsSpace(content[at])) ++at;
+      if (at < content.size() && (content[at] == '"' || content[at] == '\'')) {
+        const char quote = content[at++];
+        const std::size_t close = content.find(quote, at);
+        if (close == std::string_view::npos) return std::nullopt;
+        return content.substr(at, close - at);
+      }
+      std::size_t end = at;
+      while (end < content.size() && content[end] != ';' && !IsSpace(content[end])) ++end;
+      return content.substr(at, end - at);
+    }
+    pos = FindAsciiNoCase(content, "charset", pos + 1);
+  }
+  return std::nullopt;
+}
+
+// The charset that one meta tag's attributes declare, if any.
+std::optional<std::string_view> DeclaredCharset(const Attributes& attributes) {
+  if (const auto charset = attributes.Value("charset")) return charset;
+  const auto http_equiv = attributes.Value("http-equiv");
+  if (!http_equiv || !EqualAsciiNoCase(Trimmed(*http_equiv), "content-type")) return std::nullopt;
+  const auto content = attributes.Value("content");
+  if (!content) return std::nullopt;
+  return CharsetOfContent(*content);
+}
+
+}  // namespace
+
+std::optional<Encoding> DeclaredEncoding(std::string_view first_bytes) {
+  const std::string_view text = first_bytes.substr(0, kDeclarationWindow);
+  constexpr std::string_view kMeta = "<meta";
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t comment = text.find("<!--", pos);
+    const std::size_t meta = FindAsciiNoCase(text, kMeta, pos);
+    if (meta == std::string_view::npos) return std::nullopt;
+    if (comment < meta) {
+      const std::size_t end = text.find("-->", comment + 4);
+      if (end == std::string_view::npos) return std::nullopt;
+      pos = end + 3;
+      continue;
+    }
+    const std::size_t after = meta + kMeta.size();
+    pos = after;
+    // "<metadata" is another tag.
+    if (after < text.size() && !IsSpace(text[after]) && text[after] != '/') continue;
+    const std::size_t close = text.find('>', after);
+    if (close == std::string_view::npos) return std::nullopt;
+    pos = close + 1;
+    const auto charset = DeclaredCharset(Attributes(text.substr(after, close - after)));
+    if (!charset) continue;
+    for (const CharsetName& known : kCharsetNames) {
+      if (EqualAsciiNoCase(Trimmed(*charset), known.name)) return known.encoding;
+    }
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+}  // namespace slimtag

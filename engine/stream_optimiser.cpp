@@ -1,0 +1,33 @@
+#include "stream_optimiser.h"
+
+namespace slimtag {
+
+void OptimiseLines(LineReader& reader, const LinePipeline& pipeline, const OutputOptions& output,
+                   LineEndRule rule, JoinState& join, std::string& line, ByteSink& sink) {
+  const bool as_read = rule == LineEndRule::kAsRead;
+  // Under the window's rule every line ends with CR LF, the joined one too, even in an empty
+  // page; as read, the joined line takes the page's last terminator.
+  std::string_view last = as_read ? std::string_view() : kCrLf;
+  while (reader.ReadLine(line)) {
+    pipeline.Apply(line);
+    if (as_read) last = reader.Terminator();
+    OutputLine(line, output, join, sink, last);
+  }
+  FinishFile(output, join, sink, last);
+}
+
+void OptimiseStream(ByteSource& in, ByteSink& out, const RunOptions& options,
+                    const UserTexts& texts, Encoding encoding, LineEndRule rule) {
+  const LinePipeline pipeline(options, texts, encoding);
+  LineReader reader(in, LineReader::kBlockSize, rule == LineEndRule::kAsRead);
+  JoinState join;
+  std::string line;
+  OptimiseLines(reader, pipeline, OutputOptions{options.Ticked(14), options.Ticked(3)}, rule, join,
+                line, out);
+}
+
+Encoding PageEncodingOf(std::string_view whole_page) {
+  return IsValidUtf8(whole_page) ? Encoding::Utf8 : Encoding::Windows1251;
+}
+
+}  // namespace slimtag
