@@ -20,17 +20,6 @@ namespace slimtag {
 
 namespace {
 
-// The window's messages end their lines with CR LF; a terminal wants LF.
-std::string Newlines(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out.push_back(text[i]);
-  }
-  return out;
-}
-
 class BatchHost : public RunHost {
  public:
   BatchHost(const BatchArguments& arguments, std::vector<std::string> entries,
@@ -56,7 +45,9 @@ class BatchHost : public RunHost {
     }
   }
   void SetBusyPointer(bool) override {}
-  void ShowMessage(const std::string& text, MessageIcon) override { message_ = Newlines(text); }
+  void ShowMessage(const std::string& text, MessageIcon) override {
+    message_ = WithLineFeeds(text);
+  }
   VersionNumbers Version() const override {
     return {kVersionMajor, kVersionMinor, kVersionRevision};
   }

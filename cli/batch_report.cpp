@@ -49,9 +49,19 @@ std::string_view OperationName(FileError::Operation operation) {
   return "unknown";
 }
 
+std::string WithLineFeeds(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
 ReportFailure FailureOf(const FileError& error) {
   return {std::string(OperationName(error.operation)), error.path, error.other, error.error,
-          FailureText(error)};
+          WithLineFeeds(FailureText(error))};
 }
 
 namespace {

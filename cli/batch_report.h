@@ -39,6 +39,9 @@ struct RunReport {
   std::string message;  // the Russian message the window would show, with LF line ends
 };
 
+// The window's messages end their lines with CR LF; a terminal and a JSON reader want LF.
+std::string WithLineFeeds(const std::string& text);
+
 // The JSON name of a failed file operation, as the README documents it.
 std::string_view OperationName(FileError::Operation operation);
 

@@ -20,19 +20,6 @@ std::string ReadAll(ByteSource& in) {
   return whole;
 }
 
-std::string WithLineFeeds(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text.compare(i, kMessageLineEnd.size(), kMessageLineEnd) == 0) {
-      out += '\n';
-      i += kMessageLineEnd.size() - 1;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostream& err) {
