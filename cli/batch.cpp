@@ -86,13 +86,16 @@ int CheckFolder(const std::string& folder, std::ostream& err, int& error) {
   return 0;
 }
 
-std::string FolderFailureText(const std::string& folder, int error) {
-  return "не удалось прочитать папку «" + folder + "»: " + ReasonText(error);
+// The listing does not say which folder of a tree failed.
+std::string FolderFailureText(const BatchArguments& arguments, int error) {
+  return "не удалось прочитать папку «" + arguments.folder + "»" +
+         (arguments.recursive ? " или одну из вложенных в неё папок" : "") + ": " +
+         ReasonText(error);
 }
 
 // The folder could not be read: the run does not start.
 int ReportFolderFailure(const BatchArguments& arguments, const BatchIo& io, int error) {
-  const std::string text = FolderFailureText(arguments.folder, error);
+  const std::string text = FolderFailureText(arguments, error);
   if (arguments.report == ReportForm::kJson) {
     RunReport report;
     report.outcome = "failed";
@@ -170,6 +173,13 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
   const RunOutcome outcome = optimiser.RunOptimisation(host);
   progress.Erase();
   return Report(arguments, io, outcome, host, optimiser.State());
+}
+
+int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+             Platform& platform, bool progress_to_terminal) {
+  BatchIo io{out, err};
+  io.err_is_terminal = progress_to_terminal;
+  return RunBatch(argc, argv, io, platform);
 }
 
 }  // namespace slimtag

@@ -24,4 +24,8 @@ struct BatchIo {
 // filter from standard input to standard output. Returns the exit code.
 int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& platform);
 
+// The same with the two text streams only; progress_to_terminal shows the progress display.
+int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+             Platform& platform, bool progress_to_terminal);
+
 }  // namespace slimtag

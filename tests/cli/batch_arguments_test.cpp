@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -167,6 +170,32 @@ TEST(BatchArguments, HelpIsRussianWithTheOneSynopsis) {
                              "64  ошибка в аргументах"}) {
     EXPECT_NE(r.out.find(option), std::string::npos) << option << " missing from\n" << r.out;
   }
+}
+
+TEST(BatchArguments, ManualPageNamesEveryOptionOfTheHelpAndEveryExitCode) {
+  std::ifstream in(SLIMTAG_MAN_PAGE);
+  ASSERT_TRUE(in) << SLIMTAG_MAN_PAGE;
+  const std::string page{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  Batch b;
+  const std::string help = b.Run({"--help"}).out;
+  const std::regex option(R"((^|[ ,])(--?[a-z][a-z-]*))");
+  int found = 0;
+  for (auto it = std::sregex_iterator(help.begin(), help.end(), option);
+       it != std::sregex_iterator(); ++it) {
+    // A bold line (.B, .BI, .BR) that holds the option, its dashes written \-, as a word.
+    std::string roff;
+    for (char c : std::string((*it)[2]))
+      roff += c == '-' ? std::string(R"(\\-)") : std::string(1, c);
+    const std::regex entry_line(R"(\n\.B[IR]? (.* )?)" + roff + R"(( .*)?\n)");
+    const bool entry = std::regex_search(page, entry_line);
+    EXPECT_TRUE(entry) << (*it)[2] << " has no entry in the manual page";
+    ++found;
+  }
+  EXPECT_GE(found, 25);
+  for (const char* code : {"\n.B 0\n", "\n.B 1\n", "\n.B 2\n", "\n.B 64\n"}) {
+    EXPECT_NE(page.find(code), std::string::npos) << code;
+  }
+  EXPECT_NE(page.find(".SH ПРИМЕРЫ"), std::string::npos);
 }
 
 }  // namespace
