@@ -144,11 +144,14 @@ std::string ParseErrorText(const CLI::ParseError& e, const CLI::App& app) {
     for (const ValueOption& option : kValueOptions) {
       if (what.starts_with(std::string(option.name) + ":")) return option.missing;
     }
-    // A flag given a value, as in --nbsp=1.
-    return "параметр " + what.substr(0, what.find(' ')) + " не принимает значения";
-  }
-  if (dynamic_cast<const CLI::ConversionError*>(&e) != nullptr) {
-    return "параметр " + what.substr(0, what.find(':')) + " не принимает значения";
+    // A flag given a value, as in --nbsp=1: CLI11 names it without its dashes.
+    for (const CLI::Option* opt : app.get_options()) {
+      for (const std::string& name : opt->get_lnames()) {
+        if (what.starts_with(name + " ") || what.starts_with("--" + name + " ")) {
+          return "параметр --" + name + " не принимает значения";
+        }
+      }
+    }
   }
   return "аргументы не разобраны";
 }
@@ -199,7 +202,9 @@ std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::o
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   bool flags[15] = {};
-  for (const BoxFlag& f : kBoxFlags) app.add_flag(f.name, flags[f.box], f.help);
+  for (const BoxFlag& f : kBoxFlags) {
+    app.add_flag(f.name, flags[f.box], f.help)->disable_flag_override();
+  }
   std::vector<std::string> replace;
   app.add_option("--replace", replace, "Заменить ЧТО на НА_ЧТО (до трёх пар, флажок 12)")
       ->type_name("ЧТО НА_ЧТО")
@@ -214,11 +219,14 @@ std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::o
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_flag("-r,--recursive", arguments.recursive,
-               "Обработать и все вложенные папки (кроме скрытых и резервных)");
+               "Обработать и все вложенные папки (кроме скрытых и резервных)")
+      ->disable_flag_override();
   app.add_flag("-n,--dry-run", arguments.dry_run,
-               "Только подсчитать, сколько байт удалится; ничего не записывать");
+               "Только подсчитать, сколько байт удалится; ничего не записывать")
+      ->disable_flag_override();
   app.add_flag("-v,--verbose", arguments.verbose,
-               "Печатать по строке на каждую страницу:\nимя, размер до и после, процент");
+               "Печатать по строке на каждую страницу:\nимя, размер до и после, процент")
+      ->disable_flag_override();
   std::string report = "text";
   app.add_option("--report", report, "Напечатать итог документом JSON вместо сообщения")
       ->type_name("json");
