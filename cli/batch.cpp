@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -54,9 +55,11 @@ class BatchHost : public RunHost {
   LineEndRule LineEnds() const override { return arguments_.line_ends; }
   void PageDone(const std::string& name, std::int64_t size_before,
                 std::int64_t size_after) override {
-    pages_.push_back({name, size_before, size_after});
+    const PageFigures page{name, size_before, size_after};
     progress_.FinishPage(size_before);
-    if (arguments_.verbose) progress_.PrintLine(VerboseLine(pages_.back()));
+    if (arguments_.verbose) progress_.PrintLine(VerboseLine(page));
+    // Kept only for the JSON document: a run over a large site stays small.
+    if (arguments_.report == ReportForm::kJson) pages_.push_back(page);
   }
 
   const std::string& Message() const { return message_; }
@@ -70,21 +73,6 @@ class BatchHost : public RunHost {
   std::string message_;
   std::vector<PageFigures> pages_;
 };
-
-// A FOLDER that is missing or not a folder is a wrong argument (64); one that cannot be looked at
-// is a failed file operation (2). Returns the exit code, or 0 for a folder we can list.
-int CheckFolder(const std::string& folder, std::ostream& err, int& error) {
-  struct stat status {};
-  if (::stat(folder.c_str(), &status) != 0) {
-    error = errno;
-    if (error == ENOENT || error == ENOTDIR) {
-      return UsageError(err, "«" + folder + "»: " + ReasonText(error));
-    }
-    return kExitFailed;
-  }
-  if (!S_ISDIR(status.st_mode)) return UsageError(err, "«" + folder + "» не является папкой");
-  return 0;
-}
 
 // The listing does not say which folder of a tree failed.
 std::string FolderFailureText(const BatchArguments& arguments, int error) {
@@ -108,6 +96,27 @@ int ReportFolderFailure(const BatchArguments& arguments, const BatchIo& io, int 
     io.err << "slimtag-batch: " << text << "\n";
   }
   return kExitFailed;
+}
+
+// FOLDER's pages (and its sub-folders' with -r). A FOLDER that is missing or not a folder is a
+// wrong argument (64); one that cannot be looked at or read, a failed file operation (2). Returns
+// the exit code when the run cannot start.
+std::optional<int> ListFolder(const BatchArguments& arguments, const BatchIo& io,
+                              std::vector<std::string>& entries) {
+  const std::string& folder = arguments.folder;
+  struct stat status {};
+  if (::stat(folder.c_str(), &status) != 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) {
+      return UsageError(io.err, "«" + folder + "»: " + ReasonText(error));
+    }
+    return ReportFolderFailure(arguments, io, error);
+  }
+  if (!S_ISDIR(status.st_mode)) return UsageError(io.err, "«" + folder + "» не является папкой");
+  std::error_code listing;
+  entries = arguments.recursive ? ListPagesRecursive(folder, listing) : ListPages(folder, listing);
+  if (listing) return ReportFolderFailure(arguments, io, listing.value());
+  return std::nullopt;
 }
 
 int Report(const BatchArguments& arguments, const BatchIo& io, RunOutcome outcome,
@@ -142,18 +151,8 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
   if (auto code = ParseBatchArguments(argc, argv, io.out, io.err, arguments)) return *code;
   if (arguments.Filter()) return RunFilter(arguments, io.in_fd, io.out_fd, io.err);
 
-  int error = 0;
-  if (const int code = CheckFolder(arguments.folder, io.err, error); code == kExitUsage) {
-    return code;
-  }
-  std::error_code listing;
   std::vector<std::string> entries;
-  if (error == 0) {
-    entries = arguments.recursive ? ListPagesRecursive(arguments.folder, listing)
-                                  : ListPages(arguments.folder, listing);
-    error = listing.value();
-  }
-  if (error != 0) return ReportFolderFailure(arguments, io, error);
+  if (auto code = ListFolder(arguments, io, entries)) return *code;
 
   std::vector<bool> selected(entries.size(), arguments.names.empty());
   for (const std::string& name : arguments.names) {
