@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "declared_encoding.h"
 #include "edit_buffer.h"
 #include "line_reader.h"
 #include "messages.h"
@@ -77,8 +78,18 @@ char* Optimiser::ReadBlock() {
 
 Encoding Optimiser::PageEncoding(Page& page) {
   const auto source = page.Read();
-  Utf8Validator validator;
   char* block = ReadBlock();
+  // A page that says what it is in is taken at its word; only a page that says nothing is
+  // judged by whether it is valid UTF-8.
+  std::size_t head = 0;
+  while (head < kDeclarationWindow) {
+    const std::size_t n = source->Read(block + head, kDeclarationWindow - head);
+    if (n == 0) break;
+    head += n;
+  }
+  if (const auto declared = DeclaredEncoding(std::string_view(block, head))) return *declared;
+  Utf8Validator validator;
+  validator.Feed(std::string_view(block, head));
   while (!validator.Failed()) {
     const std::size_t n = source->Read(block, LineReader::kBlockSize);
     if (n == 0) break;

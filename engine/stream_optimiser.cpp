@@ -1,5 +1,7 @@
 #include "stream_optimiser.h"
 
+#include "declared_encoding.h"
+
 namespace slimtag {
 
 void OptimiseLines(LineReader& reader, const LinePipeline& pipeline, const OutputOptions& output,
@@ -27,6 +29,9 @@ void OptimiseStream(ByteSource& in, ByteSink& out, const RunOptions& options,
 }
 
 Encoding PageEncodingOf(std::string_view whole_page) {
+  if (const auto declared = DeclaredEncoding(whole_page.substr(0, kDeclarationWindow))) {
+    return *declared;
+  }
   return IsValidUtf8(whole_page) ? Encoding::Utf8 : Encoding::Windows1251;
 }
 

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <random>
@@ -18,9 +20,21 @@ namespace {
 
 using Op = FileError::Operation;
 
-// A batch is committed when it holds this many pages (three descriptors each) or bytes.
-constexpr std::size_t kMaxPages = 100;
+// A batch is committed when it holds this many bytes, or as many pages as the descriptors
+// allowed to the process leave room for (two each: the page and its new file).
 constexpr std::uint64_t kMaxBytes = std::uint64_t(256) << 20;
+
+std::size_t MaxPages() {
+  static const std::size_t max = [] {
+    struct rlimit limit {};
+    rlim_t open_files = 1024;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+      open_files = limit.rlim_cur;
+    }
+    return std::clamp<std::size_t>(open_files > 128 ? (open_files - 128) / 2 : 0, 16, 4096);
+  }();
+  return max;
+}
 
 std::string SideName() {
   static constexpr char kLetters[] =
@@ -125,7 +139,7 @@ std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::st
       p->page = std::make_unique<PosixPage>(std::move(page));
       bytes_ += static_cast<std::uint64_t>(content.st_size);
       prepared_.push_back(std::move(p));
-      if (prepared_.size() >= kMaxPages || bytes_ >= kMaxBytes) Commit();
+      if (prepared_.size() >= MaxPages() || bytes_ >= kMaxBytes) Commit();
       return static_cast<std::uint64_t>(content.st_size);
     }
     // A new file could not be given the page's attributes: the page's own file keeps them.
