@@ -1,212 +1,184 @@
 #include "batch.h"
 
-#include <CLI/CLI.hpp>
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <set>
+#include <cerrno>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "batch_report.h"
+#include "dry_run_platform.h"
 #include "messages.h"
 #include "optimisation_run.h"
 #include "page_list.h"
 #include "slimtag_version.h"
-#include "text_compare.h"
+#include "stream_filter.h"
 
 namespace slimtag {
 
 namespace {
 
-struct BoxFlag {
-  int box;
-  const char* name;
-  const char* help;
-};
-
-// One flag per option box; 12 and 13 are ticked by --replace and --remove.
-constexpr BoxFlag kBoxFlags[] = {
-    {1, "--trim-start", "Удалить пробелы в начале строк (1)"},
-    {2, "--trim-end", "Удалить пробелы в конце строк (2)"},
-    {3, "--drop-empty-lines", "Удалить пустые строки (3)"},
-    {4, "--editor-meta", "Удалить Мета Тэги редакторов (4)"},
-    {6, "--backup", "Создать резервную копию (6)"},
-    {7, "--nbsp", "Удалить код пробела (7)"},
-    {8, "--tag-blanks", "Удалить лишние пробелы между тэгами (8)"},
-    {9, "--empty-tags", "Удалить пустые тэги (9)"},
-    {10, "--logical-tags", "Заменить логические тэги обычными (10)"},
-    {11, "--colours", "Заменить код цвета на более короткий (11)"},
-    {14, "--join-lines", "Удалить перевод строки (14)"},
-};
-
-std::string Newlines(std::string text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out.push_back(text[i]);
-  }
-  return out;
-}
-
 class BatchHost : public RunHost {
  public:
-  BatchHost(std::string folder, std::vector<std::string> entries, std::vector<bool> selected,
-            RunOptions options, std::array<std::string, 16> fields, std::ostream& err,
-            bool progress)
-      : folder_(std::move(folder)),
+  BatchHost(const BatchArguments& arguments, std::vector<std::string> entries,
+            std::vector<bool> selected, ProgressLine& progress)
+      : arguments_(arguments),
         entries_(std::move(entries)),
         selected_(std::move(selected)),
-        options_(options),
-        fields_(std::move(fields)),
-        err_(err),
         progress_(progress) {}
 
-  std::string FolderPath() const override { return folder_; }
-  std::string ListPath() const override { return folder_; }
+  std::string FolderPath() const override { return arguments_.folder; }
+  std::string ListPath() const override { return arguments_.folder; }
   int EntryCount() const override { return static_cast<int>(entries_.size()); }
   std::string EntryName(int i) const override { return entries_.at(std::size_t(i)); }
   bool EntrySelected(int i) const override { return selected_.at(std::size_t(i)); }
   void RefreshList() override {}
-  int CheckState(int box) const override { return options_.box.at(std::size_t(box)); }
-  std::string FieldText(int field) const override { return fields_.at(std::size_t(field)); }
+  int CheckState(int box) const override { return arguments_.options.box.at(std::size_t(box)); }
+  std::string FieldText(int field) const override {
+    return arguments_.fields.at(std::size_t(field));
+  }
   void SetTitle(const std::string& title) override {
-    if (progress_) err_ << "\r\033[K" << title << std::flush;
+    if (title.starts_with(kOptimisingFile)) {
+      progress_.StartPage(title.substr(kOptimisingFile.size()));
+    }
   }
   void SetBusyPointer(bool) override {}
-  void ShowMessage(const std::string& text, MessageIcon icon) override {
-    message_ = text;
-    icon_ = icon;
+  void ShowMessage(const std::string& text, MessageIcon) override {
+    message_ = WithLineFeeds(text);
   }
   VersionNumbers Version() const override {
     return {kVersionMajor, kVersionMinor, kVersionRevision};
   }
-
-  const std::string& Message() const { return message_; }
-  void EndProgress() {
-    if (progress_) err_ << "\r\033[K" << std::flush;
+  LineEndRule LineEnds() const override { return arguments_.line_ends; }
+  void PageDone(const std::string& name, std::int64_t size_before,
+                std::int64_t size_after) override {
+    const PageFigures page{name, size_before, size_after};
+    progress_.FinishPage(size_before);
+    if (arguments_.verbose) progress_.PrintLine(VerboseLine(page));
+    // Kept only for the JSON document: a run over a large site stays small.
+    if (arguments_.report == ReportForm::kJson) pages_.push_back(page);
   }
 
+  const std::string& Message() const { return message_; }
+  const std::vector<PageFigures>& Pages() const { return pages_; }
+
  private:
-  std::string folder_;
+  const BatchArguments& arguments_;
   std::vector<std::string> entries_;
   std::vector<bool> selected_;
-  RunOptions options_;
-  std::array<std::string, 16> fields_;
-  std::ostream& err_;
-  bool progress_;
+  ProgressLine& progress_;
   std::string message_;
-  MessageIcon icon_ = MessageIcon::kInformation;
+  std::vector<PageFigures> pages_;
 };
 
-std::string ProductLine() {
-  return "Slimtag v" + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-         std::to_string(kVersionRevision);
+// The listing does not say which folder of a tree failed.
+std::string FolderFailureText(const BatchArguments& arguments, int error) {
+  return "не удалось прочитать папку «" + arguments.folder + "»" +
+         (arguments.recursive ? " или одну из вложенных в неё папок" : "") + ": " +
+         ReasonText(error);
 }
 
-int UsageError(std::ostream& err, const std::string& what) {
-  err << "slimtag-batch: " << what << "\n"
-      << "Использование: slimtag-batch [ПАРАМЕТР]... ПАПКА [ИМЯ]...\n"
-      << "Подробнее: slimtag-batch --help\n";
-  return kExitUsage;
+// The folder could not be read: the run does not start.
+int ReportFolderFailure(const BatchArguments& arguments, const BatchIo& io, int error) {
+  const std::string text = FolderFailureText(arguments, error);
+  if (arguments.report == ReportForm::kJson) {
+    RunReport report;
+    report.outcome = "failed";
+    report.dry_run = arguments.dry_run;
+    report.folder = arguments.folder;
+    report.failure = ReportFailure{"list_folder", arguments.folder, {}, error, text};
+    report.message = text;
+    io.out << JsonDocument(report);
+  } else {
+    io.err << "slimtag-batch: " << text << "\n";
+  }
+  return kExitFailed;
+}
+
+// FOLDER's pages (and its sub-folders' with -r). A FOLDER that is missing or not a folder is a
+// wrong argument (64); one that cannot be looked at or read, a failed file operation (2). Returns
+// the exit code when the run cannot start.
+std::optional<int> ListFolder(const BatchArguments& arguments, const BatchIo& io,
+                              std::vector<std::string>& entries) {
+  const std::string& folder = arguments.folder;
+  struct stat status {};
+  if (::stat(folder.c_str(), &status) != 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) {
+      return UsageError(io.err, "«" + folder + "»: " + ReasonText(error));
+    }
+    return ReportFolderFailure(arguments, io, error);
+  }
+  if (!S_ISDIR(status.st_mode)) return UsageError(io.err, "«" + folder + "» не является папкой");
+  std::error_code listing;
+  entries = arguments.recursive ? ListPagesRecursive(folder, listing) : ListPages(folder, listing);
+  if (listing) return ReportFolderFailure(arguments, io, listing.value());
+  return std::nullopt;
+}
+
+int Report(const BatchArguments& arguments, const BatchIo& io, RunOutcome outcome,
+           const BatchHost& host, const RunState& state) {
+  const int code = outcome == RunOutcome::kStatistics        ? kExitStatistics
+                   : outcome == RunOutcome::kNothingSelected ? kExitNothingSelected
+                                                             : kExitFailed;
+  if (arguments.report == ReportForm::kJson) {
+    RunReport report;
+    report.outcome = outcome == RunOutcome::kStatistics        ? "statistics"
+                     : outcome == RunOutcome::kNothingSelected ? "nothing_selected"
+                                                               : "failed";
+    report.dry_run = arguments.dry_run;
+    report.folder = arguments.folder;
+    report.files_done = state.FilesDone;
+    report.size_before = state.SizeBefore;
+    report.size_after = state.SizeAfter;
+    report.pages = host.Pages();
+    if (state.Failure) report.failure = FailureOf(*state.Failure);
+    report.message = host.Message();
+    io.out << JsonDocument(report);
+  } else {
+    (code == kExitFailed ? io.err : io.out) << host.Message() << "\n";
+  }
+  return code;
 }
 
 }  // namespace
 
-int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-             Platform& platform, bool progress_to_terminal) {
-  CLI::App app{
-      "Оптимизирует HTML-страницы папки так же, как кнопка «Оптимизировать» окна Slimtag.\n"
-      "Без ИМЁН обрабатываются все страницы папки (" +
-          std::string(kPagePattern) + ").",
-      "slimtag-batch"};
-  app.set_version_flag("--version", ProductLine(), "Показать версию и выйти");
-  app.set_help_flag("-h,--help", "Показать эту справку и выйти");
+int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& platform) {
+  BatchArguments arguments;
+  if (auto code = ParseBatchArguments(argc, argv, io.out, io.err, arguments)) return *code;
+  if (arguments.Filter()) return RunFilter(arguments, io.in_fd, io.out_fd, io.err);
 
-  std::vector<int> checks;
-  app.add_option("--check", checks, "Отметить флажки с этими номерами (через запятую: 1,2,8)")
-      ->delimiter(',')
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-      ->check(CLI::Range(1, 14));
-  bool flags[15] = {};
-  for (const BoxFlag& f : kBoxFlags) app.add_flag(f.name, flags[f.box], f.help);
-  std::vector<std::string> replace;
-  app.add_option("--replace", replace, "Заменить FIND на REPL (до трёх пар, флажок 12)")
-      ->type_name("FIND REPL")
-      ->expected(2)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  std::vector<std::string> remove;
-  app.add_option("--remove", remove, "Удалить TEXT (до трёх раз, флажок 13)")
-      ->type_name("TEXT")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  std::string folder;
-  app.add_option("FOLDER", folder, "Папка со страницами")->required();
-  std::vector<std::string> names;
-  app.add_option("NAME", names, "Страницы папки, которые обработать (по умолчанию все)");
+  std::vector<std::string> entries;
+  if (auto code = ListFolder(arguments, io, entries)) return *code;
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e, out, err);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e, out, err);
-  } catch (const CLI::ParseError& e) {
-    return UsageError(err, e.what());
-  }
-
-  if (replace.size() > 6) return UsageError(err, "--replace можно указать не более трёх раз");
-  if (remove.size() > 3) return UsageError(err, "--remove можно указать не более трёх раз");
-  for (const auto* list : {&replace, &remove}) {
-    for (const std::string& text : *list) {
-      if (!IsValidUtf8(text)) return UsageError(err, "текст замены или удаления не в UTF-8");
-    }
-  }
-
-  RunOptions options;
-  for (int box : checks) options.box[std::size_t(box)] = 1;
-  for (int box = 1; box <= 14; ++box) {
-    if (flags[box]) options.box[std::size_t(box)] = 1;
-  }
-  std::array<std::string, 16> fields;
-  if (!replace.empty()) options.box[12] = 1;
-  for (std::size_t i = 0; i + 1 < replace.size(); i += 2) {
-    fields[1 + i] = replace[i];
-    fields[2 + i] = replace[i + 1];
-  }
-  if (!remove.empty()) options.box[13] = 1;
-  for (std::size_t i = 0; i < remove.size(); ++i) fields[13 + i] = remove[i];
-
-  std::error_code ec;
-  if (!std::filesystem::is_directory(folder, ec)) {
-    return UsageError(err, "«" + folder + "» не является папкой");
-  }
-  std::vector<std::string> entries = ListPages(folder);
-  std::vector<bool> selected(entries.size(), names.empty());
-  for (const std::string& name : names) {
+  std::vector<bool> selected(entries.size(), arguments.names.empty());
+  for (const std::string& name : arguments.names) {
     const auto it = std::find(entries.begin(), entries.end(), name);
     if (it == entries.end()) {
-      return UsageError(err, "«" + name + "» не является страницей папки «" + folder + "»");
+      return UsageError(io.err,
+                        "«" + name + "» не является страницей папки «" + arguments.folder + "»");
     }
     selected[std::size_t(it - entries.begin())] = true;
   }
 
-  BatchHost host(folder, std::move(entries), std::move(selected), options, std::move(fields), err,
-                 progress_to_terminal);
-  Optimiser optimiser(platform);
+  ProgressLine progress(io.err, io.err_is_terminal, io.clock, io.terminal_width);
+  progress.SetTotal(std::count(selected.begin(), selected.end(), true));
+  BatchHost host(arguments, std::move(entries), std::move(selected), progress);
+  DryRunPlatform dry_run(platform);
+  Optimiser optimiser(arguments.dry_run ? static_cast<Platform&>(dry_run) : platform);
   const RunOutcome outcome = optimiser.RunOptimisation(host);
-  host.EndProgress();
-  switch (outcome) {
-    case RunOutcome::kStatistics:
-      out << Newlines(host.Message()) << "\n";
-      return kExitStatistics;
-    case RunOutcome::kNothingSelected:
-      out << Newlines(host.Message()) << "\n";
-      return kExitNothingSelected;
-    case RunOutcome::kFailed:
-      err << Newlines(host.Message()) << "\n";
-      return kExitFailed;
-  }
-  return kExitFailed;
+  progress.Erase();
+  return Report(arguments, io, outcome, host, optimiser.State());
+}
+
+int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+             Platform& platform, bool progress_to_terminal) {
+  BatchIo io{out, err};
+  io.err_is_terminal = progress_to_terminal;
+  return RunBatch(argc, argv, io, platform);
 }
 
 }  // namespace slimtag

@@ -4,7 +4,7 @@
 set -eu
 packages="git cmake g++ make pkg-config file libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev
-  fonts-dejavu-core fonts-liberation2 desktop-file-utils appstream dpkg-dev clang-format"
+  fonts-dejavu-core fonts-liberation2 desktop-file-utils appstream dpkg-dev clang-format groff-base"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

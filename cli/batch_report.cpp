@@ -1,0 +1,196 @@
+#include "batch_report.h"
+
+#include "messages.h"
+
+namespace slimtag {
+
+std::string_view OperationName(FileError::Operation operation) {
+  using Op = FileError::Operation;
+  switch (operation) {
+    case Op::kCreateFolder:
+      return "create_folder";
+    case Op::kBackup:
+      return "backup";
+    case Op::kOpen:
+      return "open";
+    case Op::kRead:
+      return "read";
+    case Op::kSize:
+      return "size";
+    case Op::kCreateTemp:
+      return "create_temp";
+    case Op::kTempLocked:
+      return "temp_locked";
+    case Op::kWriteTemp:
+      return "write_temp";
+    case Op::kReplace:
+      return "replace";
+    case Op::kDeleteTemp:
+      return "delete_temp";
+    case Op::kUntrustedLink:
+      return "untrusted_link";
+    case Op::kTempUnsafe:
+      return "temp_unsafe";
+    case Op::kWriteProtected:
+      return "write_protected";
+    case Op::kNotRegular:
+      return "not_regular";
+    case Op::kChanged:
+      return "changed";
+    case Op::kOutOfMemory:
+      return "out_of_memory";
+    case Op::kSetIdBits:
+      return "set_id_bits";
+    case Op::kOverwrite:
+      return "overwrite";
+    case Op::kRecover:
+      return "recover";
+  }
+  return "unknown";
+}
+
+std::string WithLineFeeds(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+ReportFailure FailureOf(const FileError& error) {
+  return {std::string(OperationName(error.operation)), error.path, error.other, error.error,
+          WithLineFeeds(FailureText(error))};
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence at text[pos], 0 when there is none.
+std::size_t Utf8Length(std::string_view text, std::size_t pos) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  std::size_t length = 0;
+  std::uint32_t code = 0;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (pos + length > text.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(pos + i) & 0x3F);
+  }
+  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+  if (overlong || surrogate || code > 0x10FFFF) return 0;
+  return length;
+}
+
+std::string Field(std::string_view name, const std::string& value) {
+  return "  " + JsonString(name) + ": " + value;
+}
+
+std::string Number(std::int64_t value) {
+  return std::to_string(value);
+}
+
+std::string FailureObject(const ReportFailure& f) {
+  return "{\"operation\": " + JsonString(f.operation) + ", \"path\": " + JsonString(f.path) +
+         ", \"other\": " + (f.other.empty() ? std::string("null") : JsonString(f.other)) +
+         ", \"errno\": " + Number(f.error) +
+         ", \"reason\": " + (f.error == 0 ? std::string("null") : JsonString(ReasonText(f.error))) +
+         ", \"message\": " + JsonString(f.message) + "}";
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (std::size_t pos = 0; pos < text.size();) {
+    const char c = text[pos];
+    const std::size_t length = Utf8Length(text, pos);
+    if (length == 0) {
+      out += "\\ufffd";
+      ++pos;
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      out += "\\u00";
+      out += kHex[(c >> 4) & 0xF];
+      out += kHex[c & 0xF];
+    } else {
+      out.append(text.substr(pos, length));
+    }
+    pos += length;
+  }
+  return out + "\"";
+}
+
+std::string JsonDocument(const RunReport& report) {
+  const std::int64_t before = report.size_before;
+  const std::int64_t after = report.size_after;
+  std::string pages = "[";
+  for (std::size_t i = 0; i < report.pages.size(); ++i) {
+    const PageFigures& p = report.pages[i];
+    pages += (i == 0 ? "\n    " : ",\n    ");
+    pages += "{\"name\": " + JsonString(p.name) + ", \"size_before\": " + Number(p.size_before) +
+             ", \"size_after\": " + Number(p.size_after) + "}";
+  }
+  pages += report.pages.empty() ? "]" : "\n  ]";
+  const std::string percent = before == 0
+                                  ? "null"
+                                  : Number(RoundedPercent(static_cast<double>(before - after) /
+                                                          (static_cast<double>(before) / 100.0)));
+  const std::string fields[] = {
+      Field("outcome", JsonString(report.outcome)),
+      Field("dry_run", report.dry_run ? "true" : "false"),
+      Field("folder", JsonString(report.folder)),
+      Field("files_done", Number(report.files_done)),
+      Field("size_before", Number(before)),
+      Field("size_after", Number(after)),
+      Field("removed", Number(before - after)),
+      Field("removed_percent", percent),
+      Field("pages", pages),
+      Field("failure", report.failure ? FailureObject(*report.failure) : "null"),
+      Field("message", JsonString(report.message)),
+  };
+  std::string out = "{\n";
+  for (const std::string& field : fields) {
+    out += field;
+    out += &field == &fields[std::size(fields) - 1] ? "\n" : ",\n";
+  }
+  return out + "}\n";
+}
+
+std::string VerboseLine(const PageFigures& page) {
+  std::string line = page.name + ": " + std::to_string(page.size_before) + " → " +
+                     std::to_string(page.size_after) + " байт";
+  if (page.size_before > 0) {
+    const double saved = static_cast<double>(page.size_before - page.size_after) /
+                         (static_cast<double>(page.size_before) / 100.0);
+    line += ", удалено " + std::to_string(RoundedPercent(saved)) + "%";
+  }
+  return line;
+}
+
+}  // namespace slimtag

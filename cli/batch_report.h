@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform.h"
+
+namespace slimtag {
+
+// One page's figures as the run finished it.
+struct PageFigures {
+  std::string name;  // relative to FOLDER
+  std::int64_t size_before = 0;
+  std::int64_t size_after = 0;
+};
+
+// Why a run stopped, for the JSON document: the engine's failure, or the folder's listing.
+struct ReportFailure {
+  std::string operation;  // OperationName, or "list_folder"
+  std::string path;
+  std::string other;
+  int error = 0;
+  std::string message;  // the Russian warning
+};
+
+// What a run did, for the JSON document.
+struct RunReport {
+  std::string outcome;  // "statistics", "nothing_selected", "failed"
+  bool dry_run = false;
+  std::string folder;
+  std::int64_t files_done = 0;
+  std::int64_t size_before = 0;  // the run's totals
+  std::int64_t size_after = 0;
+  std::vector<PageFigures> pages;
+  std::optional<ReportFailure> failure;
+  std::string message;  // the Russian message the window would show, with LF line ends
+};
+
+// The window's messages end their lines with CR LF; a terminal and a JSON reader want LF.
+std::string WithLineFeeds(const std::string& text);
+
+// The JSON name of a failed file operation, as the README documents it.
+std::string_view OperationName(FileError::Operation operation);
+
+ReportFailure FailureOf(const FileError& error);
+
+// The document --report json prints, with a line feed after it.
+std::string JsonDocument(const RunReport& report);
+
+// A JSON string literal; bytes that are not UTF-8 become U+FFFD.
+std::string JsonString(std::string_view text);
+
+// The -v line of a page: "sub/a.htm: 9 → 3 байт, удалено 67%".
+std::string VerboseLine(const PageFigures& page);
+
+}  // namespace slimtag

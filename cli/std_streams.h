@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "line_output.h"
+#include "line_reader.h"
+
+namespace slimtag {
+
+// A read or write on a standard stream that failed; error is errno.
+struct StreamError : std::runtime_error {
+  StreamError(std::string stream_name, int error);
+  std::string stream;  // "стандартный ввод", "стандартный вывод"
+  int error;
+};
+
+// Reads a file descriptor (standard input) to its end; counts the bytes read.
+class FdSource : public ByteSource {
+ public:
+  explicit FdSource(int fd) : fd_(fd) {}
+  std::size_t Read(char* buffer, std::size_t size) override;
+  std::uint64_t BytesRead() const { return bytes_; }
+
+ private:
+  int fd_;
+  std::uint64_t bytes_ = 0;
+};
+
+// Writes to a file descriptor (standard output) at once, so that a full disk or a closed pipe
+// stops the filter at the first failed write; counts the bytes written.
+class FdSink : public ByteSink {
+ public:
+  explicit FdSink(int fd) : fd_(fd) {}
+  void Write(std::string_view bytes) override;
+  std::uint64_t BytesWritten() const { return bytes_; }
+
+ private:
+  int fd_;
+  std::uint64_t bytes_ = 0;
+};
+
+// Reads from a string held in memory.
+class StringSource : public ByteSource {
+ public:
+  explicit StringSource(std::string_view text) : text_(text) {}
+  std::size_t Read(char* buffer, std::size_t size) override;
+
+ private:
+  std::string_view text_;
+};
+
+// Flushes and closes standard output, then standard error, at the end of the program. A write
+// that failed on either (a full disk, a closed pipe) turns code into kExitFailed, with a message on
+// standard error while that can still be written. Returns the exit code.
+int CloseStandardStreams(int code);
+
+}  // namespace slimtag

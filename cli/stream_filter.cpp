@@ -1,0 +1,62 @@
+#include "stream_filter.h"
+
+#include <new>
+#include <string>
+
+#include "batch_report.h"
+#include "messages.h"
+#include "std_streams.h"
+#include "stream_optimiser.h"
+
+namespace slimtag {
+
+namespace {
+
+// The whole of standard input: the encoding of the user's texts depends on every line.
+std::string ReadAll(ByteSource& in) {
+  std::string whole;
+  std::string block(std::size_t(1) << 16, '\0');
+  while (const std::size_t n = in.Read(block.data(), block.size())) whole.append(block, 0, n);
+  return whole;
+}
+
+}  // namespace
+
+int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostream& err) {
+  FdSource in(in_fd);
+  FdSink out(out_fd);
+  std::int64_t size_before = 0;
+  try {
+    const UserTexts texts = arguments.Texts();
+    if (texts.NeedsPageEncoding(arguments.options)) {
+      const std::string whole = ReadAll(in);
+      StringSource source(whole);
+      OptimiseStream(source, out, arguments.options, texts, PageEncodingOf(whole),
+                     arguments.line_ends);
+      size_before = static_cast<std::int64_t>(whole.size());
+    } else {
+      OptimiseStream(in, out, arguments.options, texts, Encoding::Utf8, arguments.line_ends);
+      size_before = static_cast<std::int64_t>(in.BytesRead());
+    }
+  } catch (const StreamError& e) {
+    const bool reading = e.stream == "стандартный ввод";
+    err << "slimtag-batch: не удалось " << (reading ? "прочитать " : "записать ") << e.stream
+        << ": " << ReasonText(e.error) << "\n";
+    return kExitFailed;
+  } catch (const std::bad_alloc&) {
+    err << "slimtag-batch: страница со стандартного ввода не помещается в памяти\n";
+    return kExitFailed;
+  }
+  if (arguments.verbose) {
+    const auto size_after = static_cast<std::int64_t>(out.BytesWritten());
+    err << VerboseLine({"-", size_before, size_after}) << "\n";
+    if (size_before > 0) {
+      const double saved = static_cast<double>(size_before - size_after) /
+                           (static_cast<double>(size_before) / 100.0);
+      err << WithLineFeeds(StatisticsText(1, size_before, size_after, saved)) << "\n";
+    }
+  }
+  return kExitStatistics;
+}
+
+}  // namespace slimtag

@@ -1,0 +1,167 @@
+// The program as the shell runs it: exit codes with standard output on a full disk, a folder we
+// may not read, and the filter between two files.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+
+namespace slimtag {
+namespace {
+
+using testing::ReadFile;
+using testing::ScratchDir;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+
+constexpr uid_t kNobody = 65534;
+constexpr int kCouldNotSwitchUser = 99;
+
+struct ProcessResult {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+struct Redirect {
+  std::string in = "/dev/null";
+  std::string out;  // empty: a file of the test's, read back
+  std::string err;
+  std::optional<uid_t> user;  // run as this user (needs root)
+};
+
+ProcessResult RunProgram(const ScratchDir& dir, const std::vector<std::string>& args,
+                         const Redirect& redirect = {}) {
+  const std::string out = redirect.out.empty() ? dir.Root() + "/out" : redirect.out;
+  const std::string err = redirect.err.empty() ? dir.Root() + "/err" : redirect.err;
+  std::vector<std::string> all = {SLIMTAG_BATCH_PROGRAM};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : all) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int in_fd = ::open(redirect.in.c_str(), O_RDONLY);
+    const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in_fd < 0 || out_fd < 0 || err_fd < 0) ::_exit(kCouldNotSwitchUser);
+    ::dup2(in_fd, 0);
+    ::dup2(out_fd, 1);
+    ::dup2(err_fd, 2);
+    if (redirect.user && (::setgroups(0, nullptr) != 0 || ::setgid(*redirect.user) != 0 ||
+                          ::setuid(*redirect.user) != 0)) {
+      ::_exit(kCouldNotSwitchUser);
+    }
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  const auto read = [](const std::string& path) {
+    return path.starts_with("/dev/") ? std::string() : ReadFile(path);
+  };
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(out), read(err)};
+}
+
+struct FullCase {
+  const char* name;
+  std::vector<std::string> args;
+  bool stdout_full;  // else standard error, where no message can go
+};
+
+TEST(BatchProcess, AWriteErrorOnAStandardStreamGivesExitTwo) {
+  const FullCase cases[] = {
+      {"statistics", {"--nbsp", "{pages}"}, true},
+      {"help", {"--help"}, true},
+      {"version", {"--version"}, true},
+      {"json", {"--report", "json", "{pages}"}, true},
+      {"filter", {"--nbsp", "-"}, true},
+      {"verbose lines on a full standard error", {"-v", "{pages}"}, false},
+      {"usage error on a full standard error", {"--bogus", "{pages}"}, false},
+  };
+  for (const FullCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    WriteFile(dir.Page("a.htm"), "a&nbsp;\r\n");
+    WriteFile(dir.Root() + "/in", "a&nbsp;\r\n");
+    std::vector<std::string> args = c.args;
+    for (std::string& arg : args) {
+      if (arg == "{pages}") arg = dir.Pages();
+    }
+    Redirect redirect;
+    redirect.in = dir.Root() + "/in";
+    (c.stdout_full ? redirect.out : redirect.err) = "/dev/full";
+    const ProcessResult r = RunProgram(dir, args, redirect);
+    EXPECT_EQ(r.code, 2);
+    if (c.stdout_full) {
+      EXPECT_EQ(r.err,
+                "slimtag-batch: не удалось записать стандартный вывод: на диске нет свободного "
+                "места\n");
+    }
+  }
+}
+
+TEST(BatchProcess, AFolderThatCannotBeReadExitsTwoWithTheReason) {
+  ScratchDir dir;
+  WriteFile(dir.Page("a.htm"), "a&nbsp;\r\n");
+  fs::create_directory(dir.Page("locked"));
+  WriteFile(dir.Page("locked/b.htm"), "b&nbsp;\r\n");
+  Redirect redirect;
+  if (::geteuid() == 0) {
+    // Root reads every folder: the program runs as nobody, who must reach the scratch folder.
+    fs::permissions(dir.Root(), fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    fs::permissions(dir.Page("a.htm"), fs::perms::all);
+    redirect.user = kNobody;
+  }
+  fs::permissions(dir.Page("locked"), fs::perms::none);
+  const std::string locked = dir.Page("locked");
+
+  ProcessResult r = RunProgram(dir, {"--nbsp", locked}, redirect);
+  if (r.code == kCouldNotSwitchUser) GTEST_SKIP() << "cannot run as user " << kNobody;
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "slimtag-batch: не удалось прочитать папку «" + locked + "»: нет прав доступа\n");
+
+  r = RunProgram(dir, {"--nbsp", "-r", dir.Pages()}, redirect);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "slimtag-batch: не удалось прочитать папку «" + dir.Pages() +
+                       "» или одну из вложенных в неё папок: нет прав доступа\n");
+  EXPECT_EQ(ReadFile(dir.Page("a.htm")), "a&nbsp;\r\n") << "nothing done before the listing";
+
+  r = RunProgram(dir, {"--report", "json", locked}, redirect);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("\"failure\": {\"operation\": \"list_folder\", \"path\": \"" + locked +
+                       "\", \"other\": null, \"errno\": 13, \"reason\": \"нет прав доступа\""),
+            std::string::npos)
+      << r.out;
+  fs::permissions(dir.Page("locked"), fs::perms::owner_all);
+}
+
+TEST(BatchProcess, FilterBetweenFilesInAPipeline) {
+  ScratchDir dir;
+  WriteFile(dir.Root() + "/in", "  <p>a&nbsp;</p>  \r\n\r\n");
+  Redirect redirect;
+  redirect.in = dir.Root() + "/in";
+  const ProcessResult r = RunProgram(dir, {"--check", "1,2,3,7", "-"}, redirect);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "<p>a</p>\r\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(fs::is_empty(dir.Work())) << "no temporary file";
+}
+
+}  // namespace
+}  // namespace slimtag
