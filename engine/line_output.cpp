@@ -8,7 +8,8 @@ void OutputLine(std::string_view line, const OutputOptions& options, JoinState& 
     // The separator follows how the joined text ends, never how the next line begins.
     if (join.JoinedAnything) {
       const char last = join.JoinedLast;
-      join.JoinSeparator = (last == '>' || last == '<') ? "" : " ";
+      join.JoinSeparator.clear();
+      if (last != '>' && last != '<') join.JoinSeparator.push_back(' ');
     }
     if (!join.JoinSeparator.empty()) {
       sink.Write(join.JoinSeparator);

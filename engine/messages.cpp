@@ -62,8 +62,27 @@ std::string ReasonText(int error) {
       return "файл слишком велик";
     case ENOMEM:
       return "недостаточно памяти";
+    case EBADF:
+      return "поток закрыт";
+    case EPIPE:
+      return "получатель данных закрыл канал";
+    case EXDEV:
+      return "файлы на разных файловых системах";
+    case ENXIO:
+      return "устройство или адрес не существует";
+    case EAGAIN:
+      return "ресурс временно недоступен";
+    case EINVAL:
+      return "недопустимый аргумент";
+    case ENOTEMPTY:
+      return "папка не пуста";
+    case ESTALE:
+      return "устаревший дескриптор сетевого файла";
+    case ENOTSUP:
+      return "операция не поддерживается";
     default:
-      return std::string(std::strerror(error)) + " (код " + std::to_string(error) + ")";
+      // A reason not translated here still says what the system said.
+      return "системная ошибка " + std::to_string(error) + " (" + std::strerror(error) + ")";
   }
 }
 

@@ -118,7 +118,9 @@ TEST_P(KilledReplacement, LeavesThePageOldOrNewAndNothingBeside) {
     old_pages += is_old;
     new_pages += is_new;
     completed += !o.completed.empty();
-    if (!o.completed.empty()) EXPECT_TRUE(is_new) << "a completed page holds the new content";
+    if (!o.completed.empty()) {
+      EXPECT_TRUE(is_new) << "a completed page holds the new content";
+    }
   }
   ::testing::Test::RecordProperty("old", old_pages);
   ::testing::Test::RecordProperty("new", new_pages);
