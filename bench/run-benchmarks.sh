@@ -24,7 +24,7 @@ rss_mb=1024
 skip_small=false
 skip_rss=false
 corpus=${SLIMTAG_CORPUS:-$root/../shared/corpus}
-build=$root/build/default
+build=$root/build/test
 while (($#)); do
   case $1 in
     --rounds) rounds=$2; shift 2 ;;
@@ -43,7 +43,7 @@ batch=$build/cli/slimtag-batch
 floor=$build/bench/floor/durable_floor
 passes_bench=$build/bench/passes/passes_bench
 for tool in "$batch" "$floor" "$passes_bench"; do
-  [[ -x $tool ]] || { echo "$tool: not built (cmake --build --preset default)" >&2; exit 2; }
+  [[ -x $tool ]] || { echo "$tool: not built (cmake --build --preset test)" >&2; exit 2; }
 done
 for tool in minify /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "$tool: missing; run bench/setup-bench.sh" >&2; exit 2; }
@@ -74,7 +74,7 @@ for place in "$disk" "$tmpfs"; do
   cp -r "$place/lf" "$place/crlf"
   find "$place/crlf" -type f -exec sed -i 's/$/\r/' {} +
 done
-# The folders that hold pages (slimtag-batch takes one folder at a time).
+# The folders that hold pages, for the durable floor, which takes them one by one.
 mapfile -t folders < <(cd "$disk/lf" && find . -type f | sed 's|/[^/]*$||' | sort -u)
 corpus_bytes() { du -sb --apparent-size "$disk/$1" | cut -f1; }
 
@@ -87,8 +87,8 @@ median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (
 run_tool() {  # run_tool TOOL PLACE
   local tool=$1 place=$2 f
   case $tool in
-    slimtag) for f in "${folders[@]}"; do "$batch" --check 1,2,3,4,7,8,9,10,11 "work/$f" >/dev/null; done ;;
-    slimtag-none) for f in "${folders[@]}"; do "$batch" "work/$f" >/dev/null; done ;;
+    slimtag) "$batch" -r --check 1,2,3,4,7,8,9,10,11 work >/dev/null ;;
+    slimtag-none) "$batch" -r work >/dev/null ;;
     floor) "$floor" "${folders[@]/#/work/}" ;;
     minify) minify -r -o out/ work >/dev/null 2>&1 ;;
     cp) cp -r work out ;;
