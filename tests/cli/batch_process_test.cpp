@@ -38,13 +38,14 @@ struct Redirect {
   std::string out;  // empty: a file of the test's, read back
   std::string err;
   std::optional<uid_t> user;  // run as this user (needs root)
+  std::string program = SLIMTAG_BATCH_PROGRAM;
 };
 
 ProcessResult RunProgram(const ScratchDir& dir, const std::vector<std::string>& args,
                          const Redirect& redirect = {}) {
   const std::string out = redirect.out.empty() ? dir.Root() + "/out" : redirect.out;
   const std::string err = redirect.err.empty() ? dir.Root() + "/err" : redirect.err;
-  std::vector<std::string> all = {SLIMTAG_BATCH_PROGRAM};
+  std::vector<std::string> all = {redirect.program};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& arg : all) argv.push_back(arg.data());
@@ -124,6 +125,9 @@ TEST(BatchProcess, AFolderThatCannotBeReadExitsTwoWithTheReason) {
                                     fs::perms::others_exec);
     fs::permissions(dir.Page("a.htm"), fs::perms::all);
     redirect.user = kNobody;
+    // The build folder may be out of nobody's reach (a checkout in a private folder).
+    redirect.program = dir.Root() + "/slimtag-batch";
+    fs::copy_file(SLIMTAG_BATCH_PROGRAM, redirect.program);
   }
   fs::permissions(dir.Page("locked"), fs::perms::none);
   const std::string locked = dir.Page("locked");
