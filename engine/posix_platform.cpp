@@ -21,7 +21,9 @@ FileError::FileError(Operation op, std::string p, int err, std::string o)
 
 PosixPlatform::PosixPlatform()
     : run_files_(std::make_unique<RunFiles>()),
-      batch_(std::make_unique<posix::ReplacementBatch>()) {}
+      batch_(std::make_unique<posix::ReplacementBatch>()) {
+  run_files_->batch = batch_.get();
+}
 PosixPlatform::~PosixPlatform() = default;
 
 std::string PosixPlatform::TimeOfDayText() {

@@ -48,8 +48,8 @@ std::string ReadLink(const std::string& link) {
 
 }  // namespace
 
-PosixPage::PosixPage(std::string path, PosixPlatform::RunFiles& rewritten)
-    : path_(std::move(path)), rewritten_(rewritten) {
+PosixPage::PosixPage(std::string path, PosixPlatform::RunFiles& run_files)
+    : path_(std::move(path)), run_files_(run_files) {
   // Follow the page's own links by hand, noting who made each.
   std::string at = path_;
   std::vector<uid_t> link_owners;
@@ -63,14 +63,14 @@ PosixPage::PosixPage(std::string path, PosixPlatform::RunFiles& rewritten)
     at = target.starts_with('/') ? target : DirectoryOf(at) + "/" + target;
   }
   const std::string folder = DirectoryOf(at);
-  if (rewritten_.folder && rewritten_.folder_path == folder) {
-    folder_ = rewritten_.folder;
+  if (run_files_.folder && run_files_.folder_path == folder) {
+    folder_ = run_files_.folder;
   } else {
     Fd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!opened) throw FileError(Op::kOpen, path_, errno);
     folder_ = std::make_shared<const Fd>(std::move(opened));
-    rewritten_.folder_path = folder;
-    rewritten_.folder = folder_;
+    run_files_.folder_path = folder;
+    run_files_.folder = folder_;
   }
   name_ = BaseNameOf(at);
   // O_NOFOLLOW: the name was no link a moment ago and must not have become one. O_NONBLOCK: a
@@ -95,7 +95,7 @@ std::unique_ptr<ByteSource> PosixPage::Read() {
 }
 
 bool PosixPage::RewrittenEarlier() const {
-  return rewritten_.files.count({opened_.st_dev, opened_.st_ino}) != 0;
+  return run_files_.files.count({opened_.st_dev, opened_.st_ino}) != 0;
 }
 
 void PosixPage::CheckUnchanged() const {
@@ -113,8 +113,8 @@ void PosixPage::CheckUnchanged() const {
 }
 
 void PosixPage::MarkRewritten(const struct stat& now) {
-  rewritten_.files.insert({opened_.st_dev, opened_.st_ino});
-  rewritten_.files.insert({now.st_dev, now.st_ino});
+  run_files_.files.insert({opened_.st_dev, opened_.st_ino});
+  run_files_.files.insert({now.st_dev, now.st_ino});
 }
 
 }  // namespace slimtag::posix

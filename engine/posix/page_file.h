@@ -12,8 +12,14 @@
 
 namespace slimtag {
 
+namespace posix {
+class ReplacementBatch;
+}
+
 struct PosixPlatform::RunFiles {
   std::set<std::pair<dev_t, ino_t>> files;
+  // Where backup copies wait for the sync that makes them durable before they get their names.
+  posix::ReplacementBatch* batch = nullptr;
   // The folder of the pages last opened, resolved once for all its pages.
   std::string folder_path;
   std::shared_ptr<const posix::Fd> folder;
@@ -29,7 +35,7 @@ namespace posix {
 // nothing.
 class PosixPage : public Page {
  public:
-  PosixPage(std::string path, PosixPlatform::RunFiles& rewritten);
+  PosixPage(std::string path, PosixPlatform::RunFiles& run_files);
 
   std::unique_ptr<ByteSource> Read() override;
   std::uint64_t Size() const override { return static_cast<std::uint64_t>(opened_.st_size); }
@@ -48,7 +54,7 @@ class PosixPage : public Page {
 
  private:
   std::string path_;  // as the run named it
-  PosixPlatform::RunFiles& rewritten_;
+  PosixPlatform::RunFiles& run_files_;
   std::shared_ptr<const Fd> folder_;
   std::string name_;  // in folder_, never a link
   Fd fd_;

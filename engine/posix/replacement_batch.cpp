@@ -20,8 +20,9 @@ namespace {
 
 using Op = FileError::Operation;
 
-// A batch is committed when it holds this many bytes, or as many pages as the descriptors
-// allowed to the process leave room for (two each: the page and its new file).
+// A batch is committed when it holds this many bytes, or as many pages and backup copies as the
+// descriptors allowed to the process leave room for (two each: the page or the backup folder,
+// and the new file).
 constexpr std::uint64_t kMaxBytes = std::uint64_t(256) << 20;
 
 std::size_t MaxPages() {
@@ -72,6 +73,18 @@ Fd MoveBeside(const PosixPage& page, int temp, const struct stat& ours,
   return Fd();
 }
 
+// Gives from the name to, never over an existing file.
+int RenameNoReplace(int dir, const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+#endif
+  // A file system without that rename: a second name, then the passing one goes.
+  if (::linkat(dir, from.c_str(), dir, to.c_str(), 0) != 0) return errno;
+  ::unlinkat(dir, from.c_str(), 0);
+  return 0;
+}
+
 }  // namespace
 
 struct ReplacementBatch::Prepared {
@@ -97,7 +110,14 @@ ReplacementBatch::~ReplacementBatch() {
 void ReplacementBatch::Discard() {
   for (auto& p : prepared_) p->Drop();
   prepared_.clear();
+  for (Backup& b : backups_) ::unlinkat(b.folder.get(), b.passing.c_str(), 0);
+  backups_.clear();
   bytes_ = 0;
+}
+
+void ReplacementBatch::AddBackup(Backup backup) {
+  backups_.push_back(std::move(backup));
+  if (prepared_.size() + backups_.size() >= MaxPages()) Commit();
 }
 
 std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::string& temp_path,
@@ -139,7 +159,7 @@ std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::st
       p->page = std::make_unique<PosixPage>(std::move(page));
       bytes_ += static_cast<std::uint64_t>(content.st_size);
       prepared_.push_back(std::move(p));
-      if (prepared_.size() >= MaxPages() || bytes_ >= kMaxBytes) Commit();
+      if (prepared_.size() + backups_.size() >= MaxPages() || bytes_ >= kMaxBytes) Commit();
       return static_cast<std::uint64_t>(content.st_size);
     }
     // A new file could not be given the page's attributes: the page's own file keeps them.
@@ -150,22 +170,40 @@ std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::st
 }
 
 void ReplacementBatch::Commit() {
-  if (prepared_.empty()) return;
+  if (prepared_.empty() && backups_.empty()) return;
   // One sync per file system makes every new file of the batch durable before any rename.
   int err = 0;
-  if (prepared_.size() == 1) {
-    if (::fsync(prepared_[0]->side.get()) != 0) err = errno;
+  if (prepared_.size() + backups_.size() == 1) {
+    const int only = prepared_.empty() ? backups_[0].file.get() : prepared_[0]->side.get();
+    if (::fsync(only) != 0) err = errno;
   } else {
     std::set<dev_t> synced;
-    for (const auto& p : prepared_) {
-      if (!synced.insert(p->page->Opened().st_dev).second) continue;
-      if (::syncfs(p->side.get()) != 0) err = errno;
-    }
+    const auto sync = [&](int fd) {
+      struct stat st {};
+      if (::fstat(fd, &st) != 0) {
+        err = errno;
+      } else if (synced.insert(st.st_dev).second && ::syncfs(fd) != 0) {
+        err = errno;
+      }
+    };
+    for (const Backup& b : backups_) sync(b.file.get());
+    for (const auto& p : prepared_) sync(p->side.get());
   }
+  std::size_t backups_done = 0;
   std::size_t done = 0;
   try {
+    if (err != 0 && !backups_.empty()) {
+      throw FileError(Op::kBackup, backups_[0].page, err, backups_[0].copy);
+    }
     if (err != 0) {
       throw FileError(Op::kReplace, prepared_[0]->page->Path(), err, prepared_[0]->temp_path);
+    }
+    // The copies before their pages: a page is never replaced before its backup has its name.
+    for (; backups_done < backups_.size(); ++backups_done) {
+      const Backup& b = backups_[backups_done];
+      if (const int e = RenameNoReplace(b.folder.get(), b.passing, b.name)) {
+        throw FileError(Op::kBackup, b.page, e, b.copy);
+      }
     }
     for (; done < prepared_.size(); ++done) {
       Prepared& p = *prepared_[done];
@@ -177,11 +215,16 @@ void ReplacementBatch::Commit() {
       p.page->MarkRewritten(p.side_file);
     }
   } catch (const FileError&) {
+    for (std::size_t i = backups_done; i < backups_.size(); ++i) {
+      ::unlinkat(backups_[i].folder.get(), backups_[i].passing.c_str(), 0);
+    }
     for (std::size_t i = done; i < prepared_.size(); ++i) prepared_[i]->Drop();
+    backups_.clear();
     prepared_.clear();
     bytes_ = 0;
     throw;
   }
+  backups_.clear();
   prepared_.clear();
   bytes_ = 0;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "posix/fd.h"
 #include "posix/page_file.h"
 
 namespace slimtag::posix {
@@ -27,8 +28,20 @@ class ReplacementBatch {
   // in its own file, after the pages before it have been committed.
   std::uint64_t Replace(PosixPage& page, int temp, const std::string& temp_path, bool* moved);
 
-  // Syncs and renames every page prepared so far; on a failure the pages before the one that
-  // failed are replaced, that one and the rest keep their old content.
+  // A backup copy, complete under its passing name in its folder.
+  struct Backup {
+    Fd folder;
+    Fd file;
+    std::string passing;
+    std::string name;  // in folder
+    std::string page;  // for warnings
+    std::string copy;
+  };
+  // Names the copy with the batch: after the sync, before any page of the batch is replaced.
+  void AddBackup(Backup backup);
+
+  // Syncs and renames every backup and page prepared so far; on a failure the pages before the one
+  // that failed are replaced, that one and the rest keep their old content.
   void Commit();
   // Drops what was prepared.
   void Discard();
@@ -36,6 +49,7 @@ class ReplacementBatch {
  private:
   struct Prepared;
   std::vector<std::unique_ptr<Prepared>> prepared_;
+  std::vector<Backup> backups_;
   std::uint64_t bytes_ = 0;
 };
 
