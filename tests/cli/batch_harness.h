@@ -100,4 +100,13 @@ inline std::map<std::string, std::string> TreeOf(const std::string& root) {
   return tree;
 }
 
+// The pages a -v run named on err, in order.
+inline std::vector<std::string> VerboseNames(const std::string& err) {
+  std::vector<std::string> names;
+  std::istringstream lines(err);
+  for (std::string line; std::getline(lines, line);)
+    names.push_back(line.substr(0, line.find(':')));
+  return names;
+}
+
 }  // namespace slimtag::testing

@@ -28,20 +28,12 @@ using testing::FailingPlatform;
 using testing::ReadFile;
 using testing::Timeline;
 using testing::TreeOf;
+using testing::VerboseNames;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 
 // What --backup names the folders with the failing platform's fixed time of day.
 const std::string kBackup = "~backup_14'05'09";
-
-// The names a -v run printed on err, in order.
-std::vector<std::string> VerboseNames(const std::string& err) {
-  std::vector<std::string> names;
-  std::istringstream lines(err);
-  for (std::string line; std::getline(lines, line);)
-    names.push_back(line.substr(0, line.find(':')));
-  return names;
-}
 
 // The plain walk -r must follow: a folder's pages in list order, then its sub-folders in the same
 // order, depth first; hidden folders, backup folders and links to folders left out.

@@ -26,19 +26,11 @@ using testing::FailingPlatform;
 using testing::ReadFile;
 using testing::ScratchDir;
 using testing::Timeline;
+using testing::VerboseNames;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 
 const std::string kUsageLine = "Использование: slimtag-batch [ПАРАМЕТР]... ПАПКА [ИМЯ]...\n";
-
-// The pages a -v run named on err, in order.
-std::vector<std::string> VerboseNames(const std::string& err) {
-  std::vector<std::string> names;
-  std::istringstream lines(err);
-  for (std::string line; std::getline(lines, line);)
-    names.push_back(line.substr(0, line.find(':')));
-  return names;
-}
 
 struct OutcomeCase {
   const char* name;
