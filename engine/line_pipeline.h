@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "passes/scanning_passes.h"
 #include "run_options.h"
 #include "text_compare.h"
 
@@ -20,6 +21,9 @@ namespace slimtag {
 class LinePipeline {
  public:
   LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding);
+  // With the scanning passes of one build, which tests compare.
+  LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding,
+               const ScanningPasses& scanning);
   ~LinePipeline();
   LinePipeline(LinePipeline&&) noexcept;
 
@@ -35,6 +39,7 @@ class LinePipeline {
     std::uint32_t signs;  // the pass runs on a line holding one of these; 0: on every line
     std::uint32_t forms;  // the signs that its edits can form
   };
+  std::uint32_t (*survey_)(std::string_view);
   std::vector<Step> steps_;
 };
 

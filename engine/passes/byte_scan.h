@@ -7,11 +7,16 @@
 #include <cstring>
 #include <string_view>
 
-#if defined(__SSE2__)
+#include "pass_isa.h"
+
+#if defined(SLIMTAG_SCAN_AVX2)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-// Finding where a short pattern of bytes starts, sixteen positions at a time. A pass describes its
+// Finding where a short pattern of bytes starts, sixteen positions at a time (thirty-two in the
+// passes built for AVX2, pass_isa.h). A pass describes its
 // trigger as a function of four loads (the bytes at offsets 0 to 3 from each position) and gets
 // back the positions where it holds. Lines that a pass cannot touch then cost one such scan,
 // whatever bytes they hold: HTML is dense in "<", ">" and blanks, so a search for one of those
@@ -20,90 +25,138 @@
 // A trigger holds only where the byte at offset 0 is some given byte other than zero; bytes past
 // the end of the text read as zero bytes. No byte outside the text is ever read: the last positions
 // of a text come from loads that end at its end.
-namespace slimtag::scan {
+namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
+namespace scan {
 
-inline constexpr std::size_t kWidth = 16;
 // How many bytes past a position a trigger may look at.
 inline constexpr std::size_t kLookahead = 3;
 
-#if defined(__SSE2__)
+#if defined(SLIMTAG_SCAN_AVX2) || defined(__SSE2__)
+
+// The count bytes from p (fewer than sixteen), zero bytes after them, read through loads that may
+// overlap: a short line costs no copy through memory.
+inline __m128i LoadUpTo16(const char* p, std::size_t count) {
+  std::uint64_t low = 0, high = 0;
+  if (count >= 8) {
+    std::memcpy(&low, p, 8);
+    if (count > 8) {
+      std::memcpy(&high, p + count - 8, 8);
+      high >>= 8 * (16 - count);
+    }
+  } else if (count >= 4) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, p, 4);
+    std::memcpy(&tail, p + count - 4, 4);
+    low = head | std::uint64_t(tail) << (8 * (count - 4));
+  } else if (count > 0) {
+    const auto byte = [p](std::size_t i) {
+      return std::uint64_t(static_cast<unsigned char>(p[i]));
+    };
+    low = byte(0) | byte(count / 2) << (8 * (count / 2)) | byte(count - 1) << (8 * (count - 1));
+  }
+  return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
+}
+
+#endif
+
+#if defined(SLIMTAG_SCAN_AVX2)
+
+inline constexpr std::size_t kWidth = 32;
+
+// Thirty-two bytes, or thirty-two flags (0x00 or 0xFF) after a comparison.
+class Bytes {
+ public:
+  Bytes() : v_(_mm256_setzero_si256()) {}
+  static Bytes Load(const char* p) {
+    return Bytes(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+  }
+  // The count bytes from p (fewer than thirty-two), zero bytes after them, without reading past
+  // them: two halves of sixteen.
+  static Bytes LoadUpTo(const char* p, std::size_t count) {
+    if (count >= 16) {
+      return Bytes(_mm256_set_m128i(LoadUpTo16(p + 16, count - 16),
+                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+    }
+    return Bytes(_mm256_set_m128i(_mm_setzero_si128(), LoadUpTo16(p, count)));
+  }
+  // Byte i + k in place i, zero bytes in the last k places. (The byte shifts of AVX2 stay within
+  // each half; alignr across the upper half moved down does it for all thirty-two.)
+  template <int k>
+  Bytes ShiftDown() const {
+    const __m256i upper = _mm256_permute2x128_si256(v_, v_, 0x81);
+    return Bytes(_mm256_alignr_epi8(upper, v_, k));
+  }
+  Bytes operator==(char c) const { return Bytes(_mm256_cmpeq_epi8(v_, _mm256_set1_epi8(c))); }
+  Bytes operator&(Bytes o) const { return Bytes(_mm256_and_si256(v_, o.v_)); }
+  Bytes operator|(Bytes o) const { return Bytes(_mm256_or_si256(v_, o.v_)); }
+  Bytes LowerAscii() const { return Bytes(_mm256_or_si256(v_, _mm256_set1_epi8(0x20))); }
+  std::uint32_t Mask() const { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v_)); }
+
+ private:
+  explicit Bytes(__m256i v) : v_(v) {}
+  __m256i v_;
+};
+
+#elif defined(__SSE2__)
+
+inline constexpr std::size_t kWidth = 16;
 
 // Sixteen bytes, or sixteen flags (0x00 or 0xFF) after a comparison.
-class Bytes16 {
+class Bytes {
  public:
-  Bytes16() : v_(_mm_setzero_si128()) {}
-  static Bytes16 Load(const char* p) {
-    return Bytes16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+  Bytes() : v_(_mm_setzero_si128()) {}
+  static Bytes Load(const char* p) {
+    return Bytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
   }
-  // The count bytes from p (fewer than sixteen), zero bytes after them, read through loads that
-  // may overlap: a short line costs no copy through memory.
-  static Bytes16 LoadUpTo(const char* p, std::size_t count) {
-    std::uint64_t low = 0, high = 0;
-    if (count >= 8) {
-      std::memcpy(&low, p, 8);
-      if (count > 8) {
-        std::memcpy(&high, p + count - 8, 8);
-        high >>= 8 * (16 - count);
-      }
-    } else if (count >= 4) {
-      std::uint32_t head, tail;
-      std::memcpy(&head, p, 4);
-      std::memcpy(&tail, p + count - 4, 4);
-      low = head | std::uint64_t(tail) << (8 * (count - 4));
-    } else if (count > 0) {
-      const auto byte = [p](std::size_t i) {
-        return std::uint64_t(static_cast<unsigned char>(p[i]));
-      };
-      low = byte(0) | byte(count / 2) << (8 * (count / 2)) | byte(count - 1) << (8 * (count - 1));
-    }
-    return Bytes16(_mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low)));
-  }
+  // The count bytes from p (fewer than sixteen), zero bytes after them.
+  static Bytes LoadUpTo(const char* p, std::size_t count) { return Bytes(LoadUpTo16(p, count)); }
   // Byte i + k in place i, zero bytes in the last k places.
   template <int k>
-  Bytes16 ShiftDown() const {
-    return Bytes16(_mm_srli_si128(v_, k));
+  Bytes ShiftDown() const {
+    return Bytes(_mm_srli_si128(v_, k));
   }
-  Bytes16 operator==(char c) const { return Bytes16(_mm_cmpeq_epi8(v_, _mm_set1_epi8(c))); }
-  Bytes16 operator&(Bytes16 o) const { return Bytes16(_mm_and_si128(v_, o.v_)); }
-  Bytes16 operator|(Bytes16 o) const { return Bytes16(_mm_or_si128(v_, o.v_)); }
+  Bytes operator==(char c) const { return Bytes(_mm_cmpeq_epi8(v_, _mm_set1_epi8(c))); }
+  Bytes operator&(Bytes o) const { return Bytes(_mm_and_si128(v_, o.v_)); }
+  Bytes operator|(Bytes o) const { return Bytes(_mm_or_si128(v_, o.v_)); }
   // Bytes with 0x20 set: A-Z become a-z (other bytes may change too; triggers only need that a
   // letter of either case gives the small one).
-  Bytes16 LowerAscii() const { return Bytes16(_mm_or_si128(v_, _mm_set1_epi8(0x20))); }
+  Bytes LowerAscii() const { return Bytes(_mm_or_si128(v_, _mm_set1_epi8(0x20))); }
   // Bit i set when flag i is.
   std::uint32_t Mask() const { return static_cast<std::uint32_t>(_mm_movemask_epi8(v_)); }
 
  private:
-  explicit Bytes16(__m128i v) : v_(v) {}
+  explicit Bytes(__m128i v) : v_(v) {}
   __m128i v_;
 };
 
 #else
 
 // The same on one byte at a time, for targets without SSE2.
-class Bytes16 {
+class Bytes {
  public:
-  static Bytes16 Load(const char* p) { return LoadUpTo(p, kWidth); }
-  static Bytes16 LoadUpTo(const char* p, std::size_t count) {
-    Bytes16 b;
+  static Bytes Load(const char* p) { return LoadUpTo(p, kWidth); }
+  static Bytes LoadUpTo(const char* p, std::size_t count) {
+    Bytes b;
     std::memcpy(b.v_, p, count);
     return b;
   }
   template <int k>
-  Bytes16 ShiftDown() const {
-    Bytes16 b;
+  Bytes ShiftDown() const {
+    Bytes b;
     std::memcpy(b.v_, v_ + k, kWidth - k);
     return b;
   }
-  Bytes16 operator==(char c) const {
+  Bytes operator==(char c) const {
     return Map([c](unsigned char x) { return x == static_cast<unsigned char>(c) ? 0xFF : 0; });
   }
-  Bytes16 operator&(Bytes16 o) const {
+  Bytes operator&(Bytes o) const {
     return Zip(o, [](unsigned x, unsigned y) { return x & y; });
   }
-  Bytes16 operator|(Bytes16 o) const {
+  Bytes operator|(Bytes o) const {
     return Zip(o, [](unsigned x, unsigned y) { return x | y; });
   }
-  Bytes16 LowerAscii() const {
+  Bytes LowerAscii() const {
     return Map([](unsigned char x) { return x | 0x20; });
   }
   std::uint32_t Mask() const {
@@ -114,14 +167,14 @@ class Bytes16 {
 
  private:
   template <class F>
-  Bytes16 Map(F f) const {
-    Bytes16 b;
+  Bytes Map(F f) const {
+    Bytes b;
     for (std::size_t i = 0; i < kWidth; ++i) b.v_[i] = static_cast<unsigned char>(f(v_[i]));
     return b;
   }
   template <class F>
-  Bytes16 Zip(Bytes16 o, F f) const {
-    Bytes16 b;
+  Bytes Zip(Bytes o, F f) const {
+    Bytes b;
     for (std::size_t i = 0; i < kWidth; ++i) {
       b.v_[i] = static_cast<unsigned char>(f(v_[i], o.v_[i]));
     }
@@ -135,13 +188,13 @@ class Bytes16 {
 // The bytes at offsets 0 to 3 from sixteen positions. A trigger that does not look at some of
 // them costs no load for those.
 struct Window {
-  Bytes16 at0, at1, at2, at3;
+  Bytes at0, at1, at2, at3;
   // Positions p to p + 15, with kLookahead bytes after them inside the text.
   static Window Load(const char* p) {
-    return {Bytes16::Load(p), Bytes16::Load(p + 1), Bytes16::Load(p + 2), Bytes16::Load(p + 3)};
+    return {Bytes::Load(p), Bytes::Load(p + 1), Bytes::Load(p + 2), Bytes::Load(p + 3)};
   }
   // The window of sixteen bytes b: nothing after them.
-  static Window Last(Bytes16 b) {
+  static Window Last(Bytes b) {
     return {b, b.template ShiftDown<1>(), b.template ShiftDown<2>(), b.template ShiftDown<3>()};
   }
 };
@@ -149,40 +202,49 @@ struct Window {
 // The flags of a trigger for the positions from pos on: bit i for position pos + i, over the
 // covered positions.
 struct Block {
-  std::uint32_t mask;
+  std::uint64_t mask;
   std::size_t covered;
 };
 
+// The flags where fewer than kWidth + kLookahead bytes are left from pos: once per text, so kept
+// out of the scans' loops.
 template <class Trigger>
-Block TriggerBlock(std::string_view text, std::size_t pos, const Trigger& trigger) {
+[[gnu::noinline]] Block LastBlock(std::string_view text, std::size_t pos, const Trigger& trigger) {
   const char* data = text.data();
   const std::size_t n = text.size();
   const std::size_t left = n - pos;
-  if (left >= kWidth + kLookahead) return {trigger(Window::Load(data + pos)).Mask(), kWidth};
   if (n >= kWidth + kLookahead) {
     // The last positions: a window that ends kLookahead bytes before the end, then the last
     // kLookahead positions from the last sixteen bytes.
     const std::size_t start = n - kWidth - kLookahead;
-    const std::uint32_t head = trigger(Window::Load(data + start)).Mask();
-    const std::uint32_t tail =
-        trigger(Window::Last(Bytes16::Load(data + n - kWidth))).Mask() >> (kWidth - kLookahead);
+    const std::uint64_t head = trigger(Window::Load(data + start)).Mask();
+    const std::uint64_t tail =
+        trigger(Window::Last(Bytes::Load(data + n - kWidth))).Mask() >> (kWidth - kLookahead);
     return {(head | tail << kWidth) >> (pos - start), left};
   }
   // A short text: its first sixteen positions from loads that stay inside it, and any after them
   // as the last ones of the window on its last sixteen bytes.
-  std::uint32_t mask;
+  std::uint64_t mask;
   if (n <= kWidth) {
-    mask = trigger(Window::Last(Bytes16::LoadUpTo(data, n))).Mask() & ((1u << n) - 1);
+    mask = trigger(Window::Last(Bytes::LoadUpTo(data, n))).Mask() & ((std::uint64_t{1} << n) - 1);
   } else {
-    const Window first{
-        Bytes16::Load(data), Bytes16::Load(data + 1),
-        n >= kWidth + 2 ? Bytes16::Load(data + 2) : Bytes16::LoadUpTo(data + 2, n - 2),
-        Bytes16::LoadUpTo(data + 3, n - 3)};
-    const std::uint32_t rest =
-        trigger(Window::Last(Bytes16::Load(data + n - kWidth))).Mask() >> (2 * kWidth - n);
+    const Window first{Bytes::Load(data), Bytes::Load(data + 1),
+                       n >= kWidth + 2 ? Bytes::Load(data + 2) : Bytes::LoadUpTo(data + 2, n - 2),
+                       Bytes::LoadUpTo(data + 3, n - 3)};
+    const std::uint64_t rest =
+        trigger(Window::Last(Bytes::Load(data + n - kWidth))).Mask() >> (2 * kWidth - n);
     mask = trigger(first).Mask() | rest << kWidth;
   }
   return {mask >> pos, left};
+}
+
+template <class Trigger>
+[[gnu::always_inline]] inline Block TriggerBlock(std::string_view text, std::size_t pos,
+                                                 const Trigger& trigger) {
+  if (text.size() - pos >= kWidth + kLookahead) {
+    return {trigger(Window::Load(text.data() + pos)).Mask(), kWidth};
+  }
+  return LastBlock(text, pos, trigger);
 }
 
 // The first position at or after from where trigger holds, or npos.
@@ -205,7 +267,7 @@ void ForEachTrigger(std::string_view text, std::size_t from, const Trigger& trig
   std::size_t pos = from;
   while (pos < text.size()) {
     const Block block = TriggerBlock(text, pos, trigger);
-    std::uint32_t mask = block.mask;
+    std::uint64_t mask = block.mask;
     std::size_t next = pos + block.covered;
     while (mask != 0) {
       const std::size_t resume = visit(pos + static_cast<std::size_t>(std::countr_zero(mask)));
@@ -213,7 +275,7 @@ void ForEachTrigger(std::string_view text, std::size_t from, const Trigger& trig
         next = resume;
         break;
       }
-      mask &= ~0u << (resume - pos);
+      mask &= ~std::uint64_t{0} << (resume - pos);
     }
     pos = next;
   }
@@ -226,15 +288,18 @@ void ForEachTrigger(std::string_view text, std::size_t from, const Trigger& trig
 template <class Trigger, class Keep, class Visit>
 void ForEachKeptTrigger(std::string_view text, const Trigger& trigger, const Keep& keep,
                         const Visit& visit) {
-  constexpr std::size_t kRun = 4 * kWidth;
+  // The positions of a run are bits of one word; the last block of a text covers up to
+  // kWidth + kLookahead - 1 of them.
+  constexpr std::size_t kRun = 64;
+  static_assert(kWidth + kLookahead <= kRun);
   std::size_t kept[kRun];
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::uint64_t mask = 0;
     std::size_t covered = 0;
-    while (covered < kRun && pos + covered < text.size()) {
+    while (covered + kWidth + kLookahead <= kRun && pos + covered < text.size()) {
       const Block block = TriggerBlock(text, pos + covered, trigger);
-      mask |= std::uint64_t{block.mask} << covered;
+      mask |= block.mask << covered;
       covered += block.covered;
     }
     std::size_t count = 0;
@@ -275,17 +340,17 @@ std::uint32_t TriggersPresent(std::string_view text, const Triggers&... triggers
     if ((n - kWidth - kLookahead) % kWidth > kWidth - kLookahead) {
       last[lasts++] = Window::Load(data + n - kWidth - kLookahead);
     }
-    last[lasts++] = Window::Last(Bytes16::Load(data + n - kWidth));
+    last[lasts++] = Window::Last(Bytes::Load(data + n - kWidth));
   } else if (n > kWidth) {
     last[lasts++] =
-        Window{Bytes16::Load(data), Bytes16::Load(data + 1),
-               n >= kWidth + 2 ? Bytes16::Load(data + 2) : Bytes16::LoadUpTo(data + 2, n - 2),
-               Bytes16::LoadUpTo(data + 3, n - 3)};
-    last[lasts++] = Window::Last(Bytes16::Load(data + n - kWidth));
+        Window{Bytes::Load(data), Bytes::Load(data + 1),
+               n >= kWidth + 2 ? Bytes::Load(data + 2) : Bytes::LoadUpTo(data + 2, n - 2),
+               Bytes::LoadUpTo(data + 3, n - 3)};
+    last[lasts++] = Window::Last(Bytes::Load(data + n - kWidth));
   } else {
-    last[lasts++] = Window::Last(Bytes16::LoadUpTo(data, n));
+    last[lasts++] = Window::Last(Bytes::LoadUpTo(data, n));
   }
-  Bytes16 seen[kCount] = {};
+  Bytes seen[kCount] = {};
   for (std::size_t k = 0; k < inside + lasts; ++k) {
     const Window w = k < inside ? Window::Load(data + k * kWidth) : last[k - inside];
     std::size_t i = 0;
@@ -298,4 +363,6 @@ std::uint32_t TriggersPresent(std::string_view text, const Triggers&... triggers
   return present;
 }
 
-}  // namespace slimtag::scan
+}  // namespace scan
+}  // namespace SLIMTAG_PASS_ISA
+}  // namespace slimtag

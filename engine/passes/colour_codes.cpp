@@ -10,6 +10,7 @@
 #include "text_compare.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
 
@@ -195,4 +196,5 @@ void ShortenColourCodes(std::string& line) {
                    });
 }
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

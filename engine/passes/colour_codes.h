@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "pass_isa.h"
 #include "pass_row.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 // Check11: six-digit colour codes become the shorter names of the same colours. The rows act one
 // after another: a name can complete the code of a later row with the six characters before it
@@ -24,4 +26,5 @@ inline constexpr PassRow kColourCodes[] = {
 // Every row in table order, each on the line the rows before it left.
 void ShortenColourCodes(std::string& line);
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -1,10 +1,12 @@
 #include "editor_meta.h"
 
+#include <cstring>
 #include <optional>
 
 #include "text_compare.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
 
@@ -73,10 +75,13 @@ std::size_t FindOpening(std::string_view text, std::size_t from) {
 // A tag runs from "<meta" to the next ">" and holds no other bracket. Tags therefore never
 // overlap, and the line is read once whatever it holds. A bracket inside a quoted value leaves that
 // tag alone: no editor writes one, and keeping a tag is always safe.
+// In place: the pass only deletes, so the kept text moves down, never past what is still to be
+// read.
 void RemoveEditorMetaTags(std::string& line) {
   const std::string_view text = line;
-  std::string out;
+  char* data = line.data();
   std::size_t done = 0;  // text[0, done) has been dealt with
+  std::size_t out = 0;   // and its result is data[0, out)
   for (std::size_t pos = FindOpening(text, 0); pos != std::string_view::npos;) {
     const std::size_t after = pos + kMetaOpening.size();
     const std::size_t bracket = text.find_first_of("<>", after);
@@ -84,14 +89,16 @@ void RemoveEditorMetaTags(std::string& line) {
     // "<metadata>" is another tag: the name must end at a blank, "/" or ">".
     const bool tag_name_ends = IsSpace(text[after]) || text[after] == '/' || text[after] == '>';
     if (text[bracket] == '>' && tag_name_ends && NamesEditor(text.substr(after, bracket - after))) {
-      out.append(text, done, pos - done);
+      if (out != done) std::memmove(data + out, data + done, pos - done);
+      out += pos - done;
       done = bracket + 1;
     }
     pos = FindOpening(text, text[bracket] == '>' ? bracket + 1 : bracket);
   }
   if (done == 0) return;
-  out.append(text, done, std::string_view::npos);
-  line.swap(out);
+  std::memmove(data + out, data + done, text.size() - done);
+  line.resize(out + text.size() - done);
 }
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -4,8 +4,10 @@
 #include <string_view>
 
 #include "byte_scan.h"
+#include "pass_isa.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 // Check4: the meta tags with which HTML editors sign their pages, such as
 // <meta name="GENERATOR" content="Microsoft FrontPage 4.0">. A tag goes when its name attribute
@@ -28,4 +30,5 @@ inline constexpr auto kMetaTrigger = [](const scan::Window& w) {
 // stays. A tag that does not close on this line is left alone.
 void RemoveEditorMetaTags(std::string& line);
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -7,6 +7,7 @@
 #include "present_rows.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
 
@@ -104,4 +105,5 @@ void RemoveEmptyTags(std::string& line) {
                    });
 }
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

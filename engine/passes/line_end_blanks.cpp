@@ -1,6 +1,7 @@
 #include "line_end_blanks.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 void RemoveLeadingBlanks(std::string& line) {
   const std::size_t first = line.find_first_not_of(' ');
@@ -12,4 +13,5 @@ void RemoveTrailingBlanks(std::string& line) {
   line.erase(last == std::string::npos ? 0 : last + 1);
 }
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -7,6 +7,7 @@
 #include "space_entity.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
 
@@ -15,8 +16,8 @@ namespace {
 
 // A blank beside a bracket; every run that the blank steps edit has one.
 constexpr auto kBlankBesideBracket = [](const scan::Window& w) {
-  const scan::Bytes16 bracket0 = (w.at0 == '<') | (w.at0 == '>');
-  const scan::Bytes16 bracket1 = (w.at1 == '<') | (w.at1 == '>');
+  const scan::Bytes bracket0 = (w.at0 == '<') | (w.at0 == '>');
+  const scan::Bytes bracket1 = (w.at1 == '<') | (w.at1 == '>');
   return ((w.at1 == ' ') & bracket0) | ((w.at0 == ' ') & bracket1);
 };
 constexpr auto kMetaSign = kMetaTrigger;
@@ -42,4 +43,5 @@ std::uint32_t SurveyLine(std::string_view line) {
   return signs;
 }
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -3,7 +3,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "pass_isa.h"
+
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 // What a line holds that a pass acts on, one bit each. A pass can change a line only where its
 // sign is: a line without it leaves the pass without anything to do.
@@ -24,4 +27,5 @@ inline constexpr std::uint32_t kJoined = kEditedBlankRun | kMetaOpening | kEmpty
 // The signs that the line holds, found in one scan.
 std::uint32_t SurveyLine(std::string_view line);
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -8,6 +8,7 @@
 #include "text_compare.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
 
@@ -136,4 +137,5 @@ void ReplaceLogicalTags(std::string& line) {
   line.resize(out + text.size() - done);
 }
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -3,9 +3,11 @@
 #include <string>
 
 #include "byte_scan.h"
+#include "pass_isa.h"
 #include "pass_row.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 // Check10: the bare tags of ten logical elements become shorter plain tags, inserted in small
 // letters whatever the case of the needle.
@@ -25,4 +27,5 @@ inline constexpr auto kLogicalTagTrigger = [](const scan::Window& w) { return w.
 // All rows in one sweep over the line.
 void ReplaceLogicalTags(std::string& line);
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -7,9 +7,11 @@
 #include <string_view>
 
 #include "edit_buffer.h"
+#include "pass_isa.h"
 #include "pass_row.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 // A set of table rows, row n as bit n.
 using RowSet = std::uint64_t;
@@ -33,4 +35,5 @@ void ApplyPresentRows(std::string& line, std::span<const Pattern> patterns,
   }
 }
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

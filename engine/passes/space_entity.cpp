@@ -3,6 +3,7 @@
 #include "edit_buffer.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
 
@@ -20,4 +21,5 @@ void RemoveSpaceEntities(std::string& line) {
   ReplaceAll(line, SpaceEntity(), kSpaceEntity.replacement);
 }
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -3,6 +3,7 @@
 #include <cstring>
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 // Every step edits whole runs of blanks and never joins two runs, because what stands on either
 // side of a run is not a blank. So each maximal run of the line meets the steps on its own, and
@@ -53,4 +54,5 @@ void RemoveTagBlanks(std::string& line) {
   line.resize(out + n - in);
 }
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -4,8 +4,10 @@
 #include <string_view>
 
 #include "byte_scan.h"
+#include "pass_isa.h"
 
 namespace slimtag {
+inline namespace SLIMTAG_PASS_ISA {
 
 // Check8: blanks beside the tag brackets, in four steps. Each edit turns the needle (a bracket and
 // one blank) into the bracket alone. Steps 1 and 2 repeat while their needle is in the line; steps
@@ -27,7 +29,7 @@ inline constexpr TagBlankStep kTagBlankSteps[] = {
 // Where a run of blanks that the steps edit shows: "< ", " >", ">  " or "  <". Every edited run
 // holds one of these, and every one of these lies in or beside an edited run.
 inline constexpr auto kEditedRunTrigger = [](const scan::Window& w) {
-  const scan::Bytes16 blank0 = w.at0 == ' ', blank1 = w.at1 == ' ', blank2 = w.at2 == ' ';
+  const scan::Bytes blank0 = w.at0 == ' ', blank1 = w.at1 == ' ', blank2 = w.at2 == ' ';
   return ((w.at0 == '<') & blank1) | (blank0 & (w.at1 == '>')) |
          ((w.at0 == '>') & blank1 & blank2) | (blank0 & blank1 & (w.at2 == '<'));
 };
@@ -35,4 +37,5 @@ inline constexpr auto kEditedRunTrigger = [](const scan::Window& w) {
 // The four steps in one sweep over the line.
 void RemoveTagBlanks(std::string& line);
 
+}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "passes/colour_codes.h"
+#include "passes/editor_meta.h"
 #include "passes/empty_tags.h"
+#include "passes/line_survey.h"
 #include "passes/logical_tags.h"
+#include "passes/scanning_passes.h"
 #include "passes/space_entity.h"
 #include "passes/tag_blanks.h"
 #include "reference_passes.h"
@@ -96,19 +99,59 @@ INSTANTIATE_TEST_SUITE_P(
                       RowPass{"ColourCodes", kColourCodes, ShortenColourCodes}),
     [](const ::testing::TestParamInfo<RowPass>& info) { return std::string(info.param.name); });
 
+// Every build of the scanning passes that this processor runs (the AVX2 one where it can).
+std::vector<const ScanningPasses*> Builds() {
+  std::vector<const ScanningPasses*> builds = {&BaselineScanningPasses()};
+  if (const ScanningPasses* avx2 = Avx2ScanningPasses()) builds.push_back(avx2);
+  return builds;
+}
+
 // The one sweep against the four steps run one after another, on lines made of brackets, blanks
 // and a few other characters, where runs and brackets meet in every way.
 TEST(TagBlanks, OneSweepAgreesWithTheStepsOnRandomLines) {
-  std::mt19937 random(8);
-  const std::string alphabet = "<<>>    a\t";
+  for (const ScanningPasses* build : Builds()) {
+    std::mt19937 random(8);
+    const std::string alphabet = "<<>>    a\t";
+    for (int trial = 0; trial < 20000; ++trial) {
+      std::string line;
+      // Up to 80 bytes, so that lines end in every place of the scans' blocks.
+      const int length = static_cast<int>(random() % 80);
+      for (int i = 0; i < length; ++i) line += alphabet[random() % alphabet.size()];
+      std::string fast = line;
+      build->remove_tag_blanks(fast);
+      ASSERT_EQ(fast, testing::ReferenceTagBlanks(line)) << "line \"" << line << '"';
+    }
+  }
+}
+
+// The scanning passes built for AVX2 against the build for every processor, which the tests above
+// hold to the plain passes: lines of every table's pieces and of editors' meta tags, up to a few
+// hundred bytes, so that needles cross the blocks of both builds' scans in every place.
+TEST(ScanningBuilds, Avx2BuildGivesTheBaselineLines) {
+  const ScanningPasses* avx2 = Avx2ScanningPasses();
+  if (avx2 == nullptr) GTEST_SKIP() << "this processor or this build has no AVX2 passes";
+  const ScanningPasses& baseline = BaselineScanningPasses();
+  std::vector<PassRow> rows(std::begin(kEmptyTags), std::end(kEmptyTags));
+  rows.insert(rows.end(), std::begin(kLogicalTags), std::end(kLogicalTags));
+  rows.push_back({"<meta name=\"GENERATOR\" content=\"x\">", ""});
+  rows.push_back({"< ", "> "});
+  LineMaker maker(rows, 99);
+  using Edit = void (*)(std::string&);
+  const std::pair<const char*, Edit ScanningPasses::*> edits[] = {
+      {"tag blanks", &ScanningPasses::remove_tag_blanks},
+      {"editor meta", &ScanningPasses::remove_editor_meta_tags},
+      {"empty tags", &ScanningPasses::remove_empty_tags},
+      {"logical tags", &ScanningPasses::replace_logical_tags}};
   for (int trial = 0; trial < 20000; ++trial) {
     std::string line;
-    // Up to 80 bytes, so that lines end in every place of the sixteen-byte blocks.
-    const int length = static_cast<int>(random() % 80);
-    for (int i = 0; i < length; ++i) line += alphabet[random() % alphabet.size()];
-    std::string fast = line;
-    RemoveTagBlanks(fast);
-    ASSERT_EQ(fast, testing::ReferenceTagBlanks(line)) << "line \"" << line << '"';
+    for (int part = trial % 5; part >= 0; --part) line += maker.Line();
+    ASSERT_EQ(avx2->survey_line(line), baseline.survey_line(line)) << "line \"" << line << '"';
+    for (const auto& [name, edit] : edits) {
+      std::string wide = line, base = line;
+      (avx2->*edit)(wide);
+      (baseline.*edit)(base);
+      ASSERT_EQ(wide, base) << name << ", line \"" << line << '"';
+    }
   }
 }
 
