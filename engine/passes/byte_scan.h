@@ -331,7 +331,10 @@ std::uint32_t TriggersPresent(std::string_view text, const Triggers&... triggers
   const std::size_t n = text.size();
   // The windows inside the text, then the last ones.
   const std::size_t inside = n >= kWidth + kLookahead ? (n - kWidth - kLookahead) / kWidth + 1 : 0;
-  Window last[2];
+  // (Copies of a window built here: Window's own default constructor would be built outside this
+  // build's instruction set and call Bytes' out of line.)
+  const Window none = Window::Last(Bytes());
+  Window last[2] = {none, none};
   std::size_t lasts = 0;
   if (n >= kWidth + kLookahead) {
     // The windows inside cover the positions before n - 3 - (n - kWidth - kLookahead) % kWidth;
