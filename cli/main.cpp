@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <iostream>
 
 #include "batch.h"
@@ -9,6 +10,9 @@
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");  // the time of day that names a backup folder is the user's format
+  // A reader that goes away (`slimtag-batch … | head -1`) must not kill the run between two pages:
+  // the lost output is a write error, reported and exit 2, and the run ends as it would.
+  std::signal(SIGPIPE, SIG_IGN);
   slimtag::PosixPlatform platform;
   slimtag::BatchIo io{std::cout, std::cerr};
   io.err_is_terminal = ::isatty(2) == 1;

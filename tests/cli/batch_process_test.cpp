@@ -3,18 +3,21 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "fake_platform.h"
+#include "messages.h"
 
 namespace slimtag {
 namespace {
@@ -35,7 +38,8 @@ struct ProcessResult {
 
 struct Redirect {
   std::string in = "/dev/null";
-  std::string out;  // empty: a file of the test's, read back
+  std::string out;                  // empty: a file of the test's, read back
+  bool out_to_closed_pipe = false;  // standard output a pipe whose reader has gone
   std::string err;
   std::optional<uid_t> user;  // run as this user (needs root)
   std::string program = SLIMTAG_BATCH_PROGRAM;
@@ -59,6 +63,14 @@ ProcessResult RunProgram(const ScratchDir& dir, const std::vector<std::string>& 
     ::dup2(in_fd, 0);
     ::dup2(out_fd, 1);
     ::dup2(err_fd, 2);
+    int pipe_fds[2];
+    if (redirect.out_to_closed_pipe) {
+      if (::pipe(pipe_fds) != 0) ::_exit(kCouldNotSwitchUser);
+      ::close(pipe_fds[0]);
+      ::dup2(pipe_fds[1], 1);
+    }
+    // As a shell leaves it: a signal ignored here would stay ignored in the program.
+    ::signal(SIGPIPE, SIG_DFL);
     if (redirect.user && (::setgroups(0, nullptr) != 0 || ::setgid(*redirect.user) != 0 ||
                           ::setuid(*redirect.user) != 0)) {
       ::_exit(kCouldNotSwitchUser);
@@ -110,6 +122,22 @@ TEST(BatchProcess, AWriteErrorOnAStandardStreamGivesExitTwo) {
                 "места\n");
     }
   }
+}
+
+// The reader of a pipe gone before the end (`slimtag-batch … | head -1`): the run still ends as it
+// would, and the lost output is a write error.
+TEST(BatchProcess, AClosedPipeOnStandardOutputIsAWriteError) {
+  ScratchDir dir;
+  WriteFile(dir.Page("a.htm"), "a&nbsp;\r\n");
+  WriteFile(dir.Page("b.htm"), "b&nbsp;\r\n");
+  Redirect redirect;
+  redirect.out_to_closed_pipe = true;
+  const ProcessResult r = RunProgram(dir, {"--nbsp", "--report", "json", dir.Pages()}, redirect);
+  EXPECT_EQ(r.code, 2) << "killed by a signal when -1";
+  EXPECT_EQ(r.err,
+            "slimtag-batch: не удалось записать стандартный вывод: " + ReasonText(EPIPE) + "\n");
+  EXPECT_EQ(ReadFile(dir.Page("a.htm")), "a\r\n");
+  EXPECT_EQ(ReadFile(dir.Page("b.htm")), "b\r\n");
 }
 
 TEST(BatchProcess, AFolderThatCannotBeReadExitsTwoWithTheReason) {
