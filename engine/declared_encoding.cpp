@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "html_attributes.h"
+
 namespace slimtag {
 
 namespace {
@@ -19,13 +21,9 @@ constexpr CharsetName kCharsetNames[] = {
     {"x-cp1251", Encoding::Windows1251},
 };
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
 std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsHtmlSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsHtmlSpace(text.back())) text.remove_suffix(1);
   return text;
 }
 
@@ -44,34 +42,12 @@ class Attributes {
 
   // The value of the first attribute of this name, letter case aside; nothing when it has none.
   std::optional<std::string_view> Value(std::string_view wanted) const {
-    const std::size_t n = text_.size();
-    std::size_t pos = 0;
-    while (true) {
-      while (pos < n && (IsSpace(text_[pos]) || text_[pos] == '/')) ++pos;
-      if (pos == n) return std::nullopt;
-      const std::size_t name_start = pos++;
-      while (pos < n && !IsSpace(text_[pos]) && text_[pos] != '/' && text_[pos] != '=') ++pos;
-      const std::string_view name = text_.substr(name_start, pos - name_start);
-      std::size_t after = pos;
-      while (after < n && IsSpace(text_[after])) ++after;
-      std::string_view value;
-      if (after < n && text_[after] == '=') {
-        pos = after + 1;
-        while (pos < n && IsSpace(text_[pos])) ++pos;
-        const char quote = pos < n ? text_[pos] : '\0';
-        if (quote == '"' || quote == '\'') {
-          const std::size_t close = text_.find(quote, pos + 1);
-          if (close == std::string_view::npos) return std::nullopt;
-          value = text_.substr(pos + 1, close - pos - 1);
-          pos = close + 1;
-        } else {
-          const std::size_t start = pos;
-          while (pos < n && !IsSpace(text_[pos])) ++pos;
-          value = text_.substr(start, pos - start);
-        }
-      }
-      if (EqualAsciiNoCase(name, wanted)) return value;
-    }
+    std::optional<std::string_view> value;
+    ReadHtmlAttributes(text_, [&](const HtmlAttribute& attribute) {
+      if (EqualAsciiNoCase(attribute.name, wanted)) value = attribute.value;
+      return !value;
+    });
+    return value;
   }
 
  private:
@@ -84,10 +60,10 @@ std::optional<std::string_view> CharsetOfContent(std::string_view content) {
   std::size_t pos = FindAsciiNoCase(content, "charset");
   while (pos != std::string_view::npos) {
     std::size_t at = pos + 7;
-    while (at < content.size() && IsSpace(content[at])) ++at;
+    while (at < content.size() && IsHtmlSpace(content[at])) ++at;
     if (at < content.size() && content[at] == '=') {
       ++at;
-      while (at < content.size() && IsSpace(content[at])) ++at;
+      while (at < content.size() && IsHtmlSpace(content[at])) ++at;
       if (at < content.size() && (content[at] == '"' || content[at] == '\'')) {
         const char quote = content[at++];
         const std::size_t close = content.find(quote, at);
@@ -95,7 +71,7 @@ std::optional<std::string_view> CharsetOfContent(std::string_view content) {
         return content.substr(at, close - at);
       }
       std::size_t end = at;
-      while (end < content.size() && content[end] != ';' && !IsSpace(content[end])) ++end;
+      while (end < content.size() && content[end] != ';' && !IsHtmlSpace(content[end])) ++end;
       return content.substr(at, end - at);
     }
     pos = FindAsciiNoCase(content, "charset", pos + 1);
@@ -132,7 +108,7 @@ std::optional<Encoding> DeclaredEncoding(std::string_view first_bytes) {
     const std::size_t after = meta + kMeta.size();
     pos = after;
     // "<metadata" is another tag.
-    if (after < text.size() && !IsSpace(text[after]) && text[after] != '/') continue;
+    if (after < text.size() && !IsHtmlSpace(text[after]) && text[after] != '/') continue;
     const std::size_t close = text.find('>', after);
     if (close == std::string_view::npos) return std::nullopt;
     pos = close + 1;

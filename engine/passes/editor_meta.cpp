@@ -3,17 +3,13 @@
 #include <cstring>
 #include <optional>
 
+#include "html_attributes.h"
 #include "text_compare.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
-
-// White space between attributes, as HTML counts it.
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
 
 bool IsEditorName(std::string_view value) {
   for (std::string_view name : kEditorMetaNames) {
@@ -26,39 +22,12 @@ bool IsEditorName(std::string_view value) {
 // tag. The first name attribute counts, as in HTML. A quoted value that does not close anywhere in
 // the tag leaves it alone: its ">" may belong to the value, and the tag may go on further.
 bool NamesEditor(std::string_view attributes) {
-  const std::size_t n = attributes.size();
-  std::size_t pos = 0;
   std::optional<bool> named;
-  while (true) {
-    while (pos < n && (IsSpace(attributes[pos]) || attributes[pos] == '/')) ++pos;
-    if (pos == n) return named.value_or(false);
-    // A name runs to a blank, "/" or "="; a leading "=" belongs to the name.
-    const std::size_t name_start = pos++;
-    while (pos < n && !IsSpace(attributes[pos]) && attributes[pos] != '/' &&
-           attributes[pos] != '=') {
-      ++pos;
-    }
-    const std::string_view name = attributes.substr(name_start, pos - name_start);
-    std::size_t after_name = pos;
-    while (after_name < n && IsSpace(attributes[after_name])) ++after_name;
-    std::string_view value;
-    if (after_name < n && attributes[after_name] == '=') {
-      pos = after_name + 1;
-      while (pos < n && IsSpace(attributes[pos])) ++pos;
-      const char quote = pos < n ? attributes[pos] : '\0';
-      if (quote == '"' || quote == '\'') {
-        const std::size_t close = attributes.find(quote, pos + 1);
-        if (close == std::string_view::npos) return false;
-        value = attributes.substr(pos + 1, close - pos - 1);
-        pos = close + 1;
-      } else {
-        const std::size_t start = pos;
-        while (pos < n && !IsSpace(attributes[pos])) ++pos;
-        value = attributes.substr(start, pos - start);
-      }
-    }
-    if (!named && EqualAsciiNoCase(name, "name")) named = IsEditorName(value);
-  }
+  const bool complete = ReadHtmlAttributes(attributes, [&named](const HtmlAttribute& attribute) {
+    if (!named && EqualAsciiNoCase(attribute.name, "name")) named = IsEditorName(attribute.value);
+    return true;
+  });
+  return complete && named.value_or(false);
 }
 
 // The first "<meta" at or after from, letter case ignored; npos when there is none.
@@ -87,7 +56,7 @@ void RemoveEditorMetaTags(std::string& line) {
     const std::size_t bracket = text.find_first_of("<>", after);
     if (bracket == std::string_view::npos) break;
     // "<metadata>" is another tag: the name must end at a blank, "/" or ">".
-    const bool tag_name_ends = IsSpace(text[after]) || text[after] == '/' || text[after] == '>';
+    const bool tag_name_ends = IsHtmlSpace(text[after]) || text[after] == '/' || text[after] == '>';
     if (text[bracket] == '>' && tag_name_ends && NamesEditor(text.substr(after, bracket - after))) {
       if (out != done) std::memmove(data + out, data + done, pos - done);
       out += pos - done;

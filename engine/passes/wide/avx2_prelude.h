@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "edit_buffer.h"
+#include "html_attributes.h"
 #include "pattern.h"
 #include "scanning_passes.h"
 #include "text_compare.h"
