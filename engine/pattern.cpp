@@ -29,7 +29,7 @@ constexpr std::size_t kMaxTableEntries = std::size_t(1) << 20;
 constexpr int Rarity(unsigned char c) {
   constexpr std::string_view kByFrequency =
       " e<>t\"=a/os:\n\r\tinrlcdp.hmu-f_gy,w#b;v&k0x12()345j6789z'q!?%+*[]{}|~^$@`\\";
-  const char folded = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  const char folded = AsciiLower(static_cast<char>(c));
   const std::size_t rank = kByFrequency.find(folded);
   // Bytes not listed (other control characters) are rarer still.
   return rank == std::string_view::npos ? static_cast<int>(kByFrequency.size())

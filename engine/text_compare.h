@@ -23,6 +23,14 @@ enum class Encoding { Utf8, Windows1251 };
 using Symbol = std::uint16_t;
 inline constexpr Symbol kSymbolCount = 0x280;
 
+// A-Z as a-z, and the other way; every other byte unchanged.
+constexpr char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+constexpr char AsciiUpper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
 // The folded (small-letter) form of a code point, for the letters above; any other code point is
 // returned unchanged.
 constexpr char32_t FoldCodePoint(char32_t cp) {

@@ -63,6 +63,7 @@ inline __m128i LoadUpTo16(const char* p, std::size_t count) {
 #if defined(SLIMTAG_SCAN_AVX2)
 
 inline constexpr std::size_t kWidth = 32;
+#define SLIMTAG_SCAN_LOOKUP 1
 
 // Thirty-two bytes, or thirty-two flags (0x00 or 0xFF) after a comparison.
 class Bytes {
@@ -92,6 +93,26 @@ class Bytes {
   Bytes operator|(Bytes o) const { return Bytes(_mm256_or_si256(v_, o.v_)); }
   Bytes LowerAscii() const { return Bytes(_mm256_or_si256(v_, _mm256_set1_epi8(0x20))); }
   std::uint32_t Mask() const { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v_)); }
+
+  // Only in this build (SLIMTAG_SCAN_LOOKUP): flags, choices and tables of sixteen bytes indexed
+  // by each byte's low or high four bits.
+  Bytes AndNot(Bytes o) const { return Bytes(_mm256_andnot_si256(o.v_, v_)); }
+  Bytes IsZero() const { return Bytes(_mm256_cmpeq_epi8(v_, _mm256_setzero_si256())); }
+  // Where flags is set, the byte of when_set; elsewhere this one.
+  Bytes Blend(Bytes flags, Bytes when_set) const {
+    return Bytes(_mm256_blendv_epi8(v_, when_set.v_, flags.v_));
+  }
+  static Bytes Table(const std::uint8_t (&table)[16]) {
+    return Bytes(
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table))));
+  }
+  Bytes LowNibbleIn(Bytes table) const {
+    return Bytes(_mm256_shuffle_epi8(table.v_, _mm256_and_si256(v_, _mm256_set1_epi8(0x0f))));
+  }
+  Bytes HighNibbleIn(Bytes table) const {
+    return Bytes(_mm256_shuffle_epi8(
+        table.v_, _mm256_and_si256(_mm256_srli_epi16(v_, 4), _mm256_set1_epi8(0x0f))));
+  }
 
  private:
   explicit Bytes(__m256i v) : v_(v) {}

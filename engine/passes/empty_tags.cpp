@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "present_rows.h"
+#include "text_compare.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {
@@ -26,19 +27,13 @@ constexpr bool EveryNeedleHoldsTheJoinOnce() {
 static_assert(EveryNeedleHoldsTheJoinOnce());
 static_assert(std::size(kEmptyTags) <= 64, "the rows present in a line are kept as a RowSet");
 
-constexpr char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-constexpr char Upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-
 // The letter after "></" names the row: no two closing tags of the table start alike.
 constexpr bool ClosingTagsStartApart() {
   for (std::size_t a = 0; a < std::size(kEmptyTags); ++a) {
     for (std::size_t b = a + 1; b < std::size(kEmptyTags); ++b) {
       const std::string_view x = kEmptyTags[a].needle, y = kEmptyTags[b].needle;
-      if (Lower(x[x.find(kJoin) + kJoin.size()]) == Lower(y[y.find(kJoin) + kJoin.size()])) {
+      if (AsciiLower(x[x.find(kJoin) + kJoin.size()]) ==
+          AsciiLower(y[y.find(kJoin) + kJoin.size()])) {
         return false;
       }
     }
@@ -52,7 +47,8 @@ constexpr bool TriggerLettersAreTheClosingTags() {
   if (kClosingTagLetters.size() != std::size(kEmptyTags)) return false;
   for (std::size_t row = 0; row < std::size(kEmptyTags); ++row) {
     const std::string_view needle = kEmptyTags[row].needle;
-    if (Lower(needle[needle.find(kJoin) + kJoin.size()]) != kClosingTagLetters[row]) return false;
+    if (AsciiLower(needle[needle.find(kJoin) + kJoin.size()]) != kClosingTagLetters[row])
+      return false;
   }
   return true;
 }
@@ -68,7 +64,7 @@ struct EmptyTagPatterns {
       const char letter = row.needle[at + kJoin.size()];
       rows.emplace_back(row.needle, Encoding::Utf8);
       join_at.push_back(at);
-      for (const char form : {Lower(letter), Upper(letter)}) {
+      for (const char form : {AsciiLower(letter), AsciiUpper(letter)}) {
         row_of_letter[static_cast<unsigned char>(form)] = static_cast<std::int8_t>(rows.size());
       }
     }
