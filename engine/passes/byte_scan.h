@@ -268,11 +268,29 @@ template <class Trigger>
   return LastBlock(text, pos, trigger);
 }
 
+// The first block from pos on whose flags are not all clear, with pos moved to its start; near
+// the text's end, the last block, whatever its flags. pos must be inside the text. The loop over
+// clear blocks calls nothing, so the trigger's constants stay in registers over it: a visit that
+// calls a function would otherwise make the compiler build them again for every block.
+template <class Trigger>
+[[gnu::always_inline]] inline Block NextBlockWithFlags(std::string_view text, std::size_t& pos,
+                                                       const Trigger& trigger) {
+  if (text.size() >= kWidth + kLookahead) {
+    const std::size_t last_window = text.size() - kWidth - kLookahead;
+    while (pos <= last_window) {
+      const std::uint64_t mask = trigger(Window::Load(text.data() + pos)).Mask();
+      if (mask != 0) return {mask, kWidth};
+      pos += kWidth;
+    }
+  }
+  return LastBlock(text, pos, trigger);
+}
+
 // The first position at or after from where trigger holds, or npos.
 template <class Trigger>
 std::size_t FindTrigger(std::string_view text, std::size_t from, const Trigger& trigger) {
   for (std::size_t pos = from; pos < text.size();) {
-    const Block block = TriggerBlock(text, pos, trigger);
+    const Block block = NextBlockWithFlags(text, pos, trigger);
     if (block.mask != 0) return pos + static_cast<std::size_t>(std::countr_zero(block.mask));
     pos += block.covered;
   }
@@ -287,7 +305,7 @@ void ForEachTrigger(std::string_view text, std::size_t from, const Trigger& trig
                     const Visit& visit) {
   std::size_t pos = from;
   while (pos < text.size()) {
-    const Block block = TriggerBlock(text, pos, trigger);
+    const Block block = NextBlockWithFlags(text, pos, trigger);
     std::uint64_t mask = block.mask;
     std::size_t next = pos + block.covered;
     while (mask != 0) {

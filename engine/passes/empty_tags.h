@@ -19,14 +19,19 @@ inline constexpr PassRow kEmptyTags[] = {
     {"<right></right>", ""},
 };
 
-// "></" and the first letter of a closing tag of the table, in either case.
+// Every needle holds "></", which the line survey looks for.
 inline constexpr std::string_view kEmptyTagJoin = "></";
-inline constexpr std::string_view kClosingTagLetters = "pclr";
+
+// The first four bytes of each needle, in small letters: every occurrence starts with its row's,
+// in either case. A tag's opening is far rarer in pages than "></" and a letter.
+inline constexpr std::string_view kEmptyTagHeads[] = {"<p><", "<cen", "<lef", "<rig"};
 inline constexpr auto kEmptyTagTrigger = [](const scan::Window& w) {
-  const scan::Bytes letter = w.at3.LowerAscii();
-  return (w.at0 == kEmptyTagJoin[0]) & (w.at1 == kEmptyTagJoin[1]) & (w.at2 == kEmptyTagJoin[2]) &
-         ((letter == kClosingTagLetters[0]) | (letter == kClosingTagLetters[1]) |
-          (letter == kClosingTagLetters[2]) | (letter == kClosingTagLetters[3]));
+  const scan::Bytes at1 = w.at1.LowerAscii(), at2 = w.at2.LowerAscii(), at3 = w.at3.LowerAscii();
+  constexpr auto& h = kEmptyTagHeads;
+  return (w.at0 == '<') & (((at1 == h[0][1]) & (at2 == h[0][2]) & (at3 == h[0][3])) |
+                           ((at1 == h[1][1]) & (at2 == h[1][2]) & (at3 == h[1][3])) |
+                           ((at1 == h[2][1]) & (at2 == h[2][2]) & (at3 == h[2][3])) |
+                           ((at1 == h[3][1]) & (at2 == h[3][2]) & (at3 == h[3][3])));
 };
 
 void RemoveEmptyTags(std::string& line);
