@@ -16,12 +16,12 @@ inline constexpr std::uint32_t kBlankAtEnd = 1u << 1;      // Check2
 inline constexpr std::uint32_t kEditedBlankRun = 1u << 2;  // Check8: "< ", " >", ">  " or "  <"
 inline constexpr std::uint32_t kMetaOpening = 1u << 3;     // Check4: "<m"
 inline constexpr std::uint32_t kAmpersand = 1u << 4;       // Check7: the entity's "&"
-inline constexpr std::uint32_t kEmptyTagJoin = 1u << 5;    // Check9: "></"
-inline constexpr std::uint32_t kTagOpening = 1u << 6;      // Check10: "<"
-inline constexpr std::uint32_t kHash = 1u << 7;            // Check11: the code's "#"
+inline constexpr std::uint32_t kEmptyTagHead = 1u << 5;    // Check9: the first bytes of a needle
+inline constexpr std::uint32_t kTagName = 1u << 6;  // Check10: "<", in the AVX2 build with a name
+inline constexpr std::uint32_t kHash = 1u << 7;     // Check11: the code's "#"
 inline constexpr std::uint32_t kEvery = (1u << 8) - 1;
 // The signs of more than one byte, which a deletion can form by joining the text on its two sides.
-inline constexpr std::uint32_t kJoined = kEditedBlankRun | kMetaOpening | kEmptyTagJoin;
+inline constexpr std::uint32_t kJoined = kEditedBlankRun | kMetaOpening | kEmptyTagHead | kTagName;
 }  // namespace sign
 
 // The signs that the line holds, found in one scan.
