@@ -148,26 +148,45 @@ void ForEachCode(std::string_view line, const ColourTable& table, const Visit& v
   }
 }
 
-// Whether a name could complete a code with the text before it. Codes never overlap (each is a
-// "#" and six digits), so replacing each in one sweep gives the line of the rows one after another
-// unless a name forms a new code. That code would start at a "#" in front of the name and run into
-// it; what stands between are digits of the line as read (a name in between would have to be all
-// digits), so that "#" is within six characters before the code that the name replaced.
-bool NameMayFormACode(std::string_view line, const ColourTable& table) {
-  bool may = false;
-  ForEachCode(line, table, [&](std::size_t pos, std::size_t) {
+// The codes of a line, found in one sweep, as many as fit.
+struct FoundCodes {
+  static constexpr std::size_t kCapacity = 512;
+  std::uint32_t at[kCapacity];
+  std::uint8_t row[kCapacity];
+  std::size_t count = 0;
+  bool complete = true;  // every code of the line is here
+  // Whether a name could complete a code with the text before it. Codes never overlap (each is a
+  // "#" and six digits), so replacing each in one sweep gives the line of the rows one after
+  // another unless a name forms a new code. That code would start at a "#" in front of the name
+  // and run into it; what stands between are digits of the line as read (a name in between would
+  // have to be all digits), so that "#" is within six characters before the code that the name
+  // replaced.
+  bool name_may_form_a_code = false;
+};
+
+void FindCodes(std::string_view line, const ColourTable& table, FoundCodes& found) {
+  ForEachCode(line, table, [&](std::size_t pos, std::size_t row) {
     const std::size_t from = pos >= kCodeLength - 1 ? pos - (kCodeLength - 1) : 0;
-    may = may || line.substr(from, pos - from).find('#') != std::string_view::npos;
+    found.name_may_form_a_code = found.name_may_form_a_code ||
+                                 line.substr(from, pos - from).find('#') != std::string_view::npos;
+    if (found.count == FoundCodes::kCapacity || pos > UINT32_MAX) {
+      found.complete = false;
+      return;
+    }
+    found.at[found.count] = static_cast<std::uint32_t>(pos);
+    found.row[found.count] = static_cast<std::uint8_t>(row);
+    ++found.count;
   });
-  return may;
 }
 
-// Every code replaced by its name in one sweep, in place: names are shorter than codes.
-void ReplaceCodesInOneSweep(std::string& line, const ColourTable& table) {
+// Every code replaced by its name, in place (names are shorter than codes); visit_codes(replace)
+// calls replace(pos, row) for each code, earliest first.
+template <class VisitCodes>
+void ReplaceCodes(std::string& line, const VisitCodes& visit_codes) {
   char* data = line.data();
   std::size_t done = 0;  // line[0, done) has been dealt with
   std::size_t out = 0;   // and its result is data[0, out)
-  ForEachCode(line, table, [&](std::size_t pos, std::size_t row) {
+  visit_codes([&](std::size_t pos, std::size_t row) {
     const std::string_view name = kColourCodes[row].replacement;
     if (out != done) std::memmove(data + out, data + done, pos - done);
     out += pos - done;
@@ -183,17 +202,25 @@ void ReplaceCodesInOneSweep(std::string& line, const ColourTable& table) {
 }  // namespace
 
 // A name can complete a later row's code, so the rows act one after another where that can
-// happen; elsewhere one sweep gives the same line.
+// happen; elsewhere one sweep gives the same line. The codes found while checking are replaced
+// from the list where it holds them all, so most lines are read once.
 void ShortenColourCodes(std::string& line) {
   const ColourTable& table = Table();
-  if (!NameMayFormACode(line, table)) {
-    ReplaceCodesInOneSweep(line, table);
-    return;
+  FoundCodes found;
+  FindCodes(line, table, found);
+  if (found.name_may_form_a_code) {
+    ApplyPresentRows(line, table.patterns, kColourCodes,
+                     [&table](std::string_view text, std::size_t first) {
+                       return table.RowsPresent(text) & RowsFrom(first);
+                     });
+  } else if (found.complete) {
+    ReplaceCodes(line, [&found](const auto& replace) {
+      for (std::size_t k = 0; k < found.count; ++k) replace(found.at[k], found.row[k]);
+    });
+  } else {
+    const std::string_view text = line;
+    ReplaceCodes(line, [&](const auto& replace) { ForEachCode(text, table, replace); });
   }
-  ApplyPresentRows(line, table.patterns, kColourCodes,
-                   [&table](std::string_view text, std::size_t first) {
-                     return table.RowsPresent(text) & RowsFrom(first);
-                   });
 }
 
 }  // namespace SLIMTAG_PASS_ISA
