@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "pass_cases.h"
@@ -199,6 +201,20 @@ INSTANTIATE_TEST_SUITE_P(
          // "coral" would complete the code of an earlier row, which has finished.
          LineCase{"#F5F5D#FF7F50", "#F5F5Dcoral"}, LineCase{"##00FFFF", "#aqua"},
          LineCase{"#00FFF", "#00FFF"}, LineCase{"", ""}})));
+
+// Lines with about as many codes as one sweep keeps, and more, ending with a code that a name
+// completes or not.
+TEST(ColourCodes, LinesOfManyCodesGiveThePlainLine) {
+  for (const int count : {511, 512, 513, 2000}) {
+    for (const std::string_view tail : {"", "#FFFAF#00FFFF"}) {
+      std::string line;
+      for (int i = 0; i < count; ++i) line += i % 2 == 0 ? "#FF0000;" : "#c0c0c0 ";
+      line += tail;
+      EXPECT_EQ(testing::Applied(ShortenColourCodes, line), PlainColourCodes(line))
+          << count << " codes, then \"" << tail << '"';
+    }
+  }
+}
 
 TEST(SpaceEntityAndEmptyTags, AParagraphOfOnlyASpaceEntityDisappears) {
   std::string line = "x<p>&nbsp;</p>y";
