@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -42,6 +43,20 @@ int PwriteAll(int fd, const char* data, std::size_t size, off_t offset) {
   return 0;
 }
 
+namespace {
+
+// The copy's buffer where the kernel cannot copy between the two files (another file system):
+// one per thread, made on first use and kept, and never cleared, so a run that copies every page
+// across file systems costs no allocation and no page faults per page.
+constexpr std::size_t kCopyBufferSize = std::size_t(1) << 20;
+char* CopyBuffer() {
+  thread_local const std::unique_ptr<char[]> buffer =
+      std::make_unique_for_overwrite<char[]>(kCopyBufferSize);
+  return buffer.get();
+}
+
+}  // namespace
+
 int CopyFrom(int in, off_t in_offset, int out, off_t out_offset) {
 #ifdef __linux__
   loff_t in_off = in_offset;
@@ -56,15 +71,15 @@ int CopyFrom(int in, off_t in_offset, int out, off_t out_offset) {
   }
   // What went across before the fallback is copied again: the same bytes to the same place.
 #endif
-  std::vector<char> buffer(std::size_t(1) << 20);
+  char* const buffer = CopyBuffer();
   for (;;) {
-    const ssize_t n = ::pread(in, buffer.data(), buffer.size(), in_offset);
+    const ssize_t n = ::pread(in, buffer, kCopyBufferSize, in_offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
     if (n == 0) return 0;
-    if (const int err = PwriteAll(out, buffer.data(), static_cast<std::size_t>(n), out_offset)) {
+    if (const int err = PwriteAll(out, buffer, static_cast<std::size_t>(n), out_offset)) {
       return err;
     }
     in_offset += n;
