@@ -5,6 +5,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "line_output.h"
@@ -95,17 +96,45 @@ TEST(LineReader, EndsLinesAtLfCrLfAndCrAndTellsWhichWhenAsked) {
   }
 }
 
-TEST(LineReader, KeepsEveryByteWhenLinesAreWrittenBackWithTheirTerminators) {
+// The lines and terminators of data by the rule, one byte at a time: what the reader must give.
+std::vector<std::pair<std::string, std::string>> PlainLines(const std::string& data, bool lf) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  std::string line;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    if (data[i] == '\r') {
+      const bool crlf = i + 1 < data.size() && data[i + 1] == '\n';
+      lines.emplace_back(line, crlf ? "\r\n" : "\r");
+      line.clear();
+      i += crlf ? 1 : 0;
+    } else if (lf && data[i] == '\n') {
+      lines.emplace_back(line, "\n");
+      line.clear();
+    } else {
+      line += data[i];
+    }
+  }
+  if (!line.empty()) lines.emplace_back(line, "");
+  return lines;
+}
+
+// Random streams of line ends, brackets and letters, up to a few hundred bytes, in blocks of every
+// size from one byte to more than the stream, under both rules: the lines, their terminators and so
+// every byte are those of the plain split.
+TEST(LineReader, GivesThePlainSplitOnRandomStreams) {
   std::mt19937 random(7);
-  const char bytes[] = {'a', '\r', '\n', '<', ' '};
-  for (int round = 0; round < 2000; ++round) {
+  const char bytes[] = {'a', '\r', '\n', '<', ' ', 'b', 'c', 'd'};
+  for (int round = 0; round < 4000; ++round) {
     std::string data;
-    for (std::size_t n = random() % 40; n > 0; --n) data += bytes[random() % sizeof bytes];
+    const std::size_t length = round % 2 == 0 ? random() % 40 : random() % 400;
+    for (std::size_t n = length; n > 0; --n) data += bytes[random() % sizeof bytes];
+    const bool lf = round % 3 != 0;
+    const std::size_t block = round % 4 == 0 ? std::size_t(1) << 20 : 1 + random() % 100;
     StringSource source(data);
-    LineReader reader(source, 1 + random() % 7, true);
-    std::string line, back;
-    while (reader.ReadLine(line)) back += line + std::string(reader.Terminator());
-    EXPECT_EQ(back, data);
+    LineReader reader(source, block, lf);
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::string line;
+    while (reader.ReadLine(line)) lines.emplace_back(line, reader.Terminator());
+    ASSERT_EQ(lines, PlainLines(data, lf)) << "block " << block << ", stream \"" << data << '"';
   }
 }
 
