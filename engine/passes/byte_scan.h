@@ -398,9 +398,10 @@ std::uint32_t TriggersPresent(std::string_view text, const Triggers&... triggers
     std::size_t i = 0;
     ((seen[i] = seen[i] | triggers(w), ++i), ...);
   }
+  // Without a branch on each trigger: which of them a short line holds is hard to foresee.
   std::uint32_t present = 0;
   for (std::size_t i = 0; i < kCount; ++i) {
-    if (seen[i].Mask() != 0) present |= 1u << i;
+    present |= static_cast<std::uint32_t>(seen[i].Mask() != 0) << i;
   }
   return present;
 }
