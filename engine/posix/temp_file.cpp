@@ -13,9 +13,11 @@ using Op = FileError::Operation;
 }  // namespace
 
 void FdSink::Write(std::string_view bytes) {
-  if (buffer_.size() + bytes.size() > kSize) {
-    Flush();
-    if (bytes.size() >= kSize) {
+  // A long line (a whole page, where it ends its lines with LF alone) goes to the file as it is:
+  // copying it into the block first would cost more than a second write.
+  if (bytes.size() >= kDirect || buffer_.size() + bytes.size() > kSize) {
+    if (!buffer_.empty()) Flush();
+    if (bytes.size() >= kDirect) {
       Check(WriteAll(fd_, bytes.data(), bytes.size()));
       return;
     }

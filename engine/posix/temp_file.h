@@ -23,6 +23,7 @@ class FdSink : public ByteSink {
 
  private:
   static constexpr std::size_t kSize = std::size_t(1) << 20;
+  static constexpr std::size_t kDirect = std::size_t(16) << 10;  // written without the block
   void Check(int err);
   int fd_;
   const std::string& path_;
