@@ -39,6 +39,7 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
     : survey_(scanning.survey_line) {
   auto add = [this](std::unique_ptr<LinePass> pass, std::uint32_t signs, std::uint32_t forms) {
     steps_.push_back({std::move(pass), signs, forms});
+    scans_ = scans_ || (signs & sign::kScanned) != 0;
   };
   // The run's fixed order of the line passes. Trimming the ends joins nothing; the other fixed
   // passes delete, and insert only their tables' texts: "<" (logical tags) and letters.
@@ -66,7 +67,9 @@ LinePipeline::LinePipeline(LinePipeline&&) noexcept = default;
 void LinePipeline::Apply(std::string& line) const {
   // No pass changes an empty line.
   if (steps_.empty() || line.empty()) return;
-  std::uint32_t signs = line.size() > kSurveyedLength ? sign::kEvery : survey_(line);
+  std::uint32_t signs = line.size() > kSurveyedLength ? sign::kEvery
+                        : scans_                      ? survey_(line)
+                                                      : EndSigns(line);
   for (const Step& step : steps_) {
     if (step.signs != 0 && (signs & step.signs) == 0) continue;
     if (step.pass->Apply(line)) signs |= step.forms;

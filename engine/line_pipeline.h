@@ -17,7 +17,8 @@ namespace slimtag {
 // and a pass whose signs the line does not hold is not called: on the pages' many short lines the
 // calls would cost more than the scan. A pass that changed the line counts as having formed the
 // signs that its edits can form: the signs of several bytes after a deletion, every sign after
-// the user's replacements.
+// the user's replacements. Where the ticked passes need no sign that takes a scan (trimming the
+// ends alone, say), the line is not scanned at all.
 class LinePipeline {
  public:
   LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding);
@@ -41,6 +42,7 @@ class LinePipeline {
   };
   std::uint32_t (*survey_)(std::string_view);
   std::vector<Step> steps_;
+  bool scans_ = false;  // some ticked pass waits for a sign that only a scan of the line finds
 };
 
 }  // namespace slimtag

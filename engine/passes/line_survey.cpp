@@ -28,9 +28,7 @@ std::uint32_t SurveyLine(std::string_view line) {
   std::uint32_t signs = scan::TriggersPresent(line, kEditedRunTrigger, kMetaTrigger, kAmpersand,
                                               kEmptyTagTrigger, kLogicalTagTrigger, kHash)
                         << 2;
-  if (!line.empty() && line.front() == ' ') signs |= sign::kBlankAtStart;
-  if (!line.empty() && line.back() == ' ') signs |= sign::kBlankAtEnd;
-  return signs;
+  return signs | EndSigns(line);
 }
 
 }  // namespace SLIMTAG_PASS_ISA

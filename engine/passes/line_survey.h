@@ -20,12 +20,22 @@ inline constexpr std::uint32_t kEmptyTagHead = 1u << 5;    // Check9: the first 
 inline constexpr std::uint32_t kTagName = 1u << 6;  // Check10: "<", in the AVX2 build with a name
 inline constexpr std::uint32_t kHash = 1u << 7;     // Check11: the code's "#"
 inline constexpr std::uint32_t kEvery = (1u << 8) - 1;
+// The signs that a scan of the line finds.
+inline constexpr std::uint32_t kScanned = kEvery & ~(kBlankAtStart | kBlankAtEnd);
 // The signs of more than one byte, which a deletion can form by joining the text on its two sides.
 inline constexpr std::uint32_t kJoined = kEditedBlankRun | kMetaOpening | kEmptyTagHead | kTagName;
 }  // namespace sign
 
 // The signs that the line holds, found in one scan.
 std::uint32_t SurveyLine(std::string_view line);
+
+// The signs of the line's first and last byte alone (sign::kBlankAtStart, sign::kBlankAtEnd),
+// which need no scan.
+inline std::uint32_t EndSigns(std::string_view line) {
+  if (line.empty()) return 0;
+  return (line.front() == ' ' ? sign::kBlankAtStart : 0) |
+         (line.back() == ' ' ? sign::kBlankAtEnd : 0);
+}
 
 }  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

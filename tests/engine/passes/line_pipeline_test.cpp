@@ -104,6 +104,29 @@ TEST(Pipeline, OnlyTheTickedValueSwitchesAPassOn) {
   EXPECT_EQ(line, before);
 }
 
+// Passes that need no scan of the line (the ends, the user's texts), alone or with each other: the
+// line's ends are still found.
+TEST(Pipeline, PassesThatNeedNoScanStillFindTheEnds) {
+  const struct {
+    std::vector<int> boxes;
+    UserTexts texts;
+    std::string before, after;
+  } cases[] = {
+      {{1}, {}, "   <td> x </td>  ", "<td> x </td>  "},
+      {{2}, {}, "   <td> x </td>  ", "   <td> x </td>"},
+      {{1, 2}, {}, " a ", "a"},
+      {{1, 2}, {}, " ", ""},
+      {{1, 2, 13}, Remove("x"), " x<p> x ", "<p> "},
+      {{2, 12}, Replace("a", "a "), "a", "a "},
+  };
+  for (const auto& c : cases) {
+    const LinePipeline pipeline(Ticked(c.boxes), c.texts, Encoding::Utf8);
+    std::string line = c.before;
+    pipeline.Apply(line);
+    EXPECT_EQ(line, c.after) << '"' << c.before << '"';
+  }
+}
+
 TEST(Pipeline, EveryPassTogether) {
   UserTexts texts = Replace("Word", "Слово");
   texts.remove[0] = " class=MsoNormal";
