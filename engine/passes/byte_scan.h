@@ -368,6 +368,14 @@ std::uint32_t TriggersPresent(std::string_view text, const Triggers&... triggers
   static_assert(kCount <= 32);
   const char* data = text.data();
   const std::size_t n = text.size();
+  if (n <= kWidth) {
+    // A short line, the most common kind where lines end with CR LF: one window.
+    const Window w = Window::Last(Bytes::LoadUpTo(data, n));
+    std::uint32_t present = 0;
+    std::size_t i = 0;
+    ((present |= static_cast<std::uint32_t>(triggers(w).Mask() != 0) << i, ++i), ...);
+    return present;
+  }
   // The windows inside the text, then the last ones.
   const std::size_t inside = n >= kWidth + kLookahead ? (n - kWidth - kLookahead) / kWidth + 1 : 0;
   // (Copies of a window built here: Window's own default constructor would be built outside this
