@@ -42,6 +42,13 @@ inline constexpr std::size_t kMaxBuckets = 8;
 struct FirstLetters {
   char letters[std::size(kLogicalTags)] = {};
   std::size_t count = 0;
+  // The bucket of a letter; count when it has none. (A loop, not a string_view: the address of a
+  // constant may not be compared in a constant expression where a sanitizer instruments it.)
+  constexpr std::size_t BucketOf(char letter) const {
+    std::size_t bucket = 0;
+    while (bucket < count && letters[bucket] != letter) ++bucket;
+    return bucket;
+  }
 };
 inline constexpr std::size_t NameAt(std::string_view needle) {
   return needle[1] == '/' ? 2 : 1;
@@ -50,9 +57,7 @@ inline constexpr FirstLetters kFirstLetters = [] {
   FirstLetters first;
   for (const PassRow& row : kLogicalTags) {
     const char letter = AsciiLower(row.needle[NameAt(row.needle)]);
-    if (std::string_view(first.letters, first.count).find(letter) == std::string_view::npos) {
-      first.letters[first.count++] = letter;
-    }
+    if (first.BucketOf(letter) == first.count) first.letters[first.count++] = letter;
   }
   return first;
 }();
@@ -64,8 +69,7 @@ inline constexpr NameTables kNameTables = [] {
     const std::size_t name = NameAt(row.needle);
     const auto first = static_cast<unsigned char>(AsciiLower(row.needle[name]));
     const auto second = static_cast<unsigned char>(AsciiLower(row.needle[name + 1]));
-    const std::size_t bucket =
-        std::string_view(kFirstLetters.letters, kFirstLetters.count).find(static_cast<char>(first));
+    const std::size_t bucket = kFirstLetters.BucketOf(static_cast<char>(first));
     const auto bit = static_cast<std::uint8_t>(1u << bucket);
     tables.first_low[first & 15] |= bit;
     tables.first_high[first >> 4] |= bit;
