@@ -55,37 +55,14 @@ RunOptions EveryLineBox() {
   return options;
 }
 
-void BM_CorpusPassesInMemory(benchmark::State& state, bool crlf) {
+// The corpus's lines in one form through a pipeline of the ticked boxes, each line copied first as
+// the run's reader would hand it over.
+void RunCorpusLines(benchmark::State& state, bool crlf, const RunOptions& options) {
   if (!bench::Corpus::Get().Error().empty()) {
     state.SkipWithError(bench::Corpus::Get().Error().c_str());
     return;
   }
   const CorpusLines corpus = LinesOf(crlf);
-  const LinePipeline pipeline(EveryLineBox(), {}, Encoding::Utf8);
-  std::string line;
-  for (auto _ : state) {
-    for (const std::string& original : corpus.lines) {
-      line.assign(original);
-      pipeline.Apply(line);
-      benchmark::DoNotOptimize(line.data());
-    }
-  }
-  state.SetBytesProcessed(state.iterations() * corpus.bytes);
-}
-BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, lf, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, crlf, true)->Unit(benchmark::kMillisecond);
-
-// One line box at a time (the first argument), in the LF form (second argument 0) or the CR LF
-// form (1): where the time of the run above goes. Box 0 is none: the copy of each line and the
-// loop alone.
-void BM_CorpusOneBoxInMemory(benchmark::State& state) {
-  if (!bench::Corpus::Get().Error().empty()) {
-    state.SkipWithError(bench::Corpus::Get().Error().c_str());
-    return;
-  }
-  const CorpusLines corpus = LinesOf(state.range(1) != 0);
-  RunOptions options;
-  if (state.range(0) != 0) options.box[static_cast<std::size_t>(state.range(0))] = 1;
   const LinePipeline pipeline(options, {}, Encoding::Utf8);
   std::string line;
   for (auto _ : state) {
@@ -96,6 +73,21 @@ void BM_CorpusOneBoxInMemory(benchmark::State& state) {
     }
   }
   state.SetBytesProcessed(state.iterations() * corpus.bytes);
+}
+
+void BM_CorpusPassesInMemory(benchmark::State& state, bool crlf) {
+  RunCorpusLines(state, crlf, EveryLineBox());
+}
+BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, lf, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, crlf, true)->Unit(benchmark::kMillisecond);
+
+// One line box at a time (the first argument), in the LF form (second argument 0) or the CR LF
+// form (1): where the time of the run above goes. Box 0 is none: the copy of each line and the
+// loop alone.
+void BM_CorpusOneBoxInMemory(benchmark::State& state) {
+  RunOptions options;
+  if (state.range(0) != 0) options.box[static_cast<std::size_t>(state.range(0))] = 1;
+  RunCorpusLines(state, state.range(1) != 0, options);
 }
 BENCHMARK(BM_CorpusOneBoxInMemory)
     ->ArgsProduct({{0, 1, 2, 4, 7, 8, 9, 10, 11}, {0, 1}})
