@@ -54,10 +54,8 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
   if (options.Ticked(7)) add(FunctionPassOf(&RemoveSpaceEntities), sign::kAmpersand, sign::kJoined);
   if (options.Ticked(9))
     add(FunctionPassOf(scanning.remove_empty_tags), sign::kEmptyTagHead, sign::kJoined);
-  if (options.Ticked(10)) {
-    add(FunctionPassOf(scanning.replace_logical_tags), sign::kTagName,
-        sign::kJoined | sign::kTagName);
-  }
+  if (options.Ticked(10))
+    add(FunctionPassOf(scanning.replace_logical_tags), sign::kTagName, sign::kJoined);
   if (options.Ticked(11)) add(FunctionPassOf(&ShortenColourCodes), sign::kHash, sign::kJoined);
 }
 
