@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "posix/fd.h"
 #include "run_world.h"
 
 namespace slimtag {
@@ -475,6 +476,41 @@ TEST(SafeReplacement, SideFilesOfAKilledRunAreRemovedUnlessALiveProcessHoldsThem
   ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
   EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{".slimtag-InUse1.part", "a.htm"}));
   ::close(held);
+}
+
+// Where the working directory and the pages lie on two file systems, the kernel cannot copy
+// between them and the copy goes through the program's own buffer, which is kept from copy to copy:
+// contents of several sizes, each from an offset to another, in turn through the same buffer.
+TEST(CopyAcrossFileSystems, CopiesEveryByteFromTheOffsetThroughOneBuffer) {
+  testing::ScratchDir dir;
+  struct stat here {
+  }, shm{};
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.Root().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev) {
+    GTEST_SKIP() << "no second file system at /dev/shm beside " << dir.Root();
+  }
+  const std::string source = "/dev/shm/slimtag-copy-" + std::to_string(::getpid());
+  const struct {
+    std::size_t size;
+    off_t from, to;
+  } cases[] = {{0, 0, 0}, {1, 0, 3}, {(1u << 20) + 17, 5, 0}, {3u << 20, 1000, 7}};
+  for (const auto& c : cases) {
+    std::string content(c.size, '\0');
+    for (std::size_t i = 0; i < c.size; ++i)
+      content[i] = static_cast<char>('a' + (i * 7 + c.size) % 26);
+    WriteFile(source, content);
+    const std::string target = dir.Page("copy.htm");
+    WriteFile(target, std::string(static_cast<std::size_t>(c.to), '-'));
+    posix::Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    posix::Fd out(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    ASSERT_TRUE(in && out);
+    EXPECT_EQ(posix::CopyFrom(in.get(), c.from, out.get(), c.to), 0);
+    const std::size_t from = std::min<std::size_t>(static_cast<std::size_t>(c.from), c.size);
+    EXPECT_TRUE(ReadFile(target) ==
+                std::string(static_cast<std::size_t>(c.to), '-') + content.substr(from))
+        << c.size << " bytes from " << c.from << " to " << c.to;
+  }
+  ::unlink(source.c_str());
 }
 
 }  // namespace
