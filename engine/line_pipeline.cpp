@@ -36,11 +36,15 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
 
 LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding,
                            const ScanningPasses& scanning)
-    : survey_(scanning.survey_line) {
+    : scanning_(scanning) {
   auto add = [this](std::unique_ptr<LinePass> pass, std::uint32_t signs, std::uint32_t forms) {
-    steps_.push_back({std::move(pass), signs, forms});
+    const bool ends = signs == sign::kBlankAtStart || signs == sign::kBlankAtEnd;
+    steps_.push_back({std::move(pass), signs, forms, ends});
     scans_ = scans_ || (signs & sign::kScanned) != 0;
   };
+  trim_leading_ = options.Ticked(1);
+  trim_trailing_ = options.Ticked(2);
+  within_lines_ = !options.Ticked(12) && !options.Ticked(13);
   // The run's fixed order of the line passes. Trimming the ends joins nothing; the other fixed
   // passes delete, and insert only their tables' texts: "<" (logical tags) and letters.
   if (options.Ticked(1)) add(FunctionPassOf(&RemoveLeadingBlanks), sign::kBlankAtStart, 0);
@@ -66,12 +70,27 @@ void LinePipeline::Apply(std::string& line) const {
   // No pass changes an empty line.
   if (steps_.empty() || line.empty()) return;
   std::uint32_t signs = line.size() > kSurveyedLength ? sign::kEvery
-                        : scans_                      ? survey_(line)
+                        : scans_                      ? scanning_.survey_line(line)
                                                       : EndSigns(line);
   for (const Step& step : steps_) {
     if (step.signs != 0 && (signs & step.signs) == 0) continue;
     if (step.pass->Apply(line)) signs |= step.forms;
   }
+}
+
+void LinePipeline::ApplyToLines(std::string& text, bool drop_empty_lines) const {
+  // Trimming first, as the run's order has it; it joins nothing, a line end being no part of a
+  // sign.
+  if (trim_leading_ || trim_trailing_) {
+    scanning_.remove_line_end_blanks(text, trim_leading_, trim_trailing_);
+  }
+  std::uint32_t signs =
+      text.size() > kSurveyedLength || !scans_ ? sign::kEvery : scanning_.survey_line(text);
+  for (const Step& step : steps_) {
+    if (step.ends || (step.signs != 0 && (signs & step.signs) == 0)) continue;
+    if (step.pass->Apply(text)) signs |= step.forms;
+  }
+  if (drop_empty_lines) scanning_.drop_empty_lines(text);
 }
 
 }  // namespace slimtag

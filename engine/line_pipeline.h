@@ -31,6 +31,14 @@ class LinePipeline {
   void Apply(std::string& line) const;
   bool Empty() const { return steps_.empty(); }
 
+  // Whether ApplyToLines may be used: every ticked pass edits within a line, whatever stands
+  // beside it. The user's texts may hold a line end, so their passes take one line at a time.
+  bool EditsWithinLines() const { return within_lines_; }
+  // Gives each line of text, whole lines each ended by CR LF and holding no other CR, what Apply
+  // gives it alone: the passes take the lines in one call each, as they take a page that ends
+  // its lines with LF alone. Then drops the lines left empty where the output is to (Check3).
+  void ApplyToLines(std::string& text, bool drop_empty_lines) const;
+
   // Lines up to this length are surveyed; on longer ones every pass looks for itself.
   static constexpr std::size_t kSurveyedLength = 2048;
 
@@ -39,10 +47,13 @@ class LinePipeline {
     std::unique_ptr<LinePass> pass;
     std::uint32_t signs;  // the pass runs on a line holding one of these; 0: on every line
     std::uint32_t forms;  // the signs that its edits can form
+    bool ends;            // trims the ends of the line, which a text of lines trims at once
   };
-  std::uint32_t (*survey_)(std::string_view);
+  const ScanningPasses& scanning_;
   std::vector<Step> steps_;
   bool scans_ = false;  // some ticked pass waits for a sign that only a scan of the line finds
+  bool within_lines_ = true;
+  bool trim_leading_ = false, trim_trailing_ = false;
 };
 
 }  // namespace slimtag

@@ -2,12 +2,39 @@
 
 #include <cstring>
 
+#include "byte_scan.h"
+
 namespace slimtag {
 
 namespace {
 constexpr std::string_view kEndCrLf = "\r\n";
 constexpr std::string_view kEndCr = "\r";
 constexpr std::string_view kEndLf = "\n";
+
+// A CR that no LF follows.
+constexpr auto kLoneCr = [](const scan::Window& w) {
+  const scan::Bytes cr = w.at0 == '\r';
+  return cr ^ (cr & (w.at1 == '\n'));
+};
+
+// Where the last CR LF of text ends; 0 when it holds none.
+std::size_t EndOfLastCrLf(const char* text, std::size_t size) {
+  for (std::size_t end = size; end >= 2;) {
+#if defined(__GLIBC__)
+    const void* lf = ::memrchr(text + 1, '\n', end - 1);
+    if (lf == nullptr) return 0;
+    end = static_cast<std::size_t>(static_cast<const char*>(lf) - text) + 1;
+#else
+    if (text[end - 1] != '\n') {
+      --end;
+      continue;
+    }
+#endif
+    if (text[end - 2] == '\r') return end;
+    --end;
+  }
+  return 0;
+}
 }  // namespace
 
 LineReader::LineReader(ByteSource& source, std::size_t block_size, bool lf_ends_lines)
@@ -20,23 +47,49 @@ LineReader::LineReader(ByteSource& source, std::size_t block_size, bool lf_ends_
 LineReader::LineReader(ByteSource& source, char* block, std::size_t block_size, bool lf_ends_lines)
     : source_(source), block_(block), block_size_(block_size), lf_ends_lines_(lf_ends_lines) {}
 
+namespace {
+// Where the next byte of the block is, found once and used until passed, so that a block of many
+// short lines is searched once for each byte; the block's end when there is none.
+const char* Next(char byte, const char* start, std::size_t size, const char*& cached) {
+  if (cached == nullptr || cached < start) {
+    const void* at = std::memchr(start, byte, size);
+    cached = at ? static_cast<const char*>(at) : start + size;
+  }
+  return cached;
+}
+}  // namespace
+
 const char* LineReader::FindEnd(const char* start, std::size_t size) {
   const char* end = start + size;
-  // Where the next CR and LF of the block are, found once and used until passed, so that a block
-  // of many short lines is searched once for each byte.
-  const auto next = [&](char byte, const char*& cached) {
-    if (cached == nullptr || cached < start) {
-      const void* at = std::memchr(start, byte, size);
-      cached = at ? static_cast<const char*>(at) : end;
-    }
-    return cached;
-  };
-  const char* cr = next('\r', next_cr_);
+  const char* cr = Next('\r', start, size, next_cr_);
   if (lf_ends_lines_) {
-    const char* lf = next('\n', next_lf_);
+    const char* lf = Next('\n', start, size, next_lf_);
     if (lf < cr) cr = lf;
   }
   return cr == end ? nullptr : cr;
+}
+
+bool LineReader::ReadWholeLines(std::string& text) {
+  text.clear();
+  if (lf_ends_lines_ || (pos_ == end_ && !Fill())) return false;
+  const char* start = block_ + pos_;
+  const std::size_t size = end_ - pos_;
+  // A block without a CR (a page that ends its lines with LF alone) is one line as far as it
+  // goes; the search is kept for ReadLine.
+  const char* cr = Next('\r', start, size, next_cr_);
+  if (cr + 1 >= start + size || cr[1] != '\n') return false;
+  const std::size_t whole = EndOfLastCrLf(start, size);
+  const std::size_t lone = scan::FindTrigger(std::string_view(start, whole), 0, kLoneCr);
+  if (lone == std::string_view::npos) {
+    text.append(start, whole);
+    pos_ += whole;
+  } else {
+    text.append(start, lone);
+    text.append(kEndCrLf);
+    pos_ += lone + 1;
+  }
+  terminator_ = kEndCrLf;
+  return true;
 }
 
 bool LineReader::Fill() {

@@ -1,6 +1,7 @@
 // The line passes alone, in memory, on the lines of the page corpus: every line box ticked
 // (--check 1,2,3,4,7,8,9,10,11; Check3 is the output's) in the LF form, where each page is one
-// long line, and in the CR LF form.
+// long line, and in the CR LF form, where the run hands the passes the lines of a block at once.
+// Then the whole of a page's way through memory: reader, passes and output.
 
 #include <benchmark/benchmark.h>
 
@@ -11,6 +12,7 @@
 #include "corpus.h"
 #include "line_pipeline.h"
 #include "line_reader.h"
+#include "stream_optimiser.h"
 
 namespace slimtag {
 namespace {
@@ -31,18 +33,31 @@ class StringSource : public ByteSource {
 };
 
 struct CorpusLines {
-  std::vector<std::string> lines;
+  struct Piece {
+    std::string text;
+    bool whole_lines;  // lines ended by CR LF, for ApplyToLines; else one line, for Apply
+  };
+  std::vector<Piece> pieces;
   std::int64_t bytes = 0;  // of the pages, terminators included
 };
 
-// The lines exactly as the run's reader splits the pages.
+// The pages exactly as the run's reader hands them to the passes (the boxes here never tie a
+// line to the next).
 CorpusLines LinesOf(bool crlf) {
   CorpusLines out;
   for (const bench::PageText& page : bench::Corpus::Get().Pages(crlf)) {
     StringSource source(page.bytes);
     LineReader reader(source);
-    std::string line;
-    while (reader.ReadLine(line)) out.lines.push_back(line);
+    std::string text;
+    for (;;) {
+      if (reader.ReadWholeLines(text)) {
+        out.pieces.push_back({text, true});
+      } else if (reader.ReadLine(text)) {
+        out.pieces.push_back({text, false});
+      } else {
+        break;
+      }
+    }
     out.bytes += static_cast<std::int64_t>(page.bytes.size());
   }
   return out;
@@ -55,21 +70,28 @@ RunOptions EveryLineBox() {
   return options;
 }
 
-// The corpus's lines in one form through a pipeline of the ticked boxes, each line copied first as
-// the run's reader would hand it over.
+bool CorpusMissing(benchmark::State& state) {
+  if (bench::Corpus::Get().Error().empty()) return false;
+  state.SkipWithError(bench::Corpus::Get().Error().c_str());
+  return true;
+}
+
+// The corpus's lines in one form through a pipeline of the ticked boxes, each piece copied first
+// as the run's reader would hand it over.
 void RunCorpusLines(benchmark::State& state, bool crlf, const RunOptions& options) {
-  if (!bench::Corpus::Get().Error().empty()) {
-    state.SkipWithError(bench::Corpus::Get().Error().c_str());
-    return;
-  }
+  if (CorpusMissing(state)) return;
   const CorpusLines corpus = LinesOf(crlf);
   const LinePipeline pipeline(options, {}, Encoding::Utf8);
-  std::string line;
+  std::string text;
   for (auto _ : state) {
-    for (const std::string& original : corpus.lines) {
-      line.assign(original);
-      pipeline.Apply(line);
-      benchmark::DoNotOptimize(line.data());
+    for (const CorpusLines::Piece& piece : corpus.pieces) {
+      text.assign(piece.text);
+      if (piece.whole_lines) {
+        pipeline.ApplyToLines(text, false);
+      } else {
+        pipeline.Apply(text);
+      }
+      benchmark::DoNotOptimize(text.data());
     }
   }
   state.SetBytesProcessed(state.iterations() * corpus.bytes);
@@ -92,6 +114,37 @@ void BM_CorpusOneBoxInMemory(benchmark::State& state) {
 BENCHMARK(BM_CorpusOneBoxInMemory)
     ->ArgsProduct({{0, 1, 2, 4, 7, 8, 9, 10, 11}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+
+// Each page from memory through the run's reader, the passes of every line box and the output,
+// Check3 included, to a sink that only counts.
+void BM_CorpusPagesInMemory(benchmark::State& state, bool crlf) {
+  if (CorpusMissing(state)) return;
+  class CountingSink : public ByteSink {
+   public:
+    void Write(std::string_view bytes) override { written += bytes.size(); }
+    std::size_t written = 0;
+  } sink;
+  const std::vector<bench::PageText> pages = bench::Corpus::Get().Pages(crlf);
+  const RunOptions options = EveryLineBox();
+  const LinePipeline pipeline(options, {}, Encoding::Utf8);
+  const OutputOptions output{options.Ticked(14), options.Ticked(3)};
+  std::vector<char> block(LineReader::kBlockSize);
+  std::string line;
+  std::int64_t bytes = 0;
+  for (const bench::PageText& page : pages) bytes += static_cast<std::int64_t>(page.bytes.size());
+  for (auto _ : state) {
+    for (const bench::PageText& page : pages) {
+      StringSource source(page.bytes);
+      LineReader reader(source, block.data(), block.size(), false);
+      JoinState join;
+      OptimiseLines(reader, pipeline, output, LineEndRule::kCrLf, join, line, sink);
+    }
+  }
+  benchmark::DoNotOptimize(sink.written);
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+BENCHMARK_CAPTURE(BM_CorpusPagesInMemory, lf, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusPagesInMemory, crlf, true)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace slimtag

@@ -91,6 +91,7 @@ class Bytes {
   Bytes operator==(char c) const { return Bytes(_mm256_cmpeq_epi8(v_, _mm256_set1_epi8(c))); }
   Bytes operator&(Bytes o) const { return Bytes(_mm256_and_si256(v_, o.v_)); }
   Bytes operator|(Bytes o) const { return Bytes(_mm256_or_si256(v_, o.v_)); }
+  Bytes operator^(Bytes o) const { return Bytes(_mm256_xor_si256(v_, o.v_)); }
   Bytes LowerAscii() const { return Bytes(_mm256_or_si256(v_, _mm256_set1_epi8(0x20))); }
   std::uint32_t Mask() const { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v_)); }
 
@@ -140,6 +141,7 @@ class Bytes {
   Bytes operator==(char c) const { return Bytes(_mm_cmpeq_epi8(v_, _mm_set1_epi8(c))); }
   Bytes operator&(Bytes o) const { return Bytes(_mm_and_si128(v_, o.v_)); }
   Bytes operator|(Bytes o) const { return Bytes(_mm_or_si128(v_, o.v_)); }
+  Bytes operator^(Bytes o) const { return Bytes(_mm_xor_si128(v_, o.v_)); }
   // Bytes with 0x20 set: A-Z become a-z (other bytes may change too; triggers only need that a
   // letter of either case gives the small one).
   Bytes LowerAscii() const { return Bytes(_mm_or_si128(v_, _mm_set1_epi8(0x20))); }
@@ -176,6 +178,9 @@ class Bytes {
   }
   Bytes operator|(Bytes o) const {
     return Zip(o, [](unsigned x, unsigned y) { return x | y; });
+  }
+  Bytes operator^(Bytes o) const {
+    return Zip(o, [](unsigned x, unsigned y) { return x ^ y; });
   }
   Bytes LowerAscii() const {
     return Map([](unsigned char x) { return x | 0x20; });

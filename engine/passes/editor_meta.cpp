@@ -53,7 +53,8 @@ void RemoveEditorMetaTags(std::string& line) {
   std::size_t out = 0;   // and its result is data[0, out)
   for (std::size_t pos = FindOpening(text, 0); pos != std::string_view::npos;) {
     const std::size_t after = pos + kMetaOpening.size();
-    const std::size_t bracket = text.find_first_of("<>", after);
+    // A line's CR is as far as its tag goes, where the pass takes a text of whole lines.
+    const std::size_t bracket = text.find_first_of("<>\r", after);
     if (bracket == std::string_view::npos) break;
     // "<metadata>" is another tag: the name must end at a blank, "/" or ">".
     const bool tag_name_ends = IsHtmlSpace(text[after]) || text[after] == '/' || text[after] == '>';

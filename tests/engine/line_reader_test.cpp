@@ -4,11 +4,18 @@
 
 #include <iterator>
 #include <random>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "line_output.h"
+#include "line_pipeline.h"
+#include "passes/colour_codes.h"
+#include "passes/empty_tags.h"
+#include "passes/logical_tags.h"
+#include "passes/scanning_passes.h"
+#include "stream_optimiser.h"
 
 namespace slimtag {
 namespace {
@@ -187,6 +194,90 @@ TEST(LineOutput, DropsEmptyLinesOnlyWhenAsked) {
     FinishFile(options, join, sink);
     EXPECT_EQ(sink.text, drop ? "a\r\n \r\nb\r\n" : "a\r\n\r\n \r\nb\r\n");
   }
+}
+
+// A stream through the run's reader and output one line at a time: what the lines of a block
+// taken at once must give.
+std::string OneLineAtATime(const std::string& data, const LinePipeline& pipeline,
+                           const OutputOptions& output) {
+  StringSource source(data);
+  LineReader reader(source);
+  StringSink sink;
+  JoinState join;
+  std::string line;
+  while (reader.ReadLine(line)) {
+    pipeline.Apply(line);
+    OutputLine(line, output, join, sink);
+  }
+  FinishFile(output, join, sink);
+  return sink.text;
+}
+
+// Random pages of the tables' needles and their pieces, blanks, editors' meta tags that may close
+// on a later line, and every kind of line end, in blocks of every size, with random boxes ticked
+// (the user's texts and joining among them, which take a line at a time), in every build of the
+// passes: the run writes the bytes of one line at a time.
+TEST(WholeLines, GiveTheTextOfOneLineAtATime) {
+  std::vector<std::string> pieces = {" ",
+                                     "  ",
+                                     "\r\n",
+                                     "\r\n",
+                                     "\r\n",
+                                     "\r",
+                                     "\n",
+                                     "\r\n  ",
+                                     "  \r\n",
+                                     "<meta name=\"GENERATOR\"",
+                                     "<meta name=ProgId\r\n>",
+                                     " content=\"x\">",
+                                     "&nbsp;",
+                                     "#FF0000",
+                                     "<",
+                                     ">"};
+  for (const std::span<const PassRow> table :
+       {std::span<const PassRow>(kEmptyTags), std::span<const PassRow>(kLogicalTags)}) {
+    for (const PassRow& row : table) {
+      pieces.emplace_back(row.needle);
+      pieces.emplace_back(row.needle.substr(0, row.needle.size() / 2));
+      pieces.emplace_back(row.needle.substr(row.needle.size() / 2));
+    }
+  }
+  std::vector<const ScanningPasses*> builds = {&BaselineScanningPasses()};
+  if (const ScanningPasses* avx2 = Avx2ScanningPasses()) builds.push_back(avx2);
+  const int boxes[] = {1, 2, 3, 4, 7, 8, 9, 10, 11, 12, 13, 14};
+  UserTexts texts;
+  texts.find[0] = "b>";
+  texts.replace[0] = "i>";
+  texts.remove[0] = "\r\n";
+  std::mt19937 random(2024);
+  std::size_t whole = 0;
+  for (int round = 0; round < 5000; ++round) {
+    std::string data;
+    for (std::size_t n = random() % (round % 2 == 0 ? 12 : 120); n > 0; --n) {
+      data += pieces[random() % pieces.size()];
+    }
+    RunOptions options;
+    for (const int box : boxes) {
+      // Seldom the boxes that take a line at a time, so that most pages take whole lines.
+      const bool ticked = box >= 12 ? random() % 6 == 0 : random() % 3 != 0;
+      options.box[static_cast<std::size_t>(box)] = ticked ? 1 : 0;
+    }
+    const OutputOptions output{options.Ticked(14), options.Ticked(3)};
+    const std::size_t block = round % 4 == 0 ? LineReader::kBlockSize : 1 + random() % 200;
+    for (const ScanningPasses* build : builds) {
+      const LinePipeline pipeline(options, texts, Encoding::Utf8, *build);
+      StringSource source(data);
+      LineReader reader(source, block);
+      StringSink sink;
+      JoinState join;
+      std::string line;
+      OptimiseLines(reader, pipeline, output, LineEndRule::kCrLf, join, line, sink);
+      ASSERT_EQ(sink.text, OneLineAtATime(data, pipeline, output))
+          << "block " << block << ", page \"" << data << '"';
+      whole += pipeline.EditsWithinLines() && !output.join_lines;
+    }
+  }
+  EXPECT_GT(whole, 2000u);
 }
 
 }  // namespace
