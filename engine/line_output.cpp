@@ -24,8 +24,7 @@ void OutputLine(std::string_view line, const OutputOptions& options, JoinState& 
     return;
   }
   if (options.drop_empty_lines && line.empty()) return;
-  sink.Write(line);
-  sink.Write(terminator);
+  sink.WriteLine(line, terminator);
 }
 
 void FinishFile(const OutputOptions& options, JoinState& join, ByteSink& sink,

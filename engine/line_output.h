@@ -10,6 +10,11 @@ class ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void Write(std::string_view bytes) = 0;
+  // A line and its terminator, which a sink may take in one write.
+  virtual void WriteLine(std::string_view line, std::string_view terminator) {
+    Write(line);
+    Write(terminator);
+  }
 };
 
 // What the output step reads of the option boxes.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,6 +28,23 @@ int WriteAll(int fd, const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
   return 0;
+}
+
+int WriteAll(int fd, std::string_view first, std::string_view second) {
+  iovec pieces[2] = {{const_cast<char*>(first.data()), first.size()},
+                     {const_cast<char*>(second.data()), second.size()}};
+  ssize_t n;
+  do {
+    n = ::writev(fd, pieces, 2);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return errno;
+  const auto done = static_cast<std::size_t>(n);
+  if (done < first.size()) {
+    if (const int err = WriteAll(fd, first.data() + done, first.size() - done)) return err;
+    return WriteAll(fd, second.data(), second.size());
+  }
+  const std::size_t in_second = done - first.size();
+  return WriteAll(fd, second.data() + in_second, second.size() - in_second);
 }
 
 int PwriteAll(int fd, const char* data, std::size_t size, off_t offset) {

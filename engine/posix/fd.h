@@ -45,6 +45,8 @@ class Fd {
 
 // Writes everything at the file position, or returns the errno.
 int WriteAll(int fd, const char* data, std::size_t size);
+// Both, in one call where the file takes them whole.
+int WriteAll(int fd, std::string_view first, std::string_view second);
 // Writes everything at offset, or returns the errno.
 int PwriteAll(int fd, const char* data, std::size_t size, off_t offset);
 

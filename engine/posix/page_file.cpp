@@ -18,12 +18,18 @@ constexpr int kMaxLinks = 40;  // as the kernel allows in one path
 // each other or the backup copy.
 class PageSource : public ByteSource {
  public:
-  PageSource(int fd, const std::string& path) : fd_(fd), path_(path) {}
+  PageSource(int fd, const std::string& path, off_t opened_size)
+      : fd_(fd), path_(path), opened_size_(opened_size) {}
   std::size_t Read(char* buffer, std::size_t size) override {
+    // A short read that reached the size the page had when it was opened is its end: asking
+    // again would only return nothing. A page that grew since fails the check before it is
+    // replaced.
+    if (at_end_) return 0;
     for (;;) {
       const ssize_t n = ::pread(fd_, buffer, size, offset_);
       if (n >= 0) {
         offset_ += n;
+        at_end_ = static_cast<std::size_t>(n) < size && offset_ >= opened_size_;
         return static_cast<std::size_t>(n);
       }
       if (errno != EINTR) throw FileError(Op::kRead, path_, errno);
@@ -33,7 +39,9 @@ class PageSource : public ByteSource {
  private:
   int fd_;
   const std::string& path_;
+  off_t opened_size_;
   off_t offset_ = 0;
+  bool at_end_ = false;
 };
 
 std::string ReadLink(const std::string& link) {
@@ -50,34 +58,24 @@ std::string ReadLink(const std::string& link) {
 
 PosixPage::PosixPage(std::string path, PosixPlatform::RunFiles& run_files)
     : path_(std::move(path)), run_files_(run_files) {
-  // Follow the page's own links by hand, noting who made each.
-  std::string at = path_;
+  // Most pages are no link: the name is opened at once, and followed by hand only where the open
+  // finds a link.
   std::vector<uid_t> link_owners;
-  for (;;) {
-    struct stat st {};
-    if (::lstat(at.c_str(), &st) != 0) throw FileError(Op::kOpen, path_, errno);
-    if (!S_ISLNK(st.st_mode)) break;
-    if (link_owners.size() == kMaxLinks) throw FileError(Op::kOpen, path_, ELOOP);
-    link_owners.push_back(st.st_uid);
-    const std::string target = ReadLink(at);
-    at = target.starts_with('/') ? target : DirectoryOf(at) + "/" + target;
+  if (!OpenIn(DirectoryOf(path_), BaseNameOf(path_))) {
+    // Follow the page's own links by hand, noting who made each.
+    std::string at = path_;
+    for (;;) {
+      struct stat st {};
+      if (::lstat(at.c_str(), &st) != 0) throw FileError(Op::kOpen, path_, errno);
+      if (!S_ISLNK(st.st_mode)) break;
+      if (link_owners.size() == kMaxLinks) throw FileError(Op::kOpen, path_, ELOOP);
+      link_owners.push_back(st.st_uid);
+      const std::string target = ReadLink(at);
+      at = target.starts_with('/') ? target : DirectoryOf(at) + "/" + target;
+    }
+    // The name was no link a moment ago and must not have become one.
+    if (!OpenIn(DirectoryOf(at), BaseNameOf(at))) throw FileError(Op::kOpen, path_, ENOENT);
   }
-  const std::string folder = DirectoryOf(at);
-  if (run_files_.folder && run_files_.folder_path == folder) {
-    folder_ = run_files_.folder;
-  } else {
-    Fd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!opened) throw FileError(Op::kOpen, path_, errno);
-    folder_ = std::make_shared<const Fd>(std::move(opened));
-    run_files_.folder_path = folder;
-    run_files_.folder = folder_;
-  }
-  name_ = BaseNameOf(at);
-  // O_NOFOLLOW: the name was no link a moment ago and must not have become one. O_NONBLOCK: a
-  // pipe put in the page's place must not stop the run for good.
-  fd_.Reset(::openat(folder_->get(), name_.c_str(),
-                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!fd_) throw FileError(Op::kOpen, path_, errno == ELOOP ? ENOENT : errno);
   if (::fstat(fd_.get(), &opened_) != 0) throw FileError(Op::kOpen, path_, errno);
   const uid_t me = ::geteuid();
   for (const uid_t owner : link_owners) {
@@ -90,8 +88,28 @@ PosixPage::PosixPage(std::string path, PosixPlatform::RunFiles& run_files)
   }
 }
 
+bool PosixPage::OpenIn(const std::string& folder, const std::string& name) {
+  if (run_files_.folder && run_files_.folder_path == folder) {
+    folder_ = run_files_.folder;
+  } else {
+    Fd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!opened) throw FileError(Op::kOpen, path_, errno);
+    folder_ = std::make_shared<const Fd>(std::move(opened));
+    run_files_.folder_path = folder;
+    run_files_.folder = folder_;
+  }
+  name_ = name;
+  // O_NOFOLLOW: a link is followed by hand. O_NONBLOCK: a pipe put in the page's place must not
+  // stop the run for good.
+  fd_.Reset(::openat(folder_->get(), name_.c_str(),
+                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (fd_) return true;
+  if (errno == ELOOP) return false;
+  throw FileError(Op::kOpen, path_, errno);
+}
+
 std::unique_ptr<ByteSource> PosixPage::Read() {
-  return std::make_unique<PageSource>(fd_.get(), path_);
+  return std::make_unique<PageSource>(fd_.get(), path_, opened_.st_size);
 }
 
 bool PosixPage::RewrittenEarlier() const {

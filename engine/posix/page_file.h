@@ -53,6 +53,9 @@ class PosixPage : public Page {
   void MarkRewritten(const struct stat& now);
 
  private:
+  // Opens name in folder as the page, unless it is a link: then false.
+  bool OpenIn(const std::string& folder, const std::string& name);
+
   std::string path_;  // as the run named it
   PosixPlatform::RunFiles& run_files_;
   std::shared_ptr<const Fd> folder_;

@@ -25,6 +25,16 @@ void FdSink::Write(std::string_view bytes) {
   buffer_.append(bytes);
 }
 
+void FdSink::WriteLine(std::string_view line, std::string_view terminator) {
+  if (line.size() < kDirect) {
+    Write(line);
+    Write(terminator);
+    return;
+  }
+  if (!buffer_.empty()) Flush();
+  Check(WriteAll(fd_, line, terminator));
+}
+
 void FdSink::Flush() {
   Check(WriteAll(fd_, buffer_.data(), buffer_.size()));
   buffer_.clear();

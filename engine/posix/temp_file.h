@@ -19,6 +19,7 @@ class FdSink : public ByteSink {
     buffer_.reserve(kSize);
   }
   void Write(std::string_view bytes) override;
+  void WriteLine(std::string_view line, std::string_view terminator) override;
   void Flush();
 
  private:
