@@ -181,6 +181,12 @@ class FailingPlatform : public Platform {
       owner_.Step("write", Op::kWriteTemp, path_);
       real_.Write(bytes);
     }
+    // Two writes, as they are counted, that reach the real sink in its one call.
+    void WriteLine(std::string_view line, std::string_view terminator) override {
+      owner_.Step("write", Op::kWriteTemp, path_);
+      owner_.Step("write", Op::kWriteTemp, path_);
+      real_.WriteLine(line, terminator);
+    }
 
    private:
     FailingPlatform& owner_;

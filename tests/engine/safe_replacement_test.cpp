@@ -20,8 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "line_output.h"
 #include "posix/fd.h"
 #include "run_world.h"
+#include "stream_optimiser.h"
 
 namespace slimtag {
 namespace {
@@ -259,6 +261,54 @@ TEST(SafeReplacement, PageKeepsItsAccessListAndAttributesThroughTheRename) {
   EXPECT_EQ(after.attributes, before.attributes);
   EXPECT_EQ(after.mode, before.mode);
   EXPECT_EQ(after.attributes.count("system.posix_acl_access"), 1u);
+}
+
+// Pages whose lines reach the temporary file in every way it takes them (gathered in its block,
+// written straight from a long line with the terminator, a block's whole lines at once) and whose
+// reads end in every place: each page on the disk is what the passes give in memory.
+TEST(SafeReplacement, PagesOnTheDiskAreWhatThePassesGiveInMemory) {
+  const std::string long_line = "<p>  <em>x</em>  </p>&nbsp;" + std::string(20000, 'y');
+  const std::string pages[] = {
+      "",
+      "<em>a</em>\r\n\r\n  b  \r\n",
+      long_line,
+      long_line + "\r\n" + long_line + "\r\n<p></p>\r\nz\r",
+      "a\r\n" + long_line + "\nq\r\n  \r\n" + std::string(100, '<') + "\r\r\n",
+      "a\r" + long_line + "\rb",
+      std::string((std::size_t(1) << 20) - 1, ' ') + "\r\n<strong>b</strong>  \r\n",
+  };
+  World w;
+  for (std::size_t i = 0; i < std::size(pages); ++i) {
+    w.AddPage("p" + std::to_string(i) + ".htm", pages[i]);
+  }
+  RunOptions options;
+  for (const int box : {1, 2, 3, 4, 7, 8, 9, 10, 11}) {
+    w.host.Check(box);
+    options.box[static_cast<std::size_t>(box)] = 1;
+  }
+  ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+  for (std::size_t i = 0; i < std::size(pages); ++i) {
+    class StringSource : public ByteSource {
+     public:
+      explicit StringSource(const std::string& text) : text_(text) {}
+      std::size_t Read(char* buffer, std::size_t size) override {
+        const std::size_t n = text_.copy(buffer, size, at_);
+        at_ += n;
+        return n;
+      }
+
+     private:
+      const std::string& text_;
+      std::size_t at_ = 0;
+    } in(pages[i]);
+    class StringSink : public ByteSink {
+     public:
+      void Write(std::string_view bytes) override { text += bytes; }
+      std::string text;
+    } out;
+    OptimiseStream(in, out, options, {}, Encoding::Utf8, LineEndRule::kCrLf);
+    EXPECT_EQ(w.Page("p" + std::to_string(i) + ".htm"), out.text) << "page " << i;
+  }
 }
 
 TEST(SafeReplacement, PageWithSeveralNamesIsRewrittenInItsOwnFile) {
