@@ -137,6 +137,13 @@ void Optimiser::ProcessPage(RunHost& host, const std::string& folder, const std:
     auto temp = platform_.CreateTempFile(kTempFileName);
     ByteSink& sink = temp->Writer();
     const LineEndRule rule = host.LineEnds();
+    // No line is longer than its page. Room for the longest at once spares a line that doubles as
+    // it grows its copies and its fresh memory; only up to a bound, so that a large page of many
+    // short lines takes no more memory than they need.
+    constexpr std::uint64_t kLineRoom = std::uint64_t(64) << 20;
+    if (page->Size() <= kLineRoom && state_.CurrentLine.capacity() < page->Size()) {
+      state_.CurrentLine.reserve(static_cast<std::size_t>(page->Size()));
+    }
     LineReader reader(*source, ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
     OptimiseLines(reader, pipeline, output, rule, state_.join, state_.CurrentLine, sink);
     source.reset();
