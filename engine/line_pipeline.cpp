@@ -78,12 +78,11 @@ void LinePipeline::Apply(std::string& line) const {
   }
 }
 
-void LinePipeline::ApplyToLines(std::string& text, bool drop_empty_lines) const {
-  // Trimming first, as the run's order has it; it joins nothing, a line end being no part of a
-  // sign.
-  if (trim_leading_ || trim_trailing_) {
-    scanning_.remove_line_end_blanks(text, trim_leading_, trim_trailing_);
-  }
+void LinePipeline::ApplyToLines(std::string_view lines, std::string& text,
+                                bool drop_empty_lines) const {
+  // Trimming first, as the run's order has it, as the lines are copied; it joins nothing, a line
+  // end being no part of a sign.
+  scanning_.copy_lines_without_end_blanks(lines, text, trim_leading_, trim_trailing_);
   std::uint32_t signs =
       text.size() > kSurveyedLength || !scans_ ? sign::kEvery : scanning_.survey_line(text);
   for (const Step& step : steps_) {

@@ -69,27 +69,20 @@ const char* LineReader::FindEnd(const char* start, std::size_t size) {
   return cr == end ? nullptr : cr;
 }
 
-bool LineReader::ReadWholeLines(std::string& text) {
-  text.clear();
-  if (lf_ends_lines_ || (pos_ == end_ && !Fill())) return false;
+std::string_view LineReader::ReadWholeLines() {
+  if (lf_ends_lines_ || (pos_ == end_ && !Fill())) return {};
   const char* start = block_ + pos_;
   const std::size_t size = end_ - pos_;
   // A block without a CR (a page that ends its lines with LF alone) is one line as far as it
   // goes; the search is kept for ReadLine.
   const char* cr = Next('\r', start, size, next_cr_);
-  if (cr + 1 >= start + size || cr[1] != '\n') return false;
-  const std::size_t whole = EndOfLastCrLf(start, size);
+  if (cr + 1 >= start + size || cr[1] != '\n') return {};
+  std::size_t whole = EndOfLastCrLf(start, size);
   const std::size_t lone = scan::FindTrigger(std::string_view(start, whole), 0, kLoneCr);
-  if (lone == std::string_view::npos) {
-    text.append(start, whole);
-    pos_ += whole;
-  } else {
-    text.append(start, lone);
-    text.append(kEndCrLf);
-    pos_ += lone + 1;
-  }
+  if (lone != std::string_view::npos) whole = lone + 1;
+  pos_ += whole;
   terminator_ = kEndCrLf;
-  return true;
+  return std::string_view(start, whole);
 }
 
 bool LineReader::Fill() {

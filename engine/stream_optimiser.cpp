@@ -14,10 +14,12 @@ void OptimiseLines(LineReader& reader, const LinePipeline& pipeline, const Outpu
   // line to the ones beside it: the written text is the same, a line at a time or at once.
   const bool whole_lines = !as_read && !output.join_lines && pipeline.EditsWithinLines();
   for (;;) {
-    if (whole_lines && reader.ReadWholeLines(line)) {
-      pipeline.ApplyToLines(line, output.drop_empty_lines);
-      sink.Write(line);
-      continue;
+    if (whole_lines) {
+      if (const std::string_view lines = reader.ReadWholeLines(); !lines.empty()) {
+        pipeline.ApplyToLines(lines, line, output.drop_empty_lines);
+        sink.Write(line);
+        continue;
+      }
     }
     if (!reader.ReadLine(line)) break;
     pipeline.Apply(line);

@@ -98,6 +98,7 @@ class Bytes {
   // Only in this build (SLIMTAG_SCAN_LOOKUP): flags, choices and tables of sixteen bytes indexed
   // by each byte's low or high four bits.
   Bytes AndNot(Bytes o) const { return Bytes(_mm256_andnot_si256(o.v_, v_)); }
+  Bytes Equals(Bytes o) const { return Bytes(_mm256_cmpeq_epi8(v_, o.v_)); }
   Bytes IsZero() const { return Bytes(_mm256_cmpeq_epi8(v_, _mm256_setzero_si256())); }
   // Where flags is set, the byte of when_set; elsewhere this one.
   Bytes Blend(Bytes flags, Bytes when_set) const {

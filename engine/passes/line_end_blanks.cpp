@@ -30,53 +30,51 @@ constexpr auto kBlankBesideLineEnd = [](const scan::Window& w) {
   return kBlankAfterLineEnd(w) | kBlankBeforeLineEnd(w);
 };
 
+// Appends lines to text without the blanks that the trigger finds beside line ends.
 template <class Trigger>
-void RemoveBlanksBesideLineEnds(std::string& text, bool leading, const Trigger& trigger) {
-  const std::size_t n = text.size();
-  char* data = text.data();
-  std::size_t in = 0;   // text[0, in) is dealt with
-  std::size_t out = 0;  // and its result is data[0, out)
-  const auto drop = [&](std::size_t start, std::size_t end) {
-    if (out != in) std::memmove(data + out, data + in, start - in);
-    out += start - in;
-    in = end;
-  };
+void AppendWithoutBlanks(std::string_view lines, std::string& text, bool leading,
+                         const Trigger& trigger) {
+  const std::size_t n = lines.size();
+  const char* data = lines.data();
+  std::size_t in = 0;  // lines[0, in) is dealt with
+  const auto keep_to = [&](std::size_t end) { text.append(data + in, end - in); };
   const auto blanks_from = [&](std::size_t at) {
     while (at < n && data[at] == ' ') ++at;
     return at;
   };
-  std::size_t from = 0;
-  if (leading && n > 0 && data[0] == ' ') {
-    from = blanks_from(0);
-    drop(0, from);
-  }
-  scan::ForEachTrigger(std::string_view(text), from, trigger, [&](std::size_t hit) {
+  if (leading && n > 0 && data[0] == ' ') in = blanks_from(0);
+  scan::ForEachTrigger(lines, in, trigger, [&](std::size_t hit) {
     if (data[hit] == '\r') {
-      const std::size_t end = blanks_from(hit + 2);
-      drop(hit + 2, end);
-      return end;
+      keep_to(hit + 2);
+      in = blanks_from(hit + 2);
+      return in;
     }
     // Back to the start of the line, which is never before the text dealt with.
     std::size_t start = hit;
     while (start > in && data[start - 1] == ' ') --start;
-    drop(start, hit + 1);
-    return hit + 1;
+    keep_to(start);
+    in = hit + 1;
+    return in;
   });
-  if (in == 0) return;
-  std::memmove(data + out, data + in, n - in);
-  text.resize(out + n - in);
+  keep_to(n);
 }
 
 }  // namespace
 
-void RemoveLineEndBlanks(std::string& text, bool leading, bool trailing) {
+void CopyLinesWithoutEndBlanks(std::string_view lines, std::string& text, bool leading,
+                               bool trailing) {
+  text.clear();
+  text.reserve(lines.size() + 1);
   if (leading && trailing) {
-    RemoveBlanksBesideLineEnds(text, true, kBlankBesideLineEnd);
+    AppendWithoutBlanks(lines, text, true, kBlankBesideLineEnd);
   } else if (leading) {
-    RemoveBlanksBesideLineEnds(text, true, kBlankAfterLineEnd);
+    AppendWithoutBlanks(lines, text, true, kBlankAfterLineEnd);
   } else if (trailing) {
-    RemoveBlanksBesideLineEnds(text, false, kBlankBeforeLineEnd);
+    AppendWithoutBlanks(lines, text, false, kBlankBeforeLineEnd);
+  } else {
+    text.append(lines);
   }
+  if (!text.empty() && text.back() == '\r') text.push_back('\n');
 }
 
 }  // namespace SLIMTAG_PASS_ISA

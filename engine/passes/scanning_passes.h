@@ -14,7 +14,8 @@ struct ScanningPasses {
   void (*replace_logical_tags)(std::string&);
   std::uint32_t (*survey_line)(std::string_view);
   // On a text of whole lines (line_end_blanks.h, empty_lines.h).
-  void (*remove_line_end_blanks)(std::string&, bool leading, bool trailing);
+  void (*copy_lines_without_end_blanks)(std::string_view, std::string&, bool leading,
+                                        bool trailing);
   void (*drop_empty_lines)(std::string&);
 };
 
