@@ -34,10 +34,9 @@ class LinePipeline {
   // Whether ApplyToLines may be used: every ticked pass edits within a line, whatever stands
   // beside it. The user's texts may hold a line end, so their passes take one line at a time.
   bool EditsWithinLines() const { return within_lines_; }
-  // Gives text the lines, whole lines each ended by CR LF but the last, which may end with a CR
-  // alone, each as Apply gives it alone and ended by CR LF: the passes take the lines in one call
-  // each, as they take a page that ends its lines with LF alone. Then drops the lines left empty
-  // where the output is to (Check3).
+  // Gives text the lines, whole lines each ended by a CR or a CR LF, each as Apply gives it alone
+  // and ended by CR LF: the passes take the lines in one call each, as they take a page that ends
+  // its lines with LF alone. Then drops the lines left empty where the output is to (Check3).
   void ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines) const;
 
   // Lines up to this length are surveyed; on longer ones every pass looks for itself.

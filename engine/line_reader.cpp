@@ -2,20 +2,12 @@
 
 #include <cstring>
 
-#include "byte_scan.h"
-
 namespace slimtag {
 
 namespace {
 constexpr std::string_view kEndCrLf = "\r\n";
 constexpr std::string_view kEndCr = "\r";
 constexpr std::string_view kEndLf = "\n";
-
-// A CR that no LF follows.
-constexpr auto kLoneCr = [](const scan::Window& w) {
-  const scan::Bytes cr = w.at0 == '\r';
-  return cr ^ (cr & (w.at1 == '\n'));
-};
 
 // Where the last CR LF of text ends; 0 when it holds none.
 std::size_t EndOfLastCrLf(const char* text, std::size_t size) {
@@ -75,11 +67,8 @@ std::string_view LineReader::ReadWholeLines() {
   const std::size_t size = end_ - pos_;
   // A block without a CR (a page that ends its lines with LF alone) is one line as far as it
   // goes; the search is kept for ReadLine.
-  const char* cr = Next('\r', start, size, next_cr_);
-  if (cr + 1 >= start + size || cr[1] != '\n') return {};
-  std::size_t whole = EndOfLastCrLf(start, size);
-  const std::size_t lone = scan::FindTrigger(std::string_view(start, whole), 0, kLoneCr);
-  if (lone != std::string_view::npos) whole = lone + 1;
+  if (Next('\r', start, size, next_cr_) == start + size) return {};
+  const std::size_t whole = EndOfLastCrLf(start, size);
   pos_ += whole;
   terminator_ = kEndCrLf;
   return std::string_view(start, whole);

@@ -8,9 +8,10 @@ namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
-// A line end followed by an empty line.
-constexpr auto kEmptyLineAfter = [](const scan::Window& w) {
-  return (w.at0 == '\r') & (w.at1 == '\n') & (w.at2 == '\r') & (w.at3 == '\n');
+// The LF of a line end before a CR: an empty line follows where that LF is a line end's (a LF
+// alone may end a line's text).
+constexpr auto kLfBeforeCr = [](const scan::Window& w) {
+  return (w.at0 == '\n') & (w.at1 == '\r');
 };
 }  // namespace
 
@@ -20,8 +21,9 @@ void DropEmptyLines(std::string& text) {
   std::size_t in = 0;   // text[0, in) is dealt with
   std::size_t out = 0;  // and its result is data[0, out)
   while (in + 1 < n && data[in] == '\r' && data[in + 1] == '\n') in += 2;
-  scan::ForEachTrigger(std::string_view(text), in, kEmptyLineAfter, [&](std::size_t hit) {
-    const std::size_t empty = hit + 2;
+  scan::ForEachTrigger(std::string_view(text), in, kLfBeforeCr, [&](std::size_t hit) {
+    if (hit == 0 || data[hit - 1] != '\r') return hit + 1;
+    const std::size_t empty = hit + 1;
     if (out != in) std::memmove(data + out, data + in, empty - in);
     out += empty - in;
     in = empty + 2;

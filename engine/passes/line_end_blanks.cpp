@@ -19,21 +19,24 @@ void RemoveTrailingBlanks(std::string& line) {
 
 namespace {
 
-// The CR LF before a line's first blank; the last blank of a line.
+// A CR that no LF follows ends a line too; it is written with its LF.
+constexpr auto kLoneCr = [](const scan::Window& w) {
+  const scan::Bytes cr = w.at0 == '\r';
+  return cr ^ (cr & (w.at1 == '\n'));
+};
+// The CR LF before a line's first blank (after a CR alone, kLoneCr has it); the last blank of a
+// line.
 constexpr auto kBlankAfterLineEnd = [](const scan::Window& w) {
   return (w.at0 == '\r') & (w.at1 == '\n') & (w.at2 == ' ');
 };
 constexpr auto kBlankBeforeLineEnd = [](const scan::Window& w) {
   return (w.at0 == ' ') & (w.at1 == '\r');
 };
-constexpr auto kBlankBesideLineEnd = [](const scan::Window& w) {
-  return kBlankAfterLineEnd(w) | kBlankBeforeLineEnd(w);
-};
 
-// Appends lines to text without the blanks that the trigger finds beside line ends.
-template <class Trigger>
-void AppendWithoutBlanks(std::string_view lines, std::string& text, bool leading,
-                         const Trigger& trigger) {
+// Appends lines to text, every line ended by CR LF, without the blanks at the ends of its lines
+// as ticked.
+template <bool kLeading, bool kTrailing>
+void AppendLines(std::string_view lines, std::string& text) {
   const std::size_t n = lines.size();
   const char* data = lines.data();
   std::size_t in = 0;  // lines[0, in) is dealt with
@@ -42,11 +45,23 @@ void AppendWithoutBlanks(std::string_view lines, std::string& text, bool leading
     while (at < n && data[at] == ' ') ++at;
     return at;
   };
-  if (leading && n > 0 && data[0] == ' ') in = blanks_from(0);
+  if (kLeading && n > 0 && data[0] == ' ') in = blanks_from(0);
+  const auto trigger = [](const scan::Window& w) {
+    scan::Bytes hits = kLoneCr(w);
+    if constexpr (kLeading) hits = hits | kBlankAfterLineEnd(w);
+    if constexpr (kTrailing) hits = hits | kBlankBeforeLineEnd(w);
+    return hits;
+  };
   scan::ForEachTrigger(lines, in, trigger, [&](std::size_t hit) {
     if (data[hit] == '\r') {
-      keep_to(hit + 2);
-      in = blanks_from(hit + 2);
+      std::size_t next = hit + 1;
+      if (next < n && data[next] == '\n') {
+        keep_to(++next);
+      } else {
+        keep_to(next);
+        text.push_back('\n');
+      }
+      in = kLeading ? blanks_from(next) : next;
       return in;
     }
     // Back to the start of the line, which is never before the text dealt with.
@@ -64,17 +79,16 @@ void AppendWithoutBlanks(std::string_view lines, std::string& text, bool leading
 void CopyLinesWithoutEndBlanks(std::string_view lines, std::string& text, bool leading,
                                bool trailing) {
   text.clear();
-  text.reserve(lines.size() + 1);
+  text.reserve(lines.size());
   if (leading && trailing) {
-    AppendWithoutBlanks(lines, text, true, kBlankBesideLineEnd);
+    AppendLines<true, true>(lines, text);
   } else if (leading) {
-    AppendWithoutBlanks(lines, text, true, kBlankAfterLineEnd);
+    AppendLines<true, false>(lines, text);
   } else if (trailing) {
-    AppendWithoutBlanks(lines, text, false, kBlankBeforeLineEnd);
+    AppendLines<false, true>(lines, text);
   } else {
-    text.append(lines);
+    AppendLines<false, false>(lines, text);
   }
-  if (!text.empty() && text.back() == '\r') text.push_back('\n');
 }
 
 }  // namespace SLIMTAG_PASS_ISA
