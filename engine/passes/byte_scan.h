@@ -284,6 +284,7 @@ template <class Trigger>
   if (text.size() >= kWidth + kLookahead) {
     const std::size_t last_window = text.size() - kWidth - kLookahead;
     while (pos <= last_window) {
+      __builtin_prefetch(text.data() + pos + 512);
       const std::uint64_t mask = trigger(Window::Load(text.data() + pos)).Mask();
       if (mask != 0) return {mask, kWidth};
       pos += kWidth;

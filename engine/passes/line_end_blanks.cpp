@@ -1,5 +1,7 @@
 #include "line_end_blanks.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "byte_scan.h"
@@ -41,7 +43,13 @@ void AppendLines(std::string_view lines, std::string& text) {
   const char* data = lines.data();
   std::size_t in = 0;  // lines[0, in) is dealt with
   const auto keep_to = [&](std::size_t end) { text.append(data + in, end - in); };
+  // Past the blanks from at: a window at a time, as indents run long.
   const auto blanks_from = [&](std::size_t at) {
+    constexpr auto kAll = static_cast<std::uint32_t>((std::uint64_t{1} << scan::kWidth) - 1);
+    for (; at + scan::kWidth <= n; at += scan::kWidth) {
+      const std::uint32_t others = ~(scan::Bytes::Load(data + at) == ' ').Mask() & kAll;
+      if (others != 0) return at + static_cast<std::size_t>(std::countr_zero(others));
+    }
     while (at < n && data[at] == ' ') ++at;
     return at;
   };
