@@ -37,20 +37,21 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
 LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding,
                            const ScanningPasses& scanning)
     : scanning_(scanning) {
-  auto add = [this](std::unique_ptr<LinePass> pass, std::uint32_t signs, std::uint32_t forms) {
-    const bool ends = signs == sign::kBlankAtStart || signs == sign::kBlankAtEnd;
-    steps_.push_back({std::move(pass), signs, forms, ends});
+  auto add = [this](std::unique_ptr<LinePass> pass, std::uint32_t signs, std::uint32_t forms,
+                    bool copied = false) {
+    steps_.push_back({std::move(pass), signs, forms, copied});
     scans_ = scans_ || (signs & sign::kScanned) != 0;
   };
-  trim_leading_ = options.Ticked(1);
-  trim_trailing_ = options.Ticked(2);
+  // The first three in the run's order edit runs of blanks, which a copy of whole lines does.
+  copy_edits_ = {options.Ticked(1), options.Ticked(2), options.Ticked(8)};
   within_lines_ = !options.Ticked(12) && !options.Ticked(13);
   // The run's fixed order of the line passes. Trimming the ends joins nothing; the other fixed
   // passes delete, and insert only their tables' texts: "<" (logical tags) and letters.
-  if (options.Ticked(1)) add(FunctionPassOf(&RemoveLeadingBlanks), sign::kBlankAtStart, 0);
-  if (options.Ticked(2)) add(FunctionPassOf(&RemoveTrailingBlanks), sign::kBlankAtEnd, 0);
-  if (options.Ticked(8))
-    add(FunctionPassOf(scanning.remove_tag_blanks), sign::kEditedBlankRun, sign::kJoined);
+  if (options.Ticked(1)) add(FunctionPassOf(&RemoveLeadingBlanks), sign::kBlankAtStart, 0, true);
+  if (options.Ticked(2)) add(FunctionPassOf(&RemoveTrailingBlanks), sign::kBlankAtEnd, 0, true);
+  if (options.Ticked(8)) {
+    add(FunctionPassOf(scanning.remove_tag_blanks), sign::kEditedBlankRun, sign::kJoined, true);
+  }
   if (options.Ticked(12)) add(MakeUserReplacementPass(texts, encoding), 0, sign::kEvery);
   if (options.Ticked(13)) add(MakeUserRemovalPass(texts, encoding), 0, sign::kJoined);
   if (options.Ticked(4))
@@ -80,13 +81,12 @@ void LinePipeline::Apply(std::string& line) const {
 
 void LinePipeline::ApplyToLines(std::string_view lines, std::string& text,
                                 bool drop_empty_lines) const {
-  // Trimming first, as the run's order has it, as the lines are copied; it joins nothing, a line
-  // end being no part of a sign.
-  scanning_.copy_lines_without_end_blanks(lines, text, trim_leading_, trim_trailing_);
+  // The first steps as the lines are copied; the survey then sees what they formed.
+  scanning_.copy_whole_lines(lines, text, copy_edits_);
   std::uint32_t signs =
       text.size() > kSurveyedLength || !scans_ ? sign::kEvery : scanning_.survey_line(text);
   for (const Step& step : steps_) {
-    if (step.ends || (step.signs != 0 && (signs & step.signs) == 0)) continue;
+    if (step.copied || (step.signs != 0 && (signs & step.signs) == 0)) continue;
     if (step.pass->Apply(text)) signs |= step.forms;
   }
   if (drop_empty_lines) scanning_.drop_empty_lines(text);

@@ -47,13 +47,13 @@ class LinePipeline {
     std::unique_ptr<LinePass> pass;
     std::uint32_t signs;  // the pass runs on a line holding one of these; 0: on every line
     std::uint32_t forms;  // the signs that its edits can form
-    bool ends;            // trims the ends of the line, which a text of lines trims at once
+    bool copied;          // done as ApplyToLines copies the lines
   };
   const ScanningPasses& scanning_;
   std::vector<Step> steps_;
   bool scans_ = false;  // some ticked pass waits for a sign that only a scan of the line finds
   bool within_lines_ = true;
-  bool trim_leading_ = false, trim_trailing_ = false;
+  BlankEdits copy_edits_;  // the steps that ApplyToLines does as it copies
 };
 
 }  // namespace slimtag

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "byte_scan.h"
+#include "tag_blanks.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {
@@ -35,9 +36,12 @@ constexpr auto kBlankBeforeLineEnd = [](const scan::Window& w) {
   return (w.at0 == ' ') & (w.at1 == '\r');
 };
 
-// Appends lines to text, every line ended by CR LF, without the blanks at the ends of its lines
-// as ticked.
-template <bool kLeading, bool kTrailing>
+// Appends lines to text, every line ended by CR LF, with the runs of blanks edited as the boxes
+// ask: those at the ends of a line go (Check1, Check2), and the others beside tag brackets shrink
+// (Check8). Trimming and the tag blanks' steps come first and in this order in the run, and each
+// decides a maximal run by what stands beside it, which trimming never changes for the runs it
+// keeps: so one sweep gives every line what the three give it one after another.
+template <bool kLeading, bool kTrailing, bool kTagBlanks>
 void AppendLines(std::string_view lines, std::string& text) {
   const std::size_t n = lines.size();
   const char* data = lines.data();
@@ -58,6 +62,7 @@ void AppendLines(std::string_view lines, std::string& text) {
     scan::Bytes hits = kLoneCr(w);
     if constexpr (kLeading) hits = hits | kBlankAfterLineEnd(w);
     if constexpr (kTrailing) hits = hits | kBlankBeforeLineEnd(w);
+    if constexpr (kTagBlanks) hits = hits | kEditedRunTrigger(w);
     return hits;
   };
   scan::ForEachTrigger(lines, in, trigger, [&](std::size_t hit) {
@@ -72,30 +77,52 @@ void AppendLines(std::string_view lines, std::string& text) {
       in = kLeading ? blanks_from(next) : next;
       return in;
     }
-    // Back to the start of the line, which is never before the text dealt with.
-    std::size_t start = hit;
+    // The run of blanks at or after the hit, back to the text dealt with, which always ends
+    // before a byte that is no blank.
+    std::size_t start = data[hit] == ' ' ? hit : hit + 1;
     while (start > in && data[start - 1] == ' ') --start;
-    keep_to(start);
-    in = hit + 1;
-    return in;
+    const std::size_t end = blanks_from(start);
+    const char before = start > 0 ? data[start - 1] : '\0';
+    const char after = end < n ? data[end] : '\0';
+    // A line starts after a CR, or after a LF that ends a line: a LF alone is a line's text.
+    const bool line_start =
+        start == 0 || before == '\r' || (before == '\n' && start >= 2 && data[start - 2] == '\r');
+    std::size_t kept = end - start;
+    if ((kLeading && line_start) || (kTrailing && after == '\r')) {
+      kept = 0;
+    } else if constexpr (kTagBlanks) {
+      kept = KeptTagBlanks(before, after, kept);
+    }
+    if (kept != end - start) {
+      keep_to(start);
+      if (kept == 1) text.push_back(' ');
+      in = end;
+    }
+    return end;
   });
   keep_to(n);
 }
 
 }  // namespace
 
-void CopyLinesWithoutEndBlanks(std::string_view lines, std::string& text, bool leading,
-                               bool trailing) {
+void CopyWholeLines(std::string_view lines, std::string& text, const BlankEdits& edits) {
   text.clear();
   text.reserve(lines.size());
-  if (leading && trailing) {
-    AppendLines<true, true>(lines, text);
-  } else if (leading) {
-    AppendLines<true, false>(lines, text);
-  } else if (trailing) {
-    AppendLines<false, true>(lines, text);
+  const auto append = [&]<bool kLeading, bool kTrailing>() {
+    if (edits.tag_blanks) {
+      AppendLines<kLeading, kTrailing, true>(lines, text);
+    } else {
+      AppendLines<kLeading, kTrailing, false>(lines, text);
+    }
+  };
+  if (edits.leading && edits.trailing) {
+    append.template operator()<true, true>();
+  } else if (edits.leading) {
+    append.template operator()<true, false>();
+  } else if (edits.trailing) {
+    append.template operator()<false, true>();
   } else {
-    AppendLines<false, false>(lines, text);
+    append.template operator()<false, false>();
   }
 }
 

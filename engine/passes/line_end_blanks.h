@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "pass_isa.h"
+#include "scanning_passes.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {
@@ -12,9 +13,9 @@ inline namespace SLIMTAG_PASS_ISA {
 void RemoveLeadingBlanks(std::string& line);
 void RemoveTrailingBlanks(std::string& line);
 // Copies lines, whole lines each ended by a CR or a CR LF, into text, each ended by CR LF and
-// without the blanks at its start or its end, as ticked.
-void CopyLinesWithoutEndBlanks(std::string_view lines, std::string& text, bool leading,
-                               bool trailing);
+// with its runs of blanks edited as Check1, Check2 and Check8, as ticked, edit them one after
+// another.
+void CopyWholeLines(std::string_view lines, std::string& text, const BlankEdits& edits);
 
 }  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

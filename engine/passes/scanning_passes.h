@@ -6,6 +6,13 @@
 
 namespace slimtag {
 
+// The edits of runs of blanks that a copy of whole lines makes as it goes (line_end_blanks.h).
+struct BlankEdits {
+  bool leading = false;     // Check1
+  bool trailing = false;    // Check2
+  bool tag_blanks = false;  // Check8
+};
+
 // The passes that scan their lines with byte_scan.h, as one set of one build (pass_isa.h).
 struct ScanningPasses {
   void (*remove_tag_blanks)(std::string&);
@@ -14,8 +21,7 @@ struct ScanningPasses {
   void (*replace_logical_tags)(std::string&);
   std::uint32_t (*survey_line)(std::string_view);
   // On a text of whole lines (line_end_blanks.h, empty_lines.h).
-  void (*copy_lines_without_end_blanks)(std::string_view, std::string&, bool leading,
-                                        bool trailing);
+  void (*copy_whole_lines)(std::string_view, std::string&, const BlankEdits&);
   void (*drop_empty_lines)(std::string&);
 };
 

@@ -14,8 +14,8 @@ inline namespace SLIMTAG_PASS_ISA {
 
 extern const ScanningPasses kScanningPasses;
 const ScanningPasses kScanningPasses = {
-    &RemoveTagBlanks, &RemoveEditorMetaTags,      &RemoveEmptyTags, &ReplaceLogicalTags,
-    &SurveyLine,      &CopyLinesWithoutEndBlanks, &DropEmptyLines};
+    &RemoveTagBlanks, &RemoveEditorMetaTags, &RemoveEmptyTags, &ReplaceLogicalTags,
+    &SurveyLine,      &CopyWholeLines,       &DropEmptyLines};
 
 }  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

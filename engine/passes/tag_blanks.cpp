@@ -14,16 +14,6 @@ inline namespace SLIMTAG_PASS_ISA {
 //   anywhere else the run stays.
 // Step 1 has taken every run after "<" before step 2 looks, and step 3 has shortened a run after
 // ">" to one blank before step 4 looks, so the rules above give the line of the four steps.
-namespace {
-
-// How many blanks of a run of length run stay, given the characters beside it ('\0' at the ends).
-std::size_t KeptBlanks(char before, char after, std::size_t run) {
-  if (before == '<' || after == '>') return 0;
-  if (before == '>' || after == '<') return 1;
-  return run;
-}
-
-}  // namespace
 
 // Rewritten in place, block by block: the text between two edited runs moves down unchanged.
 // Runs are judged on the line as read, which gives the same verdicts: the character before a run
@@ -45,7 +35,7 @@ void RemoveTagBlanks(std::string& line) {
     if (out != in) std::memmove(data + out, data + in, start - in);
     out += start - in;
     // An edited run keeps one blank at most.
-    if (KeptBlanks(before, after, end - start) == 1) data[out++] = ' ';
+    if (KeptTagBlanks(before, after, end - start) == 1) data[out++] = ' ';
     in = end;
     return end;
   });

@@ -34,6 +34,14 @@ inline constexpr auto kEditedRunTrigger = [](const scan::Window& w) {
          ((w.at0 == '>') & blank1 & blank2) | (blank0 & blank1 & (w.at2 == '<'));
 };
 
+// How many blanks of a maximal run of length run the four steps keep, given the characters beside
+// it ('\0' at the ends of the line; any byte but a bracket stands for them).
+inline std::size_t KeptTagBlanks(char before, char after, std::size_t run) {
+  if (before == '<' || after == '>') return 0;
+  if (before == '>' || after == '<') return 1;
+  return run;
+}
+
 // The four steps in one sweep over the line.
 void RemoveTagBlanks(std::string& line);
 
