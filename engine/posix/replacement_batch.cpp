@@ -178,16 +178,19 @@ void ReplacementBatch::Commit() {
     if (::fsync(only) != 0) err = errno;
   } else {
     std::set<dev_t> synced;
-    const auto sync = [&](int fd) {
-      struct stat st {};
-      if (::fstat(fd, &st) != 0) {
-        err = errno;
-      } else if (synced.insert(st.st_dev).second && ::syncfs(fd) != 0) {
-        err = errno;
-      }
+    const auto sync = [&](int fd, dev_t dev) {
+      if (synced.insert(dev).second && ::syncfs(fd) != 0) err = errno;
     };
-    for (const Backup& b : backups_) sync(b.file.get());
-    for (const auto& p : prepared_) sync(p->side.get());
+    for (const Backup& b : backups_) {
+      struct stat st {};
+      if (::fstat(b.file.get(), &st) != 0) {
+        err = errno;
+      } else {
+        sync(b.file.get(), st.st_dev);
+      }
+    }
+    // A new file's file system is known from when it was made.
+    for (const auto& p : prepared_) sync(p->side.get(), p->side_file.st_dev);
   }
   std::size_t backups_done = 0;
   std::size_t done = 0;
