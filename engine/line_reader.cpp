@@ -27,6 +27,16 @@ std::size_t EndOfLastCrLf(const char* text, std::size_t size) {
   }
   return 0;
 }
+
+// Where the next byte of the block is, found once and used until passed, so that a block of many
+// short lines is searched once for each byte; the block's end when there is none.
+const char* Next(char byte, const char* start, std::size_t size, const char*& cached) {
+  if (cached == nullptr || cached < start) {
+    const void* at = std::memchr(start, byte, size);
+    cached = at ? static_cast<const char*>(at) : start + size;
+  }
+  return cached;
+}
 }  // namespace
 
 LineReader::LineReader(ByteSource& source, std::size_t block_size, bool lf_ends_lines)
@@ -38,18 +48,6 @@ LineReader::LineReader(ByteSource& source, std::size_t block_size, bool lf_ends_
 
 LineReader::LineReader(ByteSource& source, char* block, std::size_t block_size, bool lf_ends_lines)
     : source_(source), block_(block), block_size_(block_size), lf_ends_lines_(lf_ends_lines) {}
-
-namespace {
-// Where the next byte of the block is, found once and used until passed, so that a block of many
-// short lines is searched once for each byte; the block's end when there is none.
-const char* Next(char byte, const char* start, std::size_t size, const char*& cached) {
-  if (cached == nullptr || cached < start) {
-    const void* at = std::memchr(start, byte, size);
-    cached = at ? static_cast<const char*>(at) : start + size;
-  }
-  return cached;
-}
-}  // namespace
 
 const char* LineReader::FindEnd(const char* start, std::size_t size) {
   const char* end = start + size;

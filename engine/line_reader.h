@@ -43,7 +43,6 @@ class LineReader {
  private:
   bool Fill();
   const char* FindEnd(const char* start, std::size_t size);
-  const char* NextCr(const char* start, std::size_t size);
 
   ByteSource& source_;
   // Not zeroed: a page of a few kilobytes touches only the start of it.

@@ -10,8 +10,8 @@ void OptimiseLines(LineReader& reader, const LinePipeline& pipeline, const Outpu
   // Under the window's rule every line ends with CR LF, the joined one too, even in an empty
   // page; as read, the joined line takes the page's last terminator.
   std::string_view last = as_read ? std::string_view() : kCrLf;
-  // Lines that all end with CR LF go through the passes and out together where nothing ties a
-  // line to the ones beside it: the written text is the same, a line at a time or at once.
+  // The lines that a block holds whole go through the passes and out together where nothing ties
+  // a line to the ones beside it: the written text is the same, a line at a time or at once.
   const bool whole_lines = !as_read && !output.join_lines && pipeline.EditsWithinLines();
   for (;;) {
     if (whole_lines) {
