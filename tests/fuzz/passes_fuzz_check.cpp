@@ -1,16 +1,20 @@
 #include "passes_fuzz_check.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "line_output.h"
 #include "line_pipeline.h"
+#include "line_reader.h"
 #include "passes/colour_codes.h"
 #include "passes/editor_meta.h"
 #include "passes/empty_tags.h"
 #include "passes/logical_tags.h"
 #include "passes/space_entity.h"
 #include "reference_passes.h"
+#include "stream_optimiser.h"
 
 namespace slimtag::testing {
 
@@ -91,6 +95,56 @@ std::optional<std::string> ReferencePipeline(const FuzzInput& input, Encoding en
   return line;
 }
 
+class TextSource : public ByteSource {
+ public:
+  TextSource(std::string_view text, std::size_t piece) : text_(text), piece_(piece) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = text_.copy(buffer, std::min(size, piece_));
+    text_.remove_prefix(n);
+    return n;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t piece_;
+};
+
+class TextSink : public ByteSink {
+ public:
+  void Write(std::string_view bytes) override { text += bytes; }
+  std::string text;
+};
+
+// The bytes as a page under the window's rule, through the run's reader, passes and output,
+// against one line at a time: the lines that a block holds whole go through together.
+std::string CheckWholeLines(std::string_view page) {
+  RunOptions options;
+  for (const int box : {1, 2, 3, 4, 7, 8, 9, 10, 11}) options.box[box] = 1;
+  const LinePipeline pipeline(options, {}, Encoding::Utf8);
+  const OutputOptions output{false, true};
+  // Blocks of a size that the page picks, so that lines run past them in every place.
+  const std::size_t block = page.empty() ? 1 : 1 + static_cast<unsigned char>(page[0]) % 64;
+  std::string line;
+  TextSink together, alone;
+  {
+    TextSource source(page, block);
+    LineReader reader(source, block);
+    JoinState join;
+    OptimiseLines(reader, pipeline, output, LineEndRule::kCrLf, join, line, together);
+  }
+  {
+    TextSource source(page, block);
+    LineReader reader(source, block);
+    JoinState join;
+    while (reader.ReadLine(line)) {
+      pipeline.Apply(line);
+      OutputLine(line, output, join, alone);
+    }
+  }
+  if (together.text == alone.text) return {};
+  return "whole lines \"" + together.text + "\" but one at a time \"" + alone.text + '"';
+}
+
 }  // namespace
 
 std::string CheckPassesOn(const std::uint8_t* data, std::size_t size) {
@@ -108,6 +162,7 @@ std::string CheckPassesOn(const std::uint8_t* data, std::size_t size) {
     const std::optional<std::string> plain = ReferencePipeline(input, encoding);
     if (plain && *plain != line) return "fast \"" + line + "\" but plain \"" + *plain + '"';
   }
+  if (!input.any_text) return CheckWholeLines(input.line);
   return {};
 }
 
