@@ -70,26 +70,28 @@ LinePipeline::LinePipeline(LinePipeline&&) noexcept = default;
 void LinePipeline::Apply(std::string& line) const {
   // No pass changes an empty line.
   if (steps_.empty() || line.empty()) return;
-  std::uint32_t signs = line.size() > kSurveyedLength ? sign::kEvery
-                        : scans_                      ? scanning_.survey_line(line)
-                                                      : EndSigns(line);
-  for (const Step& step : steps_) {
-    if (step.signs != 0 && (signs & step.signs) == 0) continue;
-    if (step.pass->Apply(line)) signs |= step.forms;
-  }
+  RunSteps(line,
+           line.size() > kSurveyedLength ? sign::kEvery
+           : scans_                      ? scanning_.survey_line(line)
+                                         : EndSigns(line),
+           false);
 }
 
 void LinePipeline::ApplyToLines(std::string_view lines, std::string& text,
                                 bool drop_empty_lines) const {
   // The first steps as the lines are copied; the survey then sees what they formed.
   scanning_.copy_whole_lines(lines, text, copy_edits_);
-  std::uint32_t signs =
-      text.size() > kSurveyedLength || !scans_ ? sign::kEvery : scanning_.survey_line(text);
+  RunSteps(text,
+           text.size() > kSurveyedLength || !scans_ ? sign::kEvery : scanning_.survey_line(text),
+           true);
+  if (drop_empty_lines) scanning_.drop_empty_lines(text);
+}
+
+void LinePipeline::RunSteps(std::string& text, std::uint32_t signs, bool after_copy) const {
   for (const Step& step : steps_) {
-    if (step.copied || (step.signs != 0 && (signs & step.signs) == 0)) continue;
+    if ((after_copy && step.copied) || (step.signs != 0 && (signs & step.signs) == 0)) continue;
     if (step.pass->Apply(text)) signs |= step.forms;
   }
-  if (drop_empty_lines) scanning_.drop_empty_lines(text);
 }
 
 }  // namespace slimtag

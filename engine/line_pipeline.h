@@ -49,6 +49,10 @@ class LinePipeline {
     std::uint32_t forms;  // the signs that its edits can form
     bool copied;          // done as ApplyToLines copies the lines
   };
+  // The ticked steps on text, skipping those that a pass's signs rule out and, after a copy of
+  // whole lines, those that the copy did.
+  void RunSteps(std::string& text, std::uint32_t signs, bool after_copy) const;
+
   const ScanningPasses& scanning_;
   std::vector<Step> steps_;
   bool scans_ = false;  // some ticked pass waits for a sign that only a scan of the line finds

@@ -16,30 +16,13 @@
 #include "passes/logical_tags.h"
 #include "passes/scanning_passes.h"
 #include "stream_optimiser.h"
+#include "string_streams.h"
 
 namespace slimtag {
 namespace {
 
-class StringSource : public ByteSource {
- public:
-  explicit StringSource(std::string data) : data_(std::move(data)) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min(size, data_.size() - pos_);
-    data_.copy(buffer, n, pos_);
-    pos_ += n;
-    return n;
-  }
-
- private:
-  std::string data_;
-  std::size_t pos_ = 0;
-};
-
-class StringSink : public ByteSink {
- public:
-  void Write(std::string_view bytes) override { text += bytes; }
-  std::string text;
-};
+using testing::StringSink;
+using testing::StringSource;
 
 std::vector<std::string> Lines(const std::string& data, std::size_t block) {
   StringSource source(data);

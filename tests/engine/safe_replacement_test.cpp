@@ -24,6 +24,7 @@
 #include "posix/fd.h"
 #include "run_world.h"
 #include "stream_optimiser.h"
+#include "string_streams.h"
 
 namespace slimtag {
 namespace {
@@ -288,24 +289,8 @@ TEST(SafeReplacement, PagesOnTheDiskAreWhatThePassesGiveInMemory) {
   }
   ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
   for (std::size_t i = 0; i < std::size(pages); ++i) {
-    class StringSource : public ByteSource {
-     public:
-      explicit StringSource(const std::string& text) : text_(text) {}
-      std::size_t Read(char* buffer, std::size_t size) override {
-        const std::size_t n = text_.copy(buffer, size, at_);
-        at_ += n;
-        return n;
-      }
-
-     private:
-      const std::string& text_;
-      std::size_t at_ = 0;
-    } in(pages[i]);
-    class StringSink : public ByteSink {
-     public:
-      void Write(std::string_view bytes) override { text += bytes; }
-      std::string text;
-    } out;
+    testing::StringSource in(pages[i]);
+    testing::StringSink out;
     OptimiseStream(in, out, options, {}, Encoding::Utf8, LineEndRule::kCrLf);
     EXPECT_EQ(w.Page("p" + std::to_string(i) + ".htm"), out.text) << "page " << i;
   }

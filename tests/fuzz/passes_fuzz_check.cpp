@@ -15,6 +15,7 @@
 #include "passes/space_entity.h"
 #include "reference_passes.h"
 #include "stream_optimiser.h"
+#include "string_streams.h"
 
 namespace slimtag::testing {
 
@@ -95,26 +96,6 @@ std::optional<std::string> ReferencePipeline(const FuzzInput& input, Encoding en
   return line;
 }
 
-class TextSource : public ByteSource {
- public:
-  TextSource(std::string_view text, std::size_t piece) : text_(text), piece_(piece) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = text_.copy(buffer, std::min(size, piece_));
-    text_.remove_prefix(n);
-    return n;
-  }
-
- private:
-  std::string_view text_;
-  std::size_t piece_;
-};
-
-class TextSink : public ByteSink {
- public:
-  void Write(std::string_view bytes) override { text += bytes; }
-  std::string text;
-};
-
 // The bytes as a page under the window's rule, through the run's reader, passes and output,
 // against one line at a time: the lines that a block holds whole go through together.
 std::string CheckWholeLines(std::string_view page) {
@@ -125,15 +106,15 @@ std::string CheckWholeLines(std::string_view page) {
   // Blocks of a size that the page picks, so that lines run past them in every place.
   const std::size_t block = page.empty() ? 1 : 1 + static_cast<unsigned char>(page[0]) % 64;
   std::string line;
-  TextSink together, alone;
+  StringSink together, alone;
   {
-    TextSource source(page, block);
+    StringSource source(std::string(page), block);
     LineReader reader(source, block);
     JoinState join;
     OptimiseLines(reader, pipeline, output, LineEndRule::kCrLf, join, line, together);
   }
   {
-    TextSource source(page, block);
+    StringSource source(std::string(page), block);
     LineReader reader(source, block);
     JoinState join;
     while (reader.ReadLine(line)) {
