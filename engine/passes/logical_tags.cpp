@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -102,12 +103,63 @@ constexpr auto GroupAt = [](std::string_view text,
   return kGroups[GroupKey(closing, closing ? at(2) : at(1), closing ? at(3) : at(2))];
 };
 
+// Each needle as two words of small letters, with the bits that fold a letter's case and the bytes
+// that take part: where sixteen bytes of text are at hand, a needle is compared in two steps, not
+// byte by byte. A byte or'ed with 0x20 is a given small letter only when it is that letter in
+// either case; the needles' other bytes ("<", "/", ">") are compared as they stand.
+constexpr std::size_t kWordBytes = 8;
+struct NeedleWords {
+  std::uint64_t small[2] = {}, fold[2] = {}, used[2] = {};
+};
+static_assert(std::endian::native == std::endian::little ||
+              std::endian::native == std::endian::big);
+
+constexpr bool EveryNeedleFitsTwoWords() {
+  for (const PassRow& row : kLogicalTags) {
+    if (row.needle.size() > 2 * kWordBytes) return false;
+  }
+  return true;
+}
+static_assert(EveryNeedleFitsTwoWords());
+
+constexpr auto kNeedleWords = [] {
+  std::array<NeedleWords, std::size(kLogicalTags)> words{};
+  for (std::size_t row = 0; row < std::size(kLogicalTags); ++row) {
+    const std::string_view needle = kLogicalTags[row].needle;
+    for (std::size_t i = 0; i < needle.size(); ++i) {
+      const std::size_t shift = std::endian::native == std::endian::little
+                                    ? 8 * (i % kWordBytes)
+                                    : 8 * (kWordBytes - 1 - i % kWordBytes);
+      const char lower = AsciiLower(needle[i]);
+      const bool letter = lower >= 'a' && lower <= 'z';
+      words[row].small[i / kWordBytes] |= std::uint64_t{static_cast<unsigned char>(lower)} << shift;
+      words[row].fold[i / kWordBytes] |= std::uint64_t{letter ? 0x20u : 0u} << shift;
+      words[row].used[i / kWordBytes] |= std::uint64_t{0xFF} << shift;
+    }
+  }
+  return words;
+}();
+
+// Whether the needle of row starts at open, where at least two words of text follow open.
+inline bool NeedleAtInWords(const char* at, std::size_t row) {
+  const NeedleWords& needle = kNeedleWords[row];
+  std::uint64_t text[2];
+  std::memcpy(text, at, sizeof text);
+  return (((text[0] | needle.fold[0]) ^ needle.small[0]) & needle.used[0]) == 0 &&
+         (((text[1] | needle.fold[1]) ^ needle.small[1]) & needle.used[1]) == 0;
+}
+
 // The row whose needle starts at open, or nullptr.
 const PassRow* RowAt(std::string_view text, std::size_t open) {
+  const bool words = text.size() - open >= 2 * kWordBytes;
   for (const std::int8_t place : GroupAt(text, open)) {
     if (place == 0) break;
-    const PassRow& row = kLogicalTags[place - 1];
-    if (EqualAsciiNoCase(text.substr(open, row.needle.size()), row.needle)) return &row;
+    const std::size_t row = static_cast<std::size_t>(place - 1);
+    const std::string_view needle = kLogicalTags[row].needle;
+    if (words ? NeedleAtInWords(text.data() + open, row)
+              : EqualAsciiNoCase(text.substr(open, needle.size()), needle)) {
+      return &kLogicalTags[row];
+    }
   }
   return nullptr;
 }
