@@ -22,8 +22,12 @@ using Op = FileError::Operation;
 
 // A batch is committed when it holds this many bytes, or as many pages and backup copies as the
 // descriptors allowed to the process leave room for (two each: the page or the backup folder,
-// and the new file).
-constexpr std::uint64_t kMaxBytes = std::uint64_t(256) << 20;
+// and the new file; for two batches, the one being committed and the next).
+constexpr std::uint64_t kMaxBytes = std::uint64_t(128) << 20;
+// The commit thread takes a batch as soon as it is free once the batch holds this much: every
+// sync flushes the disk's cache, so a batch must be worth one.
+constexpr std::size_t kHandOffFiles = 16;
+constexpr std::uint64_t kHandOffBytes = std::uint64_t(1) << 20;
 
 std::size_t MaxPages() {
   static const std::size_t max = [] {
@@ -32,7 +36,7 @@ std::size_t MaxPages() {
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
       open_files = limit.rlim_cur;
     }
-    return std::clamp<std::size_t>(open_files > 128 ? (open_files - 128) / 2 : 0, 16, 4096);
+    return std::clamp<std::size_t>(open_files > 128 ? (open_files - 128) / 4 : 0, 8, 4096);
   }();
   return max;
 }
@@ -107,21 +111,53 @@ ReplacementBatch::~ReplacementBatch() {
   Discard();
 }
 
+void ReplacementBatch::Drop(Batch& batch) {
+  for (auto& p : batch.prepared) p->Drop();
+  for (Backup& b : batch.backups) ::unlinkat(b.folder.get(), b.passing.c_str(), 0);
+  batch = Batch{};
+}
+
 void ReplacementBatch::Discard() {
-  for (auto& p : prepared_) p->Drop();
-  prepared_.clear();
-  for (Backup& b : backups_) ::unlinkat(b.folder.get(), b.passing.c_str(), 0);
-  backups_.clear();
-  bytes_ = 0;
+  committer_.Wait();
+  committer_.TakeFailure();
+  Drop(batch_);
+}
+
+void ReplacementBatch::ThrowCommitFailure() {
+  if (const std::exception_ptr failure = committer_.TakeFailure()) {
+    Drop(batch_);
+    std::rethrow_exception(failure);
+  }
+}
+
+void ReplacementBatch::HandOff() {
+  committer_.Wait();
+  ThrowCommitFailure();
+  // Shared, as the job must be copyable; released on the commit thread with the job.
+  committer_.Post(
+      [batch = std::make_shared<Batch>(std::exchange(batch_, Batch{}))] { CommitBatch(*batch); });
+}
+
+void ReplacementBatch::HandOffWhenDue() {
+  if (batch_.Files() >= MaxPages() || batch_.bytes >= kMaxBytes) {
+    HandOff();
+  } else if (batch_.Files() >= kHandOffFiles && batch_.bytes >= kHandOffBytes &&
+             committer_.Idle()) {
+    HandOff();
+  }
 }
 
 void ReplacementBatch::AddBackup(Backup backup) {
-  backups_.push_back(std::move(backup));
-  if (prepared_.size() + backups_.size() >= MaxPages()) Commit();
+  batch_.backups.push_back(std::move(backup));
+  HandOffWhenDue();
 }
 
 std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::string& temp_path,
                                         bool* moved) {
+  if (committer_.Failed()) {
+    committer_.Wait();
+    ThrowCommitFailure();
+  }
   struct stat content {};
   if (::fstat(temp, &content) != 0) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
   // Whether the page is still the file that was read is asked just before it is replaced.
@@ -155,11 +191,13 @@ std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::st
     if (CopyAttributes(page.Descriptor(), side)) {
       // After the access list: the mode's group bits are the list's mask, as on the page.
       if (::fchmod(side, st.st_mode & 07777) != 0) fail(errno);
-      page.MarkRewritten(st);
+      // Both files at once: the page's new one is known already, and the commit thread must not
+      // touch what the run shares.
+      page.MarkRewritten(made);
       p->page = std::make_unique<PosixPage>(std::move(page));
-      bytes_ += static_cast<std::uint64_t>(content.st_size);
-      prepared_.push_back(std::move(p));
-      if (prepared_.size() + backups_.size() >= MaxPages() || bytes_ >= kMaxBytes) Commit();
+      batch_.bytes += static_cast<std::uint64_t>(content.st_size);
+      batch_.prepared.push_back(std::move(p));
+      HandOffWhenDue();
       return static_cast<std::uint64_t>(content.st_size);
     }
     // A new file could not be given the page's attributes: the page's own file keeps them.
@@ -170,18 +208,26 @@ std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::st
 }
 
 void ReplacementBatch::Commit() {
-  if (prepared_.empty() && backups_.empty()) return;
+  committer_.Wait();
+  ThrowCommitFailure();
+  CommitBatch(batch_);
+}
+
+void ReplacementBatch::CommitBatch(Batch& batch) {
+  auto& prepared = batch.prepared;
+  auto& backups = batch.backups;
+  if (prepared.empty() && backups.empty()) return;
   // One sync per file system makes every new file of the batch durable before any rename.
   int err = 0;
-  if (prepared_.size() + backups_.size() == 1) {
-    const int only = prepared_.empty() ? backups_[0].file.get() : prepared_[0]->side.get();
+  if (batch.Files() == 1) {
+    const int only = prepared.empty() ? backups[0].file.get() : prepared[0]->side.get();
     if (::fsync(only) != 0) err = errno;
   } else {
     std::set<dev_t> synced;
     const auto sync = [&](int fd, dev_t dev) {
       if (synced.insert(dev).second && ::syncfs(fd) != 0) err = errno;
     };
-    for (const Backup& b : backups_) {
+    for (const Backup& b : backups) {
       struct stat st {};
       if (::fstat(b.file.get(), &st) != 0) {
         err = errno;
@@ -190,46 +236,41 @@ void ReplacementBatch::Commit() {
       }
     }
     // A new file's file system is known from when it was made.
-    for (const auto& p : prepared_) sync(p->side.get(), p->side_file.st_dev);
+    for (const auto& p : prepared) sync(p->side.get(), p->side_file.st_dev);
   }
   std::size_t backups_done = 0;
   std::size_t done = 0;
   try {
-    if (err != 0 && !backups_.empty()) {
-      throw FileError(Op::kBackup, backups_[0].page, err, backups_[0].copy);
+    if (err != 0 && !backups.empty()) {
+      throw FileError(Op::kBackup, backups[0].page, err, backups[0].copy);
     }
     if (err != 0) {
-      throw FileError(Op::kReplace, prepared_[0]->page->Path(), err, prepared_[0]->temp_path);
+      throw FileError(Op::kReplace, prepared[0]->page->Path(), err, prepared[0]->temp_path);
     }
     // The copies before their pages: a page is never replaced before its backup has its name.
-    for (; backups_done < backups_.size(); ++backups_done) {
-      const Backup& b = backups_[backups_done];
+    for (; backups_done < backups.size(); ++backups_done) {
+      const Backup& b = backups[backups_done];
       if (const int e = RenameNoReplace(b.folder.get(), b.passing, b.name)) {
         throw FileError(Op::kBackup, b.page, e, b.copy);
       }
     }
-    for (; done < prepared_.size(); ++done) {
-      Prepared& p = *prepared_[done];
+    for (; done < prepared.size(); ++done) {
+      Prepared& p = *prepared[done];
       p.page->CheckUnchanged();
       if (::renameat(p.page->Folder(), p.side_name.c_str(), p.page->Folder(),
                      p.page->Name().c_str()) != 0) {
         throw FileError(Op::kReplace, p.page->Path(), errno, p.temp_path);
       }
-      p.page->MarkRewritten(p.side_file);
     }
   } catch (const FileError&) {
-    for (std::size_t i = backups_done; i < backups_.size(); ++i) {
-      ::unlinkat(backups_[i].folder.get(), backups_[i].passing.c_str(), 0);
+    for (std::size_t i = backups_done; i < backups.size(); ++i) {
+      ::unlinkat(backups[i].folder.get(), backups[i].passing.c_str(), 0);
     }
-    for (std::size_t i = done; i < prepared_.size(); ++i) prepared_[i]->Drop();
-    backups_.clear();
-    prepared_.clear();
-    bytes_ = 0;
+    for (std::size_t i = done; i < prepared.size(); ++i) prepared[i]->Drop();
+    batch = Batch{};
     throw;
   }
-  backups_.clear();
-  prepared_.clear();
-  bytes_ = 0;
+  batch = Batch{};
 }
 
 }  // namespace slimtag::posix

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "posix/committer.h"
 #include "posix/fd.h"
 #include "posix/page_file.h"
 
@@ -14,6 +15,8 @@ namespace slimtag::posix {
 // one sync makes the whole batch durable, then each is renamed over its page in list order. A
 // page therefore holds its old or its new content at every moment, and its new content is on the
 // disk before it replaces the old, at the cost of one sync per batch instead of one per page.
+// A batch is committed on a thread of its own while the next is prepared; the batches go in
+// order, so pages are still replaced in list order, and a failure is reported by the next call.
 class ReplacementBatch {
  public:
   ReplacementBatch();
@@ -40,17 +43,33 @@ class ReplacementBatch {
   // Names the copy with the batch: after the sync, before any page of the batch is replaced.
   void AddBackup(Backup backup);
 
-  // Syncs and renames every backup and page prepared so far; on a failure the pages before the one
-  // that failed are replaced, that one and the rest keep their old content.
+  // Syncs and renames every backup and page prepared so far, and returns when they are in place;
+  // on a failure the pages before the one that failed are replaced, that one and the rest keep
+  // their old content.
   void Commit();
-  // Drops what was prepared.
+  // Drops what was prepared and not yet handed to the commit thread.
   void Discard();
 
  private:
   struct Prepared;
-  std::vector<std::unique_ptr<Prepared>> prepared_;
-  std::vector<Backup> backups_;
-  std::uint64_t bytes_ = 0;
+  // What one commit puts in place.
+  struct Batch {
+    std::vector<std::unique_ptr<Prepared>> prepared;
+    std::vector<Backup> backups;
+    std::uint64_t bytes = 0;
+    std::size_t Files() const { return prepared.size() + backups.size(); }
+  };
+  // Syncs and renames; the batch is empty afterwards, whether it succeeded or not.
+  static void CommitBatch(Batch& batch);
+  static void Drop(Batch& batch);
+  // Gives the batch to the commit thread when it is full, or large enough and that thread idle.
+  void HandOffWhenDue();
+  void HandOff();
+  // After the commit thread's failure, the pages prepared since keep their old content.
+  void ThrowCommitFailure();
+
+  Batch batch_;
+  Committer committer_;
 };
 
 }  // namespace slimtag::posix

@@ -4,6 +4,7 @@
 // everything the run shows (title, pointer, messages, refreshes) in the order it happened.
 
 #include <array>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,7 +84,10 @@ class FakeHost : public RunHost {
   void SetTitle(const std::string& title) override {
     title_ = title;
     timeline_.Add(TitleEvent(title));
+    if (on_title) on_title(title);
   }
+  // Called with each title as it is shown: another program at work while the run is.
+  std::function<void(const std::string&)> on_title;
   void SetBusyPointer(bool busy) override {
     busy_ = busy;
     timeline_.Add(PointerEvent(busy));

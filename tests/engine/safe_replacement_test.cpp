@@ -14,13 +14,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "line_output.h"
+#include "messages.h"
+#include "posix/committer.h"
 #include "posix/fd.h"
 #include "run_world.h"
 #include "stream_optimiser.h"
@@ -387,6 +392,98 @@ TEST(SafeReplacement, FailureWhileABatchIsCommittedKeepsTheListOrder) {
   EXPECT_EQ(w.Page("b.htm"), "saved");
   EXPECT_EQ(w.Page("c.htm"), "x&nbsp;\r\n") << "the page after keeps its old content";
   EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{"a.htm", "b.htm", "c.htm"}));
+}
+
+// Enough pages for batches to be committed on the commit thread while later pages are prepared:
+// a batch is handed over once it holds 1 MB, here some sixty pages.
+TEST(SafeReplacement, FailureWhileAnEarlierBatchIsCommittedKeepsTheListOrder) {
+  constexpr int kPages = 100;
+  const auto name = [](int i) {
+    char text[16];
+    std::snprintf(text, sizeof text, "p%03d.htm", i);
+    return std::string(text);
+  };
+  std::string old_content, new_content;
+  for (int line = 0; line < 600; ++line) {
+    old_content += "<p>a line of the page</p>&nbsp;\r\n";
+    new_content += "<p>a line of the page</p>\r\n";
+  }
+  struct Case {
+    const char* name;
+    int at_title;  // the page whose title sets the scene
+    std::function<void(const std::string& folder)> act;
+    int failed;  // the first page left alone
+    std::string failed_content;
+    std::string warning;
+  };
+  const Case cases[] = {
+      {"another program saves a page of the first batch before it is handed over", 20,
+       [&](const std::string& folder) { WriteFile(folder + "/" + name(10), "saved"); }, 10, "saved",
+       "» изменён другой программой во время оптимизации (он остался таким, каким его сохранила "
+       "та программа)."},
+      {"a page after the batch handed over became a pipe", 70,
+       [&](const std::string& folder) {
+         fs::remove(folder + "/" + name(80));
+         ASSERT_EQ(::mkfifo((folder + "/" + name(80)).c_str(), 0644), 0);
+       },
+       80, "", "» не обработан: это не обычный файл (канал, устройство или сокет)."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    for (int i = 0; i < kPages; ++i) w.AddPage(name(i), old_content);
+    w.host.Check(7);
+    const std::string cue = std::string(kOptimisingFile) + name(c.at_title);
+    w.host.on_title = [&](const std::string& title) {
+      if (title == cue) c.act(w.dir.Pages());
+    };
+    EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+    EXPECT_EQ(Warning(w),
+              std::string(kStopped) + "Файл «" + w.dir.Page(name(c.failed)) + c.warning);
+    for (int i = 0; i < kPages; ++i) {
+      if (i != c.failed) {
+        ASSERT_EQ(w.Page(name(i)), i < c.failed ? new_content : old_content) << name(i);
+      } else if (!c.failed_content.empty()) {
+        EXPECT_EQ(w.Page(name(i)), c.failed_content);
+      }
+    }
+    for (const std::string& left : Listing(w.dir.Pages())) {
+      EXPECT_FALSE(left.starts_with(".slimtag-")) << left << " left behind";
+    }
+    EXPECT_FALSE(fs::exists("slimtag.tmp"));
+  }
+}
+
+TEST(Committer, RunsJobsInOrderOffTheCallersThreadAndKeepsAFailureUntilTaken) {
+  std::vector<int> order;
+  bool on_callers_thread = false;
+  {
+    posix::Committer committer;
+    const std::thread::id caller = std::this_thread::get_id();
+    for (int i = 0; i < 200; ++i) {
+      committer.Post([&, i, held = std::make_shared<int>(i)] {
+        on_callers_thread = on_callers_thread || std::this_thread::get_id() == caller;
+        order.push_back(*held);
+        if (i == 50) throw FileError(FileError::Operation::kReplace, "p050.htm", EIO);
+      });
+    }
+    committer.Wait();
+    EXPECT_TRUE(committer.Failed());
+    const std::exception_ptr failure = committer.TakeFailure();
+    ASSERT_TRUE(failure);
+    try {
+      std::rethrow_exception(failure);
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.path, "p050.htm");
+    }
+    EXPECT_FALSE(committer.Failed());
+    EXPECT_FALSE(committer.TakeFailure()) << "taken once";
+    committer.Post([&] { order.push_back(-1); });
+  }  // the job in hand is finished before the committer goes
+  ASSERT_EQ(order.size(), 201u);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+  EXPECT_EQ(order.back(), -1);
+  EXPECT_FALSE(on_callers_thread);
 }
 
 TEST(SafeReplacement, FileWithTwoNamesInTheListIsRewrittenOnce) {
