@@ -1,6 +1,5 @@
 #include "posix/committer.h"
 
-#include <system_error>
 #include <utility>
 
 namespace slimtag::posix {
@@ -50,8 +49,8 @@ void Committer::Post(std::function<void()> job) {
   if (!thread_.joinable()) {
     try {
       thread_ = std::thread([this] { Loop(); });
-    } catch (const std::system_error&) {
-      // No thread to be had: the caller does the job.
+    } catch (...) {
+      // No thread to be had (none left, or no memory for one): the caller does the job.
       lock.unlock();
       Run(job);
       return;

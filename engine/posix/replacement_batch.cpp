@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <optional>
 #include <random>
 #include <set>
@@ -133,9 +134,13 @@ void ReplacementBatch::ThrowCommitFailure() {
 void ReplacementBatch::HandOff() {
   committer_.Wait();
   ThrowCommitFailure();
-  // Shared, as the job must be copyable; released on the commit thread with the job.
-  committer_.Post(
-      [batch = std::make_shared<Batch>(std::exchange(batch_, Batch{}))] { CommitBatch(*batch); });
+  // Shared, as the job must be copyable; released on the commit thread with the job. Everything
+  // that may run out of memory comes first: the batch moves over only once nothing can fail, so
+  // it is never lost on the way.
+  auto batch = std::make_shared<Batch>();
+  std::function<void()> job = [batch] { CommitBatch(*batch); };
+  *batch = std::exchange(batch_, Batch{});
+  committer_.Post(std::move(job));
 }
 
 void ReplacementBatch::HandOffWhenDue() {
