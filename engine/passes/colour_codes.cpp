@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "in_place_rewrite.h"
 #include "present_rows.h"
 #include "text_compare.h"
 
@@ -183,20 +184,13 @@ void FindCodes(std::string_view line, const ColourTable& table, FoundCodes& foun
 // calls replace(pos, row) for each code, earliest first.
 template <class VisitCodes>
 void ReplaceCodes(std::string& line, const VisitCodes& visit_codes) {
-  char* data = line.data();
-  std::size_t done = 0;  // line[0, done) has been dealt with
-  std::size_t out = 0;   // and its result is data[0, out)
+  InPlaceRewrite rewrite(line);
   visit_codes([&](std::size_t pos, std::size_t row) {
-    const std::string_view name = kColourCodes[row].replacement;
-    if (out != done) std::memmove(data + out, data + done, pos - done);
-    out += pos - done;
-    std::memcpy(data + out, name.data(), name.size());
-    out += name.size();
-    done = pos + kCodeLength;
+    rewrite.KeepUpTo(pos);
+    rewrite.Put(kColourCodes[row].replacement);
+    rewrite.SkipTo(pos + kCodeLength);
   });
-  if (done == 0) return;
-  std::memmove(data + out, data + done, line.size() - done);
-  line.resize(out + line.size() - done);
+  rewrite.Finish();
 }
 
 }  // namespace

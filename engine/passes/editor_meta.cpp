@@ -1,9 +1,9 @@
 #include "editor_meta.h"
 
-#include <cstring>
 #include <optional>
 
 #include "html_attributes.h"
+#include "in_place_rewrite.h"
 #include "text_compare.h"
 
 namespace slimtag {
@@ -48,9 +48,7 @@ std::size_t FindOpening(std::string_view text, std::size_t from) {
 // read.
 void RemoveEditorMetaTags(std::string& line) {
   const std::string_view text = line;
-  char* data = line.data();
-  std::size_t done = 0;  // text[0, done) has been dealt with
-  std::size_t out = 0;   // and its result is data[0, out)
+  InPlaceRewrite rewrite(line);
   for (std::size_t pos = FindOpening(text, 0); pos != std::string_view::npos;) {
     const std::size_t after = pos + kMetaOpening.size();
     // A line's CR is as far as its tag goes, where the pass takes a text of whole lines.
@@ -59,15 +57,12 @@ void RemoveEditorMetaTags(std::string& line) {
     // "<metadata>" is another tag: the name must end at a blank, "/" or ">".
     const bool tag_name_ends = IsHtmlSpace(text[after]) || text[after] == '/' || text[after] == '>';
     if (text[bracket] == '>' && tag_name_ends && NamesEditor(text.substr(after, bracket - after))) {
-      if (out != done) std::memmove(data + out, data + done, pos - done);
-      out += pos - done;
-      done = bracket + 1;
+      rewrite.KeepUpTo(pos);
+      rewrite.SkipTo(bracket + 1);
     }
     pos = FindOpening(text, text[bracket] == '>' ? bracket + 1 : bracket);
   }
-  if (done == 0) return;
-  std::memmove(data + out, data + done, text.size() - done);
-  line.resize(out + text.size() - done);
+  rewrite.Finish();
 }
 
 }  // namespace SLIMTAG_PASS_ISA

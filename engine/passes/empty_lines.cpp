@@ -1,8 +1,7 @@
 #include "empty_lines.h"
 
-#include <cstring>
-
 #include "byte_scan.h"
+#include "in_place_rewrite.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {
@@ -17,21 +16,19 @@ constexpr auto kLfBeforeCr = [](const scan::Window& w) {
 
 void DropEmptyLines(std::string& text) {
   const std::size_t n = text.size();
-  char* data = text.data();
-  std::size_t in = 0;   // text[0, in) is dealt with
-  std::size_t out = 0;  // and its result is data[0, out)
-  while (in + 1 < n && data[in] == '\r' && data[in + 1] == '\n') in += 2;
-  scan::ForEachTrigger(std::string_view(text), in, kLfBeforeCr, [&](std::size_t hit) {
+  const char* data = text.data();
+  InPlaceRewrite rewrite(text);
+  std::size_t first = 0;
+  while (first + 1 < n && data[first] == '\r' && data[first + 1] == '\n') first += 2;
+  rewrite.SkipTo(first);
+  scan::ForEachTrigger(std::string_view(text), first, kLfBeforeCr, [&](std::size_t hit) {
     if (hit == 0 || data[hit - 1] != '\r') return hit + 1;
     const std::size_t empty = hit + 1;
-    if (out != in) std::memmove(data + out, data + in, empty - in);
-    out += empty - in;
-    in = empty + 2;
+    rewrite.KeepUpTo(empty);
+    rewrite.SkipTo(empty + 2);
     return empty;
   });
-  if (in == 0) return;
-  std::memmove(data + out, data + in, n - in);
-  text.resize(out + n - in);
+  rewrite.Finish();
 }
 
 }  // namespace SLIMTAG_PASS_ISA

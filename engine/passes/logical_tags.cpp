@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "in_place_rewrite.h"
 #include "text_compare.h"
 
 namespace slimtag {
@@ -189,22 +190,16 @@ void ForEachPossibleNeedle(std::string_view text, const Visit& visit) {
 // part still to be read.
 void ReplaceLogicalTags(std::string& line) {
   const std::string_view text = line;
-  char* data = line.data();
-  std::size_t done = 0;  // line[0, done) has been dealt with
-  std::size_t out = 0;   // and its result is data[0, out)
+  InPlaceRewrite rewrite(line);
   ForEachPossibleNeedle(text, [&](std::size_t open) {
     const PassRow* row = RowAt(text, open);
     if (row == nullptr) return open + 1;
-    if (out != done) std::memmove(data + out, data + done, open - done);
-    out += open - done;
-    std::memcpy(data + out, row->replacement.data(), row->replacement.size());
-    out += row->replacement.size();
-    done = open + row->needle.size();
-    return done;
+    rewrite.KeepUpTo(open);
+    rewrite.Put(row->replacement);
+    rewrite.SkipTo(open + row->needle.size());
+    return rewrite.Read();
   });
-  if (done == 0) return;
-  std::memmove(data + out, data + done, text.size() - done);
-  line.resize(out + text.size() - done);
+  rewrite.Finish();
 }
 
 }  // namespace SLIMTAG_PASS_ISA

@@ -1,6 +1,6 @@
 #include "tag_blanks.h"
 
-#include <cstring>
+#include "in_place_rewrite.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {
@@ -21,27 +21,23 @@ inline namespace SLIMTAG_PASS_ISA {
 void RemoveTagBlanks(std::string& line) {
   const std::string_view text = line;
   const std::size_t n = line.size();
-  char* data = line.data();
-  std::size_t in = 0;   // line[0, in) is dealt with
-  std::size_t out = 0;  // and its result is data[0, out)
+  const char* data = line.data();
+  InPlaceRewrite rewrite(line);
   scan::ForEachTrigger(text, 0, kEditedRunTrigger, [&](std::size_t hit) {
     // The blank that the trigger holds, then the whole run around it.
     std::size_t start = data[hit] == ' ' ? hit : hit + 1;
-    while (start > in && data[start - 1] == ' ') --start;
+    while (start > rewrite.Read() && data[start - 1] == ' ') --start;
     std::size_t end = start;
     while (end < n && data[end] == ' ') ++end;
     const char before = start > 0 ? data[start - 1] : '\0';
     const char after = end < n ? data[end] : '\0';
-    if (out != in) std::memmove(data + out, data + in, start - in);
-    out += start - in;
+    rewrite.KeepUpTo(start);
     // An edited run keeps one blank at most.
-    if (KeptTagBlanks(before, after, end - start) == 1) data[out++] = ' ';
-    in = end;
+    if (KeptTagBlanks(before, after, end - start) == 1) rewrite.Put(' ');
+    rewrite.SkipTo(end);
     return end;
   });
-  if (in == 0) return;
-  std::memmove(data + out, data + in, n - in);
-  line.resize(out + n - in);
+  rewrite.Finish();
 }
 
 }  // namespace SLIMTAG_PASS_ISA
