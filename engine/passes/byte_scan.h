@@ -97,9 +97,9 @@ class Bytes {
 
   // Only in this build (SLIMTAG_SCAN_LOOKUP): flags, choices and tables of sixteen bytes indexed
   // by each byte's low or high four bits.
-  Bytes AndNot(Bytes o) const { return Bytes(_mm256_andnot_si256(o.v_, v_)); }
+  // Byte by byte, wrapping.
+  Bytes operator+(Bytes o) const { return Bytes(_mm256_add_epi8(v_, o.v_)); }
   Bytes Equals(Bytes o) const { return Bytes(_mm256_cmpeq_epi8(v_, o.v_)); }
-  Bytes IsZero() const { return Bytes(_mm256_cmpeq_epi8(v_, _mm256_setzero_si256())); }
   // Where flags is set, the byte of when_set; elsewhere this one.
   Bytes Blend(Bytes flags, Bytes when_set) const {
     return Bytes(_mm256_blendv_epi8(v_, when_set.v_, flags.v_));

@@ -29,55 +29,40 @@ inline constexpr PassRow kLogicalTags[] = {
 
 namespace logical_tags {
 // Where this build can look bytes up in tables of sixteen, the scan itself looks past the "<" (and
-// "/") at the first two letters of the tag name: a tag name's first letter picks a bucket, one bit
-// of a byte, and each of the two letters must be in its bucket by both halves of its byte. The
-// halves of different letters of a bucket can combine, so a few other names pass too; every name
-// of the table passes. The bytes are compared as small letters.
-struct NameTables {
-  std::uint8_t first_low[16] = {}, first_high[16] = {}, second_low[16] = {}, second_high[16] = {};
-};
-
-// The first letters of the tag names, each once, in table order; a bucket each.
-inline constexpr std::size_t kMaxBuckets = 8;
-struct FirstLetters {
-  char letters[std::size(kLogicalTags)] = {};
-  std::size_t count = 0;
-  // The bucket of a letter; count when it has none. (A loop, not a string_view: the address of a
-  // constant may not be compared in a constant expression where a sanitizer instruments it.)
-  constexpr std::size_t BucketOf(char letter) const {
-    std::size_t bucket = 0;
-    while (bucket < count && letters[bucket] != letter) ++bucket;
-    return bucket;
-  }
-};
+// "/") at the first two letters of the tag name, as small letters. A sum of the two picks a place
+// in a table of sixteen, and the place holds the one pair of letters that a name of the table
+// starts with there: every name of the table passes, and no other pair of letters.
 inline constexpr std::size_t NameAt(std::string_view needle) {
   return needle[1] == '/' ? 2 : 1;
 }
-inline constexpr FirstLetters kFirstLetters = [] {
-  FirstLetters first;
-  for (const PassRow& row : kLogicalTags) {
-    const char letter = AsciiLower(row.needle[NameAt(row.needle)]);
-    if (first.BucketOf(letter) == first.count) first.letters[first.count++] = letter;
-  }
-  return first;
-}();
-static_assert(kFirstLetters.count <= kMaxBuckets, "more first letters of tag names than buckets");
+// Four times the first letter and the second, modulo sixteen: the sum that gives the table's
+// pairs places of their own, in byte arithmetic that wraps as the scan's does.
+inline constexpr std::size_t PairPlace(unsigned char first, unsigned char second) {
+  return (4 * first + second) % 16;
+}
 
-inline constexpr NameTables kNameTables = [] {
-  NameTables tables;
+struct PairTable {
+  std::uint8_t first[16] = {}, second[16] = {};
+  bool each_pair_its_place = true;
+};
+inline constexpr PairTable kPairTable = [] {
+  PairTable table;
   for (const PassRow& row : kLogicalTags) {
     const std::size_t name = NameAt(row.needle);
     const auto first = static_cast<unsigned char>(AsciiLower(row.needle[name]));
     const auto second = static_cast<unsigned char>(AsciiLower(row.needle[name + 1]));
-    const std::size_t bucket = kFirstLetters.BucketOf(static_cast<char>(first));
-    const auto bit = static_cast<std::uint8_t>(1u << bucket);
-    tables.first_low[first & 15] |= bit;
-    tables.first_high[first >> 4] |= bit;
-    tables.second_low[second & 15] |= bit;
-    tables.second_high[second >> 4] |= bit;
+    const std::size_t place = PairPlace(first, second);
+    if (table.first[place] != 0 && (table.first[place] != first || table.second[place] != second)) {
+      table.each_pair_its_place = false;
+    }
+    table.first[place] = first;
+    table.second[place] = second;
   }
-  return tables;
+  return table;
 }();
+// An empty place holds zero bytes, which no letter or'ed with 0x20 equals.
+static_assert(kPairTable.each_pair_its_place,
+              "two pairs of first letters share a place: PairPlace needs other factors");
 
 // Letters are compared small, so a name's letters need at most offset 3 ("</" and two letters).
 static_assert(scan::kLookahead >= 3);
@@ -85,11 +70,11 @@ inline constexpr auto kLogicalTagTrigger = [](const scan::Window& w) {
   const scan::Bytes closing = w.at1 == '/';
   const scan::Bytes first = w.at1.Blend(closing, w.at2).LowerAscii();
   const scan::Bytes second = w.at2.Blend(closing, w.at3).LowerAscii();
-  const scan::Bytes buckets = first.LowNibbleIn(scan::Bytes::Table(kNameTables.first_low)) &
-                              first.HighNibbleIn(scan::Bytes::Table(kNameTables.first_high)) &
-                              second.LowNibbleIn(scan::Bytes::Table(kNameTables.second_low)) &
-                              second.HighNibbleIn(scan::Bytes::Table(kNameTables.second_high));
-  return (w.at0 == '<').AndNot(buckets.IsZero());
+  const scan::Bytes twice = first + first;
+  const scan::Bytes place = twice + twice + second;
+  const scan::Bytes pair = place.LowNibbleIn(scan::Bytes::Table(kPairTable.first)).Equals(first) &
+                           place.LowNibbleIn(scan::Bytes::Table(kPairTable.second)).Equals(second);
+  return (w.at0 == '<') & pair;
 };
 
 }  // namespace logical_tags
