@@ -36,6 +36,7 @@ std::string PosixPlatform::TimeOfDayText() {
 }
 
 void PosixPlatform::BeginRun() {
+  batch_->BeginRun();
   run_files_->files.clear();
   run_files_->folder.reset();
   run_files_->folder_path.clear();

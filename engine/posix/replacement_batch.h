@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,8 +16,9 @@ namespace slimtag::posix {
 // one sync makes the whole batch durable, then each is renamed over its page in list order. A
 // page therefore holds its old or its new content at every moment, and its new content is on the
 // disk before it replaces the old, at the cost of one sync per batch instead of one per page.
-// A batch is committed on a thread of its own while the next is prepared; the batches go in
-// order, so pages are still replaced in list order, and a failure is reported by the next call.
+// Where a sync waits for a device, a batch is committed on a thread of its own while the next is
+// prepared; the batches go in order, so pages are still replaced in list order, and a failure is
+// reported by the next call.
 class ReplacementBatch {
  public:
   ReplacementBatch();
@@ -49,6 +51,8 @@ class ReplacementBatch {
   void Commit();
   // Drops what was prepared and not yet handed to the commit thread.
   void Discard();
+  // A run may work on another file system than the one before: what a sync costs is learnt anew.
+  void BeginRun();
 
  private:
   struct Prepared;
@@ -59,10 +63,12 @@ class ReplacementBatch {
     std::uint64_t bytes = 0;
     std::size_t Files() const { return prepared.size() + backups.size(); }
   };
-  // Syncs and renames; the batch is empty afterwards, whether it succeeded or not.
-  static void CommitBatch(Batch& batch);
+  // Syncs and renames; the batch is empty afterwards, whether it succeeded or not. Notes in
+  // sync_waits whether the sync waited for a device.
+  static void CommitBatch(Batch& batch, std::atomic<bool>& sync_waits);
   static void Drop(Batch& batch);
-  // Gives the batch to the commit thread when it is full, or large enough and that thread idle.
+  // Commits the batch when it is full, or large enough and the commit thread idle: on that
+  // thread where syncs wait for a device, else here.
   void HandOffWhenDue();
   void HandOff();
   // After the commit thread's failure, the pages prepared since keep their old content.
@@ -70,6 +76,7 @@ class ReplacementBatch {
 
   Batch batch_;
   Committer committer_;
+  std::atomic<bool> sync_waits_{false};  // the last sync waited for a device
 };
 
 }  // namespace slimtag::posix
