@@ -198,9 +198,9 @@ std::string OneLineAtATime(const std::string& data, const LinePipeline& pipeline
 }
 
 // Random pages of the tables' needles and their pieces, blanks, editors' meta tags that may close
-// on a later line, and every kind of line end, in blocks of every size and reads of every length, with random boxes ticked
-// (the user's texts and joining among them, which take a line at a time), in every build of the
-// passes: the run writes the bytes of one line at a time.
+// on a later line, and every kind of line end, in blocks of every size and reads of every length,
+// with random boxes ticked (the user's texts and joining among them, which take a line at a time),
+// in every build of the passes: the run writes the bytes of one line at a time.
 TEST(WholeLines, GiveTheTextOfOneLineAtATime) {
   std::vector<std::string> pieces = {" ",
                                      "  ",
