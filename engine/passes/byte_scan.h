@@ -95,10 +95,9 @@ class Bytes {
   Bytes LowerAscii() const { return Bytes(_mm256_or_si256(v_, _mm256_set1_epi8(0x20))); }
   std::uint32_t Mask() const { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v_)); }
 
-  // Only in this build (SLIMTAG_SCAN_LOOKUP): flags, choices and tables of sixteen bytes indexed
-  // by each byte's low or high four bits.
-  // Byte by byte, wrapping.
-  Bytes operator+(Bytes o) const { return Bytes(_mm256_add_epi8(v_, o.v_)); }
+  // Only in this build (SLIMTAG_SCAN_LOOKUP): sums, flags, choices and tables of sixteen bytes
+  // indexed by each byte's low four bits.
+  Bytes operator+(Bytes o) const { return Bytes(_mm256_add_epi8(v_, o.v_)); }  // wrapping
   Bytes Equals(Bytes o) const { return Bytes(_mm256_cmpeq_epi8(v_, o.v_)); }
   // Where flags is set, the byte of when_set; elsewhere this one.
   Bytes Blend(Bytes flags, Bytes when_set) const {
@@ -110,10 +109,6 @@ class Bytes {
   }
   Bytes LowNibbleIn(Bytes table) const {
     return Bytes(_mm256_shuffle_epi8(table.v_, _mm256_and_si256(v_, _mm256_set1_epi8(0x0f))));
-  }
-  Bytes HighNibbleIn(Bytes table) const {
-    return Bytes(_mm256_shuffle_epi8(
-        table.v_, _mm256_and_si256(_mm256_srli_epi16(v_, 4), _mm256_set1_epi8(0x0f))));
   }
 
  private:

@@ -67,8 +67,8 @@ class ReplacementBatch {
   // sync_waits whether the sync waited for a device.
   static void CommitBatch(Batch& batch, std::atomic<bool>& sync_waits);
   static void Drop(Batch& batch);
-  // Commits the batch when it is full, or large enough and the commit thread idle: on that
-  // thread where syncs wait for a device, else here.
+  // Commits the batch once it is large enough: here while no sync has waited for a device, else
+  // on the commit thread, when that thread is idle or the batch full.
   void HandOffWhenDue();
   void HandOff();
   // After the commit thread's failure, the pages prepared since keep their old content.
