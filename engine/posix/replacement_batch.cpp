@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/resource.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
 #include <set>
@@ -90,6 +92,48 @@ int RenameNoReplace(int dir, const std::string& from, const std::string& to) {
   // A file system without that rename: a second name, then the passing one goes.
   if (::linkat(dir, from.c_str(), dir, to.c_str(), 0) != 0) return errno;
   ::unlinkat(dir, from.c_str(), 0);
+  return 0;
+}
+
+// Whether one syncfs makes a file system's files durable. Only local file systems whose sync
+// reaches their storage are trusted with it: FUSE gets no sync from the kernel at all (sshfs,
+// rclone, NTFS through fuseblk), and CIFS only flushes on fsync.
+bool SyncfsReachesStorage(int fd) {
+#ifdef __linux__
+  struct statfs fs {};
+  if (::fstatfs(fd, &fs) != 0) return false;
+  switch (static_cast<std::uint64_t>(fs.f_type)) {
+    case 0xEF53:      // ext2, ext3, ext4
+    case 0x58465342:  // XFS
+    case 0x9123683E:  // Btrfs
+    case 0xF2F52010:  // F2FS
+    case 0x01021994:  // tmpfs
+    case 0x858458F6:  // ramfs
+    case 0x3153464A:  // JFS
+    case 0x52654973:  // ReiserFS
+    case 0xCA451A4E:  // bcachefs
+    case 0x3434:      // NILFS
+    case 0x2FC12FC1:  // ZFS
+    case 0x6969:      // NFS, which commits on syncfs
+      return true;
+    default:
+      return false;
+  }
+#else
+  (void)fd;
+  return false;
+#endif
+}
+
+// Makes each file durable with its own fsync, the writeback of all of them started first so
+// that the device sees one stream rather than one flush per file in turn.
+int SyncEach(const std::vector<int>& files) {
+#ifdef __linux__
+  for (const int fd : files) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  for (const int fd : files) {
+    if (::fsync(fd) != 0) return errno;
+  }
   return 0;
 }
 
@@ -231,32 +275,35 @@ void ReplacementBatch::Commit() {
   CommitBatch(batch_, sync_waits_);
 }
 
+int ReplacementBatch::MakeDurable(const Batch& batch) {
+  if (batch.Files() == 1) {
+    const int only =
+        batch.prepared.empty() ? batch.backups[0].file.get() : batch.prepared[0]->side.get();
+    return ::fsync(only) == 0 ? 0 : errno;
+  }
+  // The new files by file system: one syncfs where it reaches the storage, else one fsync each.
+  std::map<dev_t, std::vector<int>> by_device;
+  for (const Backup& b : batch.backups) {
+    struct stat st {};
+    if (::fstat(b.file.get(), &st) != 0) return errno;
+    by_device[st.st_dev].push_back(b.file.get());
+  }
+  // A new file's file system is known from when it was made.
+  for (const auto& p : batch.prepared) by_device[p->side_file.st_dev].push_back(p->side.get());
+  for (const auto& [device, files] : by_device) {
+    const int err =
+        SyncfsReachesStorage(files[0]) ? (::syncfs(files[0]) == 0 ? 0 : errno) : SyncEach(files);
+    if (err != 0) return err;
+  }
+  return 0;
+}
+
 void ReplacementBatch::CommitBatch(Batch& batch, std::atomic<bool>& sync_waits) {
   auto& prepared = batch.prepared;
   auto& backups = batch.backups;
   if (prepared.empty() && backups.empty()) return;
-  // One sync per file system makes every new file of the batch durable before any rename.
   const auto sync_start = std::chrono::steady_clock::now();
-  int err = 0;
-  if (batch.Files() == 1) {
-    const int only = prepared.empty() ? backups[0].file.get() : prepared[0]->side.get();
-    if (::fsync(only) != 0) err = errno;
-  } else {
-    std::set<dev_t> synced;
-    const auto sync = [&](int fd, dev_t dev) {
-      if (synced.insert(dev).second && ::syncfs(fd) != 0) err = errno;
-    };
-    for (const Backup& b : backups) {
-      struct stat st {};
-      if (::fstat(b.file.get(), &st) != 0) {
-        err = errno;
-      } else {
-        sync(b.file.get(), st.st_dev);
-      }
-    }
-    // A new file's file system is known from when it was made.
-    for (const auto& p : prepared) sync(p->side.get(), p->side_file.st_dev);
-  }
+  const int err = MakeDurable(batch);
   sync_waits.store(std::chrono::steady_clock::now() - sync_start >= kDeviceWait,
                    std::memory_order_release);
   std::size_t backups_done = 0;

@@ -66,6 +66,8 @@ class ReplacementBatch {
   // Syncs and renames; the batch is empty afterwards, whether it succeeded or not. Notes in
   // sync_waits whether the sync waited for a device.
   static void CommitBatch(Batch& batch, std::atomic<bool>& sync_waits);
+  // Makes every new file of the batch durable; returns the errno of a failure, 0 when done.
+  static int MakeDurable(const Batch& batch);
   static void Drop(Batch& batch);
   // Commits the batch once it is large enough: here while no sync has waited for a device, else
   // on the commit thread, when that thread is idle or the batch full.
