@@ -1,14 +1,45 @@
 #!/bin/sh
-# Installs what Slimtag needs to build, test and package on Debian 12, from Debian's packages.
+# Installs from Debian's packages what Slimtag needs on Debian 13 (and still Debian 12):
+#
+#   setup-debian.sh          to build, package and run the two programs
+#   setup-debian.sh --test   that and the test suite's tools: GoogleTest, Google Benchmark,
+#                            clang-format and the checkers of the package, the manual pages and
+#                            the desktop files (CI and the README's test command)
+#
 # As root it runs apt-get itself (a minimal Debian has no sudo); otherwise through sudo.
 set -eu
-packages="git cmake g++ make pkg-config file libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev
-  fonts-dejavu-core fonts-liberation2 desktop-file-utils appstream dpkg-dev clang-format groff-base"
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+test_tools=0
+for arg in "$@"; do
+  case $arg in
+    --test) test_tools=1 ;;
+    -h | --help)
+      sed -n '2,8s/^# \{0,1\}//p' "$0"
+      exit 0
+      ;;
+    *)
+      echo "setup-debian.sh: неизвестный параметр «$arg»; допустим только --test" >&2
+      exit 64
+      ;;
+  esac
 done
+
+# libxkbcommon-dev: Qt's CMake files look for it and complain when it is missing. dpkg-dev gives
+# the package's dependencies and Debian's hardening flags. Liberation Sans is the face the
+# window's layout is measured in.
+packages="git cmake g++ make pkg-config libcli11-dev qt6-base-dev qt6-base-dev-tools
+  qt6-translations-l10n libgl-dev libxcb1-dev libxkbcommon-dev fonts-dejavu-core
+  fonts-liberation2 dpkg-dev"
+# The power-loss test runs the pages on a FUSE file system of its own.
+if [ "$test_tools" -eq 1 ]; then
+  packages="$packages libgtest-dev libgmock-dev libbenchmark-dev clang-format desktop-file-utils
+    appstream groff-base mandoc lintian file libfuse3-dev fuse3"
+fi
+
+missing=""
+need() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed" || missing="$missing $1"
+}
+for p in $packages; do need "$p"; done
 [ -z "$missing" ] && exit 0
 if [ "$(id -u)" -eq 0 ]; then
   as_root=""

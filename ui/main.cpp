@@ -1,4 +1,7 @@
+#include <langinfo.h>
+
 #include <QApplication>
+#include <clocale>
 #include <cstdio>
 
 #include "form1.h"
@@ -12,9 +15,33 @@ void Complain(const QString& text) {
   std::fprintf(stderr, "slimtag: %s\n", text.toLocal8Bit().constData());
 }
 
+bool Utf8(const char* codeset) {
+  return qstricmp(codeset, "UTF-8") == 0 || qstricmp(codeset, "utf8") == 0;
+}
+
+// Qt wants a UTF-8 character type and, where the environment gives another (C's ASCII where LANG
+// is unset, as on a minimal Debian), switches to one itself with a warning at every start. The
+// same switch made first, through the variables Qt reads, leaves nothing to warn about; the other
+// categories stay as they were.
+void UseUtf8CharacterType() {
+  std::setlocale(LC_ALL, "");
+  if (Utf8(nl_langinfo(CODESET))) return;
+  QByteArray name = std::setlocale(LC_CTYPE, nullptr);
+  if (const qsizetype dot = name.indexOf('.'); dot != -1) name.truncate(dot);
+  if (const qsizetype at = name.indexOf('@'); at != -1) name.truncate(at);
+  name += ".UTF-8";
+  if (!std::setlocale(LC_CTYPE, name.constData())) {
+    name = "C.UTF-8";
+    if (!std::setlocale(LC_CTYPE, name.constData())) return;  // Qt says what is wrong
+  }
+  // LC_ALL, where set, overrides LC_CTYPE for every category.
+  qputenv(qEnvironmentVariableIsEmpty("LC_ALL") ? "LC_CTYPE" : "LC_ALL", name);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseUtf8CharacterType();
   const QByteArray platform = slimtag::ChosenPlatform(
       qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("XDG_SESSION_TYPE"));
   if (!platform.isEmpty()) qputenv("QT_QPA_PLATFORM", platform);

@@ -149,6 +149,10 @@ TEST(VolumesTest, TheRootIsTheFirstDriveAndReadyMountPointOrNot) {
 
 // A mount point that has been unmounted is only a folder of the file system around it.
 TEST(VolumesTest, AFolderThatIsNoMountPointIsNotReady) {
+  if (!RootIsMountPoint()) {
+    GTEST_SKIP() << "\"/\" is no mount point here (a chroot): no mount holds the scratch folder, "
+                    "and Qt takes any folder outside the mounts for a root of its own";
+  }
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("usb")));
