@@ -12,6 +12,7 @@
 #include "batch_report.h"
 #include "dry_run_platform.h"
 #include "messages.h"
+#include "name_quoting.h"
 #include "optimisation_run.h"
 #include "page_list.h"
 #include "slimtag_version.h"
@@ -24,10 +25,11 @@ namespace {
 class BatchHost : public RunHost {
  public:
   BatchHost(const BatchArguments& arguments, std::vector<std::string> entries,
-            std::vector<bool> selected, ProgressLine& progress)
+            std::vector<bool> selected, ListedFolders folders, ProgressLine& progress)
       : arguments_(arguments),
         entries_(std::move(entries)),
         selected_(std::move(selected)),
+        folders_(std::move(folders)),
         progress_(progress) {}
 
   std::string FolderPath() const override { return arguments_.folder; }
@@ -36,13 +38,22 @@ class BatchHost : public RunHost {
   std::string EntryName(int i) const override { return entries_.at(std::size_t(i)); }
   bool EntrySelected(int i) const override { return selected_.at(std::size_t(i)); }
   void RefreshList() override {}
+  std::optional<FileIdentity> ListedFolder(const std::string& sub_folder) const override {
+    const auto it = folders_.find(sub_folder);
+    if (it == folders_.end()) return std::nullopt;
+    return it->second;
+  }
+  // The JSON document carries names as they are; everything else is read on a terminal.
+  NameStyle Names() const override {
+    return arguments_.report == ReportForm::kJson ? nullptr : &QuotedForTerminal;
+  }
   int CheckState(int box) const override { return arguments_.options.box.at(std::size_t(box)); }
   std::string FieldText(int field) const override {
     return arguments_.fields.at(std::size_t(field));
   }
   void SetTitle(const std::string& title) override {
     if (title.starts_with(kOptimisingFile)) {
-      progress_.StartPage(title.substr(kOptimisingFile.size()));
+      progress_.StartPage(QuotedForTerminal(title.substr(kOptimisingFile.size())));
     }
   }
   void SetBusyPointer(bool) override {}
@@ -69,6 +80,7 @@ class BatchHost : public RunHost {
   const BatchArguments& arguments_;
   std::vector<std::string> entries_;
   std::vector<bool> selected_;
+  ListedFolders folders_;
   ProgressLine& progress_;
   std::string message_;
   std::vector<PageFigures> pages_;
@@ -76,7 +88,10 @@ class BatchHost : public RunHost {
 
 // The listing does not say which folder of a tree failed.
 std::string FolderFailureText(const BatchArguments& arguments, int error) {
-  return "не удалось прочитать папку «" + arguments.folder + "»" +
+  const std::string folder = arguments.report == ReportForm::kJson
+                                 ? arguments.folder
+                                 : QuotedForTerminal(arguments.folder);
+  return "не удалось прочитать папку «" + folder + "»" +
          (arguments.recursive ? " или одну из вложенных в неё папок" : "") + ": " +
          ReasonText(error);
 }
@@ -102,19 +117,22 @@ int ReportFolderFailure(const BatchArguments& arguments, const BatchIo& io, int 
 // wrong argument (64); one that cannot be looked at or read, a failed file operation (2). Returns
 // the exit code when the run cannot start.
 std::optional<int> ListFolder(const BatchArguments& arguments, const BatchIo& io,
-                              std::vector<std::string>& entries) {
+                              std::vector<std::string>& entries, ListedFolders& folders) {
   const std::string& folder = arguments.folder;
   struct stat status {};
   if (::stat(folder.c_str(), &status) != 0) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) {
-      return UsageError(io.err, "«" + folder + "»: " + ReasonText(error));
+      return UsageError(io.err, "«" + QuotedForTerminal(folder) + "»: " + ReasonText(error));
     }
     return ReportFolderFailure(arguments, io, error);
   }
-  if (!S_ISDIR(status.st_mode)) return UsageError(io.err, "«" + folder + "» не является папкой");
+  if (!S_ISDIR(status.st_mode)) {
+    return UsageError(io.err, "«" + QuotedForTerminal(folder) + "» не является папкой");
+  }
   std::error_code listing;
-  entries = arguments.recursive ? ListPagesRecursive(folder, listing) : ListPages(folder, listing);
+  entries = arguments.recursive ? ListPagesRecursive(folder, listing, &folders)
+                                : ListPages(folder, listing, &folders);
   if (listing) return ReportFolderFailure(arguments, io, listing.value());
   return std::nullopt;
 }
@@ -152,21 +170,22 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
   if (arguments.Filter()) return RunFilter(arguments, io.in_fd, io.out_fd, io.err);
 
   std::vector<std::string> entries;
-  if (auto code = ListFolder(arguments, io, entries)) return *code;
+  ListedFolders folders;
+  if (auto code = ListFolder(arguments, io, entries, folders)) return *code;
 
   std::vector<bool> selected(entries.size(), arguments.names.empty());
   for (const std::string& name : arguments.names) {
     const auto it = std::find(entries.begin(), entries.end(), name);
     if (it == entries.end()) {
-      return UsageError(io.err,
-                        "«" + name + "» не является страницей папки «" + arguments.folder + "»");
+      return UsageError(io.err, "«" + QuotedForTerminal(name) + "» не является страницей папки «" +
+                                    QuotedForTerminal(arguments.folder) + "»");
     }
     selected[std::size_t(it - entries.begin())] = true;
   }
 
   ProgressLine progress(io.err, io.err_is_terminal, io.clock, io.terminal_width);
   progress.SetTotal(std::count(selected.begin(), selected.end(), true));
-  BatchHost host(arguments, std::move(entries), std::move(selected), progress);
+  BatchHost host(arguments, std::move(entries), std::move(selected), std::move(folders), progress);
   DryRunPlatform dry_run(platform);
   Optimiser optimiser(arguments.dry_run ? static_cast<Platform&>(dry_run) : platform);
   const RunOutcome outcome = optimiser.RunOptimisation(host);

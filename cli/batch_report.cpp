@@ -1,6 +1,7 @@
 #include "batch_report.h"
 
 #include "messages.h"
+#include "name_quoting.h"
 
 namespace slimtag {
 
@@ -45,6 +46,14 @@ std::string_view OperationName(FileError::Operation operation) {
       return "overwrite";
     case Op::kRecover:
       return "recover";
+    case Op::kOpenFolder:
+      return "open_folder";
+    case Op::kFolderChanged:
+      return "folder_changed";
+    case Op::kFolderBusy:
+      return "folder_busy";
+    case Op::kSyncFolder:
+      return "sync_folder";
   }
   return "unknown";
 }
@@ -63,8 +72,6 @@ ReportFailure FailureOf(const FileError& error) {
   return {std::string(OperationName(error.operation)), error.path, error.other, error.error,
           WithLineFeeds(FailureText(error))};
 }
-
-namespace {
 
 // Length of the valid UTF-8 sequence at text[pos], 0 when there is none.
 std::size_t Utf8Length(std::string_view text, std::size_t pos) {
@@ -95,6 +102,8 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
   if (overlong || surrogate || code > 0x10FFFF) return 0;
   return length;
 }
+
+namespace {
 
 std::string Field(std::string_view name, const std::string& value) {
   return "  " + JsonString(name) + ": " + value;
@@ -183,8 +192,8 @@ std::string JsonDocument(const RunReport& report) {
 }
 
 std::string VerboseLine(const PageFigures& page) {
-  std::string line = page.name + ": " + std::to_string(page.size_before) + " → " +
-                     std::to_string(page.size_after) + " байт";
+  std::string line = QuotedForTerminal(page.name) + ": " + std::to_string(page.size_before) +
+                     " → " + std::to_string(page.size_after) + " байт";
   if (page.size_before > 0) {
     const double saved = static_cast<double>(page.size_before - page.size_after) /
                          (static_cast<double>(page.size_before) / 100.0);

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "batch.h"
+#include "posix/posix_platform.h"
 #include "std_streams.h"
 
 int main(int argc, char** argv) {

@@ -1,10 +1,18 @@
 #include "dry_run_platform.h"
 
-#include <sys/stat.h>
-
 namespace slimtag {
 
 namespace {
+
+// A folder the run would make.
+class DryRunFolder : public Folder {
+ public:
+  explicit DryRunFolder(std::string path) : path_(std::move(path)) {}
+  const std::string& Path() const override { return path_; }
+
+ private:
+  std::string path_;
+};
 
 class DryRunPage : public Page {
  public:
@@ -13,7 +21,8 @@ class DryRunPage : public Page {
   std::unique_ptr<ByteSource> Read() override { return real_->Read(); }
   std::uint64_t Size() const override { return real_->Size(); }
   bool RewrittenEarlier() const override { return counted_; }
-  void BackUpTo(const std::string&) override {}
+  FileIdentity Identity() const override { return real_->Identity(); }
+  void BackUpTo(Folder&, const std::string&) override {}
 
  private:
   std::unique_ptr<Page> real_;
@@ -29,33 +38,42 @@ class CountingSink : public ByteSink {
 
 class DryRunTempFile : public TempFile {
  public:
+  explicit DryRunTempFile(std::uint64_t& replaced) : replaced_(replaced) {}
   ByteSink& Writer() override { return sink_; }
   void FinishWriting() override {}
-  std::uint64_t CopyOver(Page&) override { return sink_.size; }
+  std::uint64_t CopyOver(Page&) override {
+    ++replaced_;
+    return sink_.size;
+  }
   void Delete() override {}
 
  private:
   CountingSink sink_;
+  std::uint64_t& replaced_;
 };
 
 }  // namespace
 
 void DryRunPlatform::BeginRun() {
   counted_.clear();
+  replaced_ = 0;
   real_.BeginRun();
 }
 
-std::unique_ptr<Page> DryRunPlatform::OpenPage(const std::string& path) {
-  auto real = real_.OpenPage(path);
+std::shared_ptr<Folder> DryRunPlatform::CreateFolder(Folder& parent, const std::string& name) {
+  return std::make_shared<DryRunFolder>(JoinPath(parent.Path(), name));
+}
+
+std::unique_ptr<Page> DryRunPlatform::OpenPage(Folder& folder, const std::string& name) {
+  auto real = real_.OpenPage(folder, name);
   // A real run rewrites a file once, whatever its names; so many are counted.
-  struct stat st {};
-  bool earlier = false;
-  if (::stat(path.c_str(), &st) == 0) earlier = !counted_.insert({st.st_dev, st.st_ino}).second;
+  const FileIdentity file = real->Identity();
+  const bool earlier = !counted_.insert({file.device, file.inode}).second;
   return std::make_unique<DryRunPage>(std::move(real), earlier);
 }
 
 std::unique_ptr<TempFile> DryRunPlatform::CreateTempFile(const std::string&) {
-  return std::make_unique<DryRunTempFile>();
+  return std::make_unique<DryRunTempFile>(replaced_);
 }
 
 }  // namespace slimtag

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <set>
 #include <utility>
 
@@ -9,22 +10,33 @@ namespace slimtag {
 
 // A run that writes nothing: every page is opened and checked as a real run would, and read
 // through the passes, but no backup folder, backup copy, temporary or side file is made and no
-// page is replaced. A page's size after is the size it would have.
+// page is replaced. A page's size after is the size it would have. It holds no folder against
+// other runs, as it changes nothing in them.
 class DryRunPlatform : public Platform {
  public:
   explicit DryRunPlatform(Platform& real) : real_(real) {}
 
   std::string TimeOfDayText() override { return real_.TimeOfDayText(); }
   void BeginRun() override;
-  std::vector<std::string> RecoverFolder(const std::string&) override { return {}; }
-  bool CreateFolder(const std::string&) override { return true; }
-  std::unique_ptr<Page> OpenPage(const std::string& path) override;
+  std::shared_ptr<Folder> OpenFolder(const std::string& path, const FileIdentity* listed,
+                                     bool) override {
+    return real_.OpenFolder(path, listed, false);
+  }
+  std::shared_ptr<Folder> OpenSubFolder(Folder& parent, const std::string& name,
+                                        const FileIdentity* listed, bool) override {
+    return real_.OpenSubFolder(parent, name, listed, false);
+  }
+  std::vector<Recovery> RecoverFolder(Folder&) override { return {}; }
+  std::shared_ptr<Folder> CreateFolder(Folder& parent, const std::string& name) override;
+  std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) override;
   std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override;
   void CommitReplacements() override {}
+  std::uint64_t PagesReplaced() const override { return replaced_; }
 
  private:
   Platform& real_;
-  std::set<std::pair<unsigned long long, unsigned long long>> counted_;  // device, inode
+  std::set<std::pair<std::uint64_t, std::uint64_t>> counted_;  // device, inode
+  std::uint64_t replaced_ = 0;
 };
 
 }  // namespace slimtag

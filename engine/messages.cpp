@@ -86,19 +86,25 @@ std::string ReasonText(int error) {
   }
 }
 
-namespace {
-std::string Quoted(const std::string& path) {
-  return "«" + path + "»";
+std::string RecoveryText(const Recovery& recovery, NameStyle names) {
+  const auto Quoted = [names](const std::string& path) {
+    return "«" + (names != nullptr ? names(path) : path) + "»";
+  };
+  if (recovery.kept_as.empty()) {
+    return "Запись файла " + Quoted(recovery.page) +
+           ", прерванная при прошлом запуске, завершена: он содержит результат оптимизации.";
+  }
+  return "Запись файла " + Quoted(recovery.page) +
+         ", прерванная при прошлом запуске, не завершена: файл изменён после неё и оставлен "
+         "как есть. Его оптимизированное содержимое сохранено в файле " +
+         Quoted(recovery.kept_as) + ".";
 }
-}  // namespace
 
-std::string RecoveredText(const std::string& path) {
-  return "Запись файла " + Quoted(path) +
-         ", прерванная при прошлом запуске, завершена: он содержит результат оптимизации.";
-}
-
-std::string FailureText(const FileError& e) {
+std::string FailureText(const FileError& e, NameStyle names) {
   using Op = FileError::Operation;
+  const auto Quoted = [names](const std::string& path) {
+    return "«" + (names != nullptr ? names(path) : path) + "»";
+  };
   std::string what;
   switch (e.operation) {
     case Op::kCreateFolder:
@@ -168,6 +174,21 @@ std::string FailureText(const FileError& e) {
       break;
     case Op::kRecover:
       what = "Не удалось завершить прерванную запись файла " + Quoted(e.path);
+      break;
+    case Op::kOpenFolder:
+      what = "Не удалось открыть папку " + Quoted(e.path);
+      break;
+    case Op::kFolderChanged:
+      what = "Папка " + Quoted(e.path) +
+             " подменена или изменена другой программой во время оптимизации; в ней ничего не "
+             "записано";
+      break;
+    case Op::kFolderBusy:
+      what = "В папке " + Quoted(e.path) +
+             " уже идёт другая оптимизация. Дождитесь окончания её работы и повторите";
+      break;
+    case Op::kSyncFolder:
+      what = "Не удалось сохранить на диске изменения в папке " + Quoted(e.path);
       break;
   }
   if (e.error != 0) what += ": " + ReasonText(e.error);

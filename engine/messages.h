@@ -19,12 +19,13 @@ std::string StatisticsText(std::uint64_t files_done, std::int64_t size_before,
 // The percentage as shown: rounded to the nearest whole number, halves to the even neighbour.
 std::int64_t RoundedPercent(double percent);
 
-// The warning for a failed file operation: what failed, on which file, and why.
-std::string FailureText(const FileError& error);
+// The warning for a failed file operation: what failed, on which file, and why. Names are shown
+// in the style given (as they are when none is).
+std::string FailureText(const FileError& error, NameStyle names = nullptr);
 
-// The line of the final message for a page whose rewrite, cut short by a killed run, was
-// completed when this run started.
-std::string RecoveredText(const std::string& path);
+// The line of the final message for a page whose rewrite, cut short by a killed run, was found
+// when this run started: completed, or left as someone changed it, with its new content beside it.
+std::string RecoveryText(const Recovery& recovery, NameStyle names = nullptr);
 
 // Why an operation failed, from its errno, in Russian.
 std::string ReasonText(int error);

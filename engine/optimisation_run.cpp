@@ -12,12 +12,6 @@
 
 namespace slimtag {
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  if (folder.back() == '/') return folder + name;
-  return folder + "/" + name;
-}
-
 namespace {
 
 RunOptions ReadOptions(const RunHost& host) {
@@ -55,19 +49,34 @@ void Optimiser::MakeBackupStamp() {
   state_.BackupStamp = text10.GetText();
 }
 
-std::string Optimiser::MakeBackupFolder(const std::string& folder) {
+std::shared_ptr<Folder> Optimiser::MakeBackupFolder(Folder& parent) {
   // The stamp holds no date, so the name may be taken by an earlier run: never reuse it.
-  const std::string base = JoinPath(folder, "~backup_" + state_.BackupStamp);
-  std::string made = base;
-  for (int n = 2; !platform_.CreateFolder(made); ++n) made = base + "_" + std::to_string(n);
-  return made;
+  const std::string base = "~backup_" + state_.BackupStamp;
+  std::string name = base;
+  for (int n = 2;; ++n) {
+    if (auto made = platform_.CreateFolder(parent, name)) return made;
+    name = base + "_" + std::to_string(n);
+  }
 }
 
-std::string Optimiser::BackupFolderFor(RunHost& host, const std::string& sub_folder) {
-  if (sub_folder.empty()) return state_.BackupFolder;
-  auto [at, made] = sub_backup_folders_.try_emplace(sub_folder);
-  if (made) at->second = MakeBackupFolder(JoinPath(host.ListPath(), sub_folder));
-  return at->second;
+Folder& Optimiser::BackupFolderFor(const std::string& sub_folder) {
+  auto [at, made] = backup_folders_.try_emplace(sub_folder);
+  if (made) at->second = MakeBackupFolder(*folders_.at(sub_folder));
+  return *at->second;
+}
+
+Folder& Optimiser::PageFolder(RunHost& host, const std::string& sub_folder) {
+  if (const auto held = folders_.find(sub_folder); held != folders_.end()) return *held->second;
+  // Down from the nearest folder held, one name at a time and never through a link, each folder
+  // the one the listing saw.
+  const std::size_t slash = sub_folder.find_last_of('/');
+  const std::string parent = slash == std::string::npos ? "" : sub_folder.substr(0, slash);
+  Folder& above = PageFolder(host, parent);
+  const std::string name = sub_folder.substr(slash == std::string::npos ? 0 : slash + 1);
+  const std::optional<FileIdentity> listed = host.ListedFolder(sub_folder);
+  auto folder = platform_.OpenSubFolder(above, name, listed ? &*listed : nullptr, true);
+  for (Recovery& r : platform_.RecoverFolder(*folder)) recovered_.push_back(std::move(r));
+  return *folders_.emplace(sub_folder, std::move(folder)).first->second;
 }
 
 char* Optimiser::ReadBlock() {
@@ -105,26 +114,20 @@ const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& 
   return *slot;
 }
 
-void Optimiser::ProcessPage(RunHost& host, const std::string& folder, const std::string& name,
-                            const RunOptions& options, const UserTexts& texts) {
+void Optimiser::ProcessPage(RunHost& host, const std::string& name, const RunOptions& options,
+                            const UserTexts& texts) {
   host.SetTitle(std::string(kOptimisingFile) + name);
   // An entry below the folder ("sub/page.htm") has its folder's own backup folder and recovery.
   const std::size_t slash = name.find_last_of('/');
   const std::string sub_folder = slash == std::string::npos ? "" : name.substr(0, slash);
-  if (!sub_folder.empty() && recovered_folders_.insert(sub_folder).second) {
-    for (std::string& path : platform_.RecoverFolder(JoinPath(folder, sub_folder))) {
-      recovered_.push_back(std::move(path));
-    }
-  }
-  const std::string path = JoinPath(folder, name);
-  const std::unique_ptr<Page> page = platform_.OpenPage(path);
+  const std::string base_name = name.substr(slash + 1);
+  Folder& folder = PageFolder(host, sub_folder);
+  const std::string path = JoinPath(folder.Path(), base_name);
+  const std::unique_ptr<Page> page = platform_.OpenPage(folder, base_name);
   // A link to a page of the list, or a second name of it: its one file is done once, and its
   // backup holds what it was before the run.
   if (page->RewrittenEarlier()) return;
-  if (options.Ticked(6)) {
-    page->BackUpTo(JoinPath(BackupFolderFor(host, sub_folder), name.substr(slash + 1)));
-  }
-  ++state_.FilesDone;
+  if (options.Ticked(6)) page->BackUpTo(BackupFolderFor(sub_folder), base_name);
 
   try {
     // Only the user's own texts can tell the two encodings apart; the fixed needles are ASCII.
@@ -148,24 +151,43 @@ void Optimiser::ProcessPage(RunHost& host, const std::string& folder, const std:
     OptimiseLines(reader, pipeline, output, rule, state_.join, state_.CurrentLine, sink);
     source.reset();
     const auto before = static_cast<std::int64_t>(page->Size());
-    state_.SizeBefore += before;
     temp->FinishWriting();
     const auto after = static_cast<std::int64_t>(temp->CopyOver(*page));
-    state_.SizeAfter += after;
+    // Counted once it is replaced, which may be later, with its batch.
+    prepared_.push_back({name, before, after});
     temp->Delete();
-    host.PageDone(name, before, after);
   } catch (const std::bad_alloc&) {
     // A page too large for memory (one line of gigabytes, or joined): it stays as it was.
     state_.CurrentLine = std::string();
     throw FileError(FileError::Operation::kOutOfMemory, path, 0);
   }
+  ReportReplaced(host);
 }
 
-std::string Optimiser::WithRecoveryNote(std::string text) const {
-  for (const std::string& path : recovered_) {
-    text += std::string(kMessageLineEnd) + RecoveredText(path);
+void Optimiser::ReportReplaced(RunHost& host) {
+  // Pages are replaced in the order they were prepared: the first ones are those replaced.
+  for (const std::uint64_t replaced = platform_.PagesReplaced();
+       reported_ < replaced && !prepared_.empty(); ++reported_) {
+    const Prepared page = std::move(prepared_.front());
+    prepared_.pop_front();
+    ++state_.FilesDone;
+    state_.SizeBefore += page.size_before;
+    state_.SizeAfter += page.size_after;
+    host.PageDone(page.name, page.size_before, page.size_after);
+  }
+}
+
+std::string Optimiser::WithRecoveryNote(std::string text, const RunHost& host) const {
+  for (const Recovery& recovery : recovered_) {
+    text += std::string(kMessageLineEnd) + RecoveryText(recovery, host.Names());
   }
   return text;
+}
+
+void Optimiser::ReleaseFolders() {
+  folders_.clear();
+  backup_folders_.clear();
+  list_folder_.reset();
 }
 
 RunOutcome Optimiser::RunOptimisation(RunHost& host) {
@@ -176,8 +198,9 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
   pipelines_[0].reset();
   pipelines_[1].reset();
   recovered_.clear();
-  recovered_folders_.clear();
-  sub_backup_folders_.clear();
+  ReleaseFolders();
+  prepared_.clear();
+  reported_ = 0;
   state_.Failure.reset();
   platform_.BeginRun();
   if (host.EntryCount() == 0) {
@@ -191,18 +214,34 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
     // A second copy of the program at work in this folder holds the temporary file: stop before
     // anything is made or touched.
     platform_.CreateTempFile(kTempFileName)->Delete();
-    const std::string folder = host.FolderPath();
+    // Held until the run ends: another run in it waits, and a folder swapped since the listing
+    // is never worked in.
+    const std::optional<FileIdentity> listed = host.ListedFolder("");
+    auto& folder = folders_[""];
+    folder = platform_.OpenFolder(host.FolderPath(), listed ? &*listed : nullptr, true);
     // A rewrite that a killed run left half done is completed before anything else happens.
-    recovered_ = platform_.RecoverFolder(folder);
+    recovered_ = platform_.RecoverFolder(*folder);
     if (options.Ticked(6)) {
       MakeBackupStamp();
-      state_.BackupFolder = MakeBackupFolder(host.ListPath());
+      Folder* parent = folder.get();
+      if (host.ListPath() != host.FolderPath()) {
+        try {
+          list_folder_ = platform_.OpenFolder(host.ListPath(), nullptr, false);
+        } catch (const FileError& e) {
+          throw FileError(FileError::Operation::kCreateFolder,
+                          JoinPath(host.ListPath(), "~backup_" + state_.BackupStamp), e.error);
+        }
+        parent = list_folder_.get();
+      }
+      backup_folders_[""] = MakeBackupFolder(*parent);
+      state_.BackupFolder = backup_folders_[""]->Path();
     }
     const int count = host.EntryCount();
     for (int i = 0; i < count; ++i) {
-      if (host.EntrySelected(i)) ProcessPage(host, folder, host.EntryName(i), options, texts);
+      if (host.EntrySelected(i)) ProcessPage(host, host.EntryName(i), options, texts);
     }
     platform_.CommitReplacements();
+    ReportReplaced(host);
   } catch (const FileError& error) {
     state_.join = JoinState{};
     state_.Failure = error;
@@ -212,14 +251,17 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
     } catch (const FileError& earlier) {
       state_.Failure = earlier;
     }
-    const std::string warning = FailureText(*state_.Failure);
-    host.ShowMessage(WithRecoveryNote(warning), MessageIcon::kWarning);
+    ReportReplaced(host);
+    ReleaseFolders();
+    const std::string warning = FailureText(*state_.Failure, host.Names());
+    host.ShowMessage(WithRecoveryNote(warning, host), MessageIcon::kWarning);
     host.SetBusyPointer(false);
     return RunOutcome::kFailed;
   }
+  ReleaseFolders();
 
   if (state_.SizeBefore == 0) {
-    host.ShowMessage(WithRecoveryNote(std::string(kNoFilesSelected)), MessageIcon::kWarning);
+    host.ShowMessage(WithRecoveryNote(std::string(kNoFilesSelected), host), MessageIcon::kWarning);
     host.SetBusyPointer(false);
     return RunOutcome::kNothingSelected;
   }
@@ -228,7 +270,8 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
   host.SetTitle(WindowTitle(host.Version()));
   host.ShowMessage(
       WithRecoveryNote(StatisticsText(static_cast<std::uint64_t>(state_.FilesDone),
-                                      state_.SizeBefore, state_.SizeAfter, state_.SavedPercent)),
+                                      state_.SizeBefore, state_.SizeAfter, state_.SavedPercent),
+                       host),
       MessageIcon::kInformation);
   host.RefreshList();
   host.SetBusyPointer(false);

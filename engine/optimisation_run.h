@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -49,29 +49,43 @@ class Optimiser {
   const RunState& State() const { return state_; }
 
  private:
+  // A page whose new content waits to replace it; it is reported once it has.
+  struct Prepared {
+    std::string name;
+    std::int64_t size_before = 0;
+    std::int64_t size_after = 0;
+  };
+
   void MakeBackupStamp();
-  // Makes folder's backup folder for this run and returns its path.
-  std::string MakeBackupFolder(const std::string& folder);
-  std::string BackupFolderFor(RunHost& host, const std::string& sub_folder);
+  // Makes the run's backup folder in parent and returns it.
+  std::shared_ptr<Folder> MakeBackupFolder(Folder& parent);
+  Folder& BackupFolderFor(const std::string& sub_folder);
+  // The folder of the entries below sub_folder ("" for the folder itself), held from the first
+  // of its pages to the end of the run; a folder reached for the first time is recovered first.
+  Folder& PageFolder(RunHost& host, const std::string& sub_folder);
   char* ReadBlock();
-  void ProcessPage(RunHost& host, const std::string& folder, const std::string& name,
-                   const RunOptions& options, const UserTexts& texts);
+  void ProcessPage(RunHost& host, const std::string& name, const RunOptions& options,
+                   const UserTexts& texts);
+  // Counts and reports the pages replaced since the last call.
+  void ReportReplaced(RunHost& host);
   Encoding PageEncoding(Page& page);
-  // The final message, with a line for each page whose interrupted rewrite was completed.
-  std::string WithRecoveryNote(std::string text) const;
+  // The final message, with a line for each page whose interrupted rewrite was found.
+  std::string WithRecoveryNote(std::string text, const RunHost& host) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,
                                   const UserTexts& texts);
+  // Lets go of every folder of the run.
+  void ReleaseFolders();
 
   Platform& platform_;
   RunState state_;
   std::optional<LinePipeline> pipelines_[2];
-  std::vector<std::string> recovered_;                     // pages completed before this run
-  std::set<std::string> recovered_folders_;                // sub-folders looked at
-  std::map<std::string, std::string> sub_backup_folders_;  // sub-folder → its backup folder
+  std::vector<Recovery> recovered_;  // interrupted rewrites found in this run
+  std::map<std::string, std::shared_ptr<Folder>> folders_;         // "" or sub-folder → held
+  std::map<std::string, std::shared_ptr<Folder>> backup_folders_;  // the same → its backups
+  std::shared_ptr<Folder> list_folder_;  // where the folder's own backup folder is made
+  std::deque<Prepared> prepared_;
+  std::uint64_t reported_ = 0;  // pages replaced and reported
   std::unique_ptr<char[]> read_block_;
 };
-
-// The folder path and a name joined with one separator.
-std::string JoinPath(const std::string& folder, const std::string& name);
 
 }  // namespace slimtag

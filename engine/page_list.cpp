@@ -1,5 +1,9 @@
 #include "page_list.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -71,14 +75,31 @@ void ListFolder(const std::string& folder, std::vector<std::string>& pages,
   if (sub_folders != nullptr) SortAsTheListShows(*sub_folders);
 }
 
+// Where the folder is, taken before it is listed: a folder swapped after this moment differs
+// from it when the run opens it. The tree's own folder may be reached through a link; the
+// folders below it never are.
+void NoteFolder(const std::string& folder, const std::string& key, bool follow,
+                ListedFolders* folders, std::error_code& error) {
+  if (folders == nullptr) return;
+  struct stat st {};
+  if ((follow ? ::stat(folder.c_str(), &st) : ::lstat(folder.c_str(), &st)) != 0) {
+    error.assign(errno, std::generic_category());
+    return;
+  }
+  (*folders)[key] = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 void ListTree(const std::string& folder, const std::string& prefix, std::vector<std::string>& pages,
-              std::error_code& error) {
+              ListedFolders* folders, std::error_code& error) {
+  NoteFolder(folder, prefix.empty() ? "" : prefix.substr(0, prefix.size() - 1), prefix.empty(),
+             folders, error);
+  if (error) return;
   std::vector<std::string> here, sub_folders;
   ListFolder(folder, here, &sub_folders, error);
   if (error) return;
   for (const std::string& name : here) pages.push_back(prefix + name);
   for (const std::string& sub : sub_folders) {
-    ListTree(folder + "/" + sub, prefix + sub + "/", pages, error);
+    ListTree(folder + "/" + sub, prefix + sub + "/", pages, folders, error);
     if (error) return;
   }
 }
@@ -98,10 +119,19 @@ std::vector<std::string> ListPages(const std::string& folder) {
   return ListPages(folder, ignored);
 }
 
-std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error) {
+std::vector<std::string> ListPages(const std::string& folder, std::error_code& error,
+                                   ListedFolders* folders) {
+  error.clear();
+  NoteFolder(folder, "", true, folders, error);
+  if (error) return {};
+  return ListPages(folder, error);
+}
+
+std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error,
+                                            ListedFolders* folders) {
   std::vector<std::string> pages;
   error.clear();
-  ListTree(folder, "", pages, error);
+  ListTree(folder, "", pages, folders, error);
   if (error) pages.clear();
   return pages;
 }

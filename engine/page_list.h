@@ -1,9 +1,12 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "platform.h"
 
 namespace slimtag {
 
@@ -27,6 +30,13 @@ std::vector<std::string> ListPages(const std::string& folder);
 // The pages of folder and of every folder below it, as paths relative to folder: each folder's
 // pages in file-list order, then its sub-folders in the same order, depth first. Hidden folders,
 // backup folders ("~backup_…") and links to folders are left out.
-std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error);
+// With folders, where each folder listed was found ("" for folder itself, "sub/deeper" below it),
+// so that the run works in no other.
+using ListedFolders = std::map<std::string, FileIdentity>;
+std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error,
+                                            ListedFolders* folders = nullptr);
+// The folder's own pages, with where the folder was found.
+std::vector<std::string> ListPages(const std::string& folder, std::error_code& error,
+                                   ListedFolders* folders);
 
 }  // namespace slimtag

@@ -4,16 +4,13 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "line_output.h"
 #include "line_reader.h"
 
 namespace slimtag {
-
-namespace posix {
-class ReplacementBatch;
-}
 
 // A file operation of the run that failed: what was done, on which path, and why.
 struct FileError : std::runtime_error {
@@ -37,8 +34,17 @@ struct FileError : std::runtime_error {
     kSetIdBits,       // path: the page, whose set-ID bits a rewrite would drop
     kOverwrite,       // path: the page, cut short in its own file; other: its recovery file
     kRecover,         // path: the page whose interrupted rewrite could not be completed
+    kOpenFolder,      // path: a folder of pages
+    kFolderChanged,   // path: a folder of the run, swapped or changed since it was listed or made
+    kFolderBusy,      // path: a folder in which another run is at work
+    kSyncFolder,      // path: a folder whose new names could not be made durable
   };
-  FileError(Operation op, std::string path, int error, std::string other = {});
+  FileError(Operation op, std::string p, int err, std::string o = {})
+      : std::runtime_error("file operation failed: " + p),
+        operation(op),
+        path(std::move(p)),
+        other(std::move(o)),
+        error(err) {}
 
   Operation operation;
   std::string path;
@@ -46,20 +52,57 @@ struct FileError : std::runtime_error {
   int error;  // errno, 0 when there is none
 };
 
+// The folder path and a name joined with one separator.
+inline std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+// How a message shows a file's name to people: for a terminal, a name that holds control
+// characters must not reach it raw.
+using NameStyle = std::string (*)(std::string_view path);
+
+// Which file or folder something is on its file system, whatever its name.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// A folder of the run, held open from the moment it is reached until the run lets go of it, so
+// that whatever is renamed or swapped around it, the run works in that very folder.
+class Folder {
+ public:
+  virtual ~Folder() = default;
+  // As the run names it in messages.
+  virtual const std::string& Path() const = 0;
+};
+
+// What the run found of a rewrite that a killed run left half done.
+struct Recovery {
+  std::string page;  // the page's path
+  // Empty when the page was completed. Otherwise the page had been changed since by someone
+  // else and was left as it is; the new content was kept in this file beside it.
+  std::string kept_as;
+};
+
 // A page held open from the checks before its first byte is read until it is replaced, so that
 // the run reads, backs up and replaces one and the same file.
 class Page {
  public:
   virtual ~Page() = default;
-  // A new reader from the page's first byte.
+  // A new reader from the page's first byte to the size it had when it was opened.
   virtual std::unique_ptr<ByteSource> Read() = 0;
   // The size when the page was opened.
   virtual std::uint64_t Size() const = 0;
   // The same file as a page already rewritten in this run (a link, or a second hard link).
   virtual bool RewrittenEarlier() const = 0;
-  // Copies the page to a new file (never over an existing one) that the user who runs the
-  // program owns, with the page's permission bits but no set-ID or sticky bit.
-  virtual void BackUpTo(const std::string& copy) = 0;
+  // The file opened, whatever name led to it.
+  virtual FileIdentity Identity() const = 0;
+  // Copies the page to a new file name in folder (never over an existing one) that the user who
+  // runs the program owns, with the page's permission bits but no set-ID or sticky bit.
+  virtual void BackUpTo(Folder& folder, const std::string& name) = 0;
 };
 
 // The temporary file of one page, held exclusively while it is in use so that a second copy of
@@ -85,39 +128,30 @@ class Platform {
   virtual std::string TimeOfDayText() = 0;
   // Forgets the files rewritten by an earlier run.
   virtual void BeginRun() = 0;
+  // Opens a folder by its path for the run. A folder of pages (exclusive) is held against other
+  // runs until the object goes: a second run waits a few seconds, then fails with kFolderBusy.
+  // With listed, the folder must still be the one the listing saw (kFolderChanged).
+  virtual std::shared_ptr<Folder> OpenFolder(const std::string& path, const FileIdentity* listed,
+                                             bool exclusive) = 0;
+  // Opens the folder name inside parent, never through a link, in the same way.
+  virtual std::shared_ptr<Folder> OpenSubFolder(Folder& parent, const std::string& name,
+                                                const FileIdentity* listed, bool exclusive) = 0;
   // Makes a folder of pages whole again before a run works in it: completes a rewrite that a
-  // killed run left half done and removes what killed runs left behind. Returns the paths of the
-  // pages completed.
-  virtual std::vector<std::string> RecoverFolder(const std::string& folder) = 0;
-  // False when something of that name is already there.
-  virtual bool CreateFolder(const std::string& path) = 0;
-  // Opens a page for the run after checking that the run may rewrite it.
-  virtual std::unique_ptr<Page> OpenPage(const std::string& path) = 0;
+  // killed run left half done and removes what killed runs left behind.
+  virtual std::vector<Recovery> RecoverFolder(Folder& folder) = 0;
+  // Makes the new folder name inside parent for the run's own files and holds it; null when
+  // something of that name is already there.
+  virtual std::shared_ptr<Folder> CreateFolder(Folder& parent, const std::string& name) = 0;
+  // Opens the page name of folder for the run after checking that the run may rewrite it.
+  virtual std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) = 0;
   // Creates (or empties) the temporary file; throws with kTempLocked when another process has it.
   virtual std::unique_ptr<TempFile> CreateTempFile(const std::string& path) = 0;
-  // Completes every replacement still pending, in the order they were asked for. After a failure
-  // the pages before the one named are replaced, that one and the later ones are not.
+  // Completes every replacement still pending, in the order they were asked for, and makes the
+  // new names durable. After a failure the pages before the one named are replaced, that one and
+  // the later ones are not.
   virtual void CommitReplacements() = 0;
-};
-
-// The real file system (POSIX).
-class PosixPlatform : public Platform {
- public:
-  PosixPlatform();
-  ~PosixPlatform() override;
-  std::string TimeOfDayText() override;
-  void BeginRun() override;
-  std::vector<std::string> RecoverFolder(const std::string& folder) override;
-  bool CreateFolder(const std::string& path) override;
-  std::unique_ptr<Page> OpenPage(const std::string& path) override;
-  std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override;
-  void CommitReplacements() override;
-
-  struct RunFiles;  // what one run keeps: the files rewritten, the folder, the write block
-
- private:
-  std::unique_ptr<RunFiles> run_files_;
-  std::unique_ptr<posix::ReplacementBatch> batch_;
+  // How many pages have been replaced since the run began: the first ones of those asked for.
+  virtual std::uint64_t PagesReplaced() const = 0;
 };
 
 }  // namespace slimtag

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "platform.h"
 
 namespace slimtag {
 
@@ -36,6 +40,11 @@ class RunHost {
   virtual bool EntrySelected(int index) const = 0;
   // Makes the file list read its folder again.
   virtual void RefreshList() = 0;
+  // Where the listing found the folder of the entries below sub_folder ("" for the folder
+  // itself), when it knows: the run works only in that very folder.
+  virtual std::optional<FileIdentity> ListedFolder(const std::string& /*sub_folder*/) const {
+    return std::nullopt;
+  }
 
   // State of option box CheckN: 0 clear, 1 ticked, 2 greyed. Only 1 counts as ticked.
   virtual int CheckState(int box) const = 0;
@@ -51,7 +60,10 @@ class RunHost {
 
   // The line-end rule of the run; the window's unless the host says otherwise.
   virtual LineEndRule LineEnds() const { return LineEndRule::kCrLf; }
-  // Told after each page is done, with its entry name and its sizes before and after.
+  // How the messages show file names; null: as they are.
+  virtual NameStyle Names() const { return nullptr; }
+  // Told after each page is replaced, in list order, with its entry name and its sizes before
+  // and after.
   virtual void PageDone(const std::string& /*name*/, std::int64_t /*size_before*/,
                         std::int64_t /*size_after*/) {}
 };

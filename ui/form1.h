@@ -8,7 +8,7 @@
 #include "message_boxes.h"
 #include "module1.h"
 #include "optimisation_run.h"
-#include "platform.h"
+#include "posix/posix_platform.h"
 #include "run_host.h"
 #include "volumes.h"
 

@@ -18,6 +18,7 @@
 #include "corpus.h"
 #include "optimisation_run.h"
 #include "page_list.h"
+#include "posix/posix_platform.h"
 #include "run_host.h"
 
 namespace slimtag {

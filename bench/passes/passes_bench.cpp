@@ -16,7 +16,7 @@
 #include "batch.h"
 #include "line_pipeline.h"
 #include "line_reader.h"
-#include "platform.h"
+#include "posix/posix_platform.h"
 
 namespace fs = std::filesystem;
 

@@ -5,17 +5,13 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <random>
 #include <vector>
 
 namespace slimtag::posix {
-
-int Fd::Close() {
-  const int fd = Release();
-  return (fd >= 0 && ::close(fd) != 0) ? errno : 0;
-}
 
 int WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -75,14 +71,20 @@ char* CopyBuffer() {
 
 }  // namespace
 
-int CopyFrom(int in, off_t in_offset, int out, off_t out_offset) {
+int CopyFrom(int in, off_t in_offset, int out, off_t out_offset, std::uint64_t length) {
 #ifdef __linux__
   loff_t in_off = in_offset;
   loff_t out_off = out_offset;
+  std::uint64_t left = length;
   for (;;) {
-    const ssize_t n = ::copy_file_range(in, &in_off, out, &out_off, std::size_t(1) << 30, 0);
+    if (left == 0) return 0;
+    const ssize_t n = ::copy_file_range(in, &in_off, out, &out_off,
+                                        std::min<std::uint64_t>(left, std::uint64_t(1) << 30), 0);
     if (n == 0) return 0;
-    if (n > 0) continue;
+    if (n > 0) {
+      left -= static_cast<std::uint64_t>(n);
+      continue;
+    }
     if (errno == EINTR) continue;
     if (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP) break;
     return errno;
@@ -90,8 +92,9 @@ int CopyFrom(int in, off_t in_offset, int out, off_t out_offset) {
   // What went across before the fallback is copied again: the same bytes to the same place.
 #endif
   char* const buffer = CopyBuffer();
-  for (;;) {
-    const ssize_t n = ::pread(in, buffer, kCopyBufferSize, in_offset);
+  for (std::uint64_t left = length; left > 0;) {
+    const ssize_t n =
+        ::pread(in, buffer, std::min<std::uint64_t>(left, kCopyBufferSize), in_offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -102,7 +105,9 @@ int CopyFrom(int in, off_t in_offset, int out, off_t out_offset) {
     }
     in_offset += n;
     out_offset += n;
+    left -= static_cast<std::uint64_t>(n);
   }
+  return 0;
 }
 
 FileStamp FileStamp::Of(const struct stat& st) {
@@ -124,11 +129,6 @@ std::string DirectoryOf(const std::string& path) {
 std::string BaseNameOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string PathIn(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
 bool CanGiveOwnership(uid_t uid, gid_t gid) {

@@ -36,8 +36,6 @@ class Fd {
     fd_ = -1;
     return fd;
   }
-  // Closes and reports the error that close may give (a delayed write error).
-  int Close();
 
  private:
   int fd_;
@@ -50,9 +48,11 @@ int WriteAll(int fd, std::string_view first, std::string_view second);
 // Writes everything at offset, or returns the errno.
 int PwriteAll(int fd, const char* data, std::size_t size, off_t offset);
 
-// Copies in from in_offset to its end into out at out_offset; returns the errno of a failure, 0
-// when done.
-int CopyFrom(int in, off_t in_offset, int out, off_t out_offset);
+// Copies in from in_offset to its end, or length bytes of it at most, into out at out_offset;
+// returns the errno of a failure, 0 when done. A limit keeps a file that another program keeps
+// appending to from being copied forever.
+inline constexpr std::uint64_t kToTheEnd = ~std::uint64_t(0);
+int CopyFrom(int in, off_t in_offset, int out, off_t out_offset, std::uint64_t length = kToTheEnd);
 
 // What tells that a file is still the one that was opened: the same inode, size, modification
 // and change time.
@@ -71,8 +71,6 @@ struct FileStamp {
 // The folder part and the last part of a path ("." for a bare name).
 std::string DirectoryOf(const std::string& path);
 std::string BaseNameOf(const std::string& path);
-// name in folder, with one separator.
-std::string PathIn(const std::string& folder, const std::string& name);
 
 // Whether the user who runs the program may give a file this owner and group.
 bool CanGiveOwnership(uid_t uid, gid_t gid);

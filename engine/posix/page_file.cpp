@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -21,15 +22,17 @@ class PageSource : public ByteSource {
   PageSource(int fd, const std::string& path, off_t opened_size)
       : fd_(fd), path_(path), opened_size_(opened_size) {}
   std::size_t Read(char* buffer, std::size_t size) override {
-    // A short read that reached the size the page had when it was opened is its end: asking
-    // again would only return nothing. A page that grew since fails the check before it is
-    // replaced.
-    if (at_end_) return 0;
+    // Only up to the size the page had when it was opened: a page that another program keeps
+    // appending to would otherwise be read forever. A page that grew or shrank since fails the
+    // check before it is replaced.
     for (;;) {
-      const ssize_t n = ::pread(fd_, buffer, size, offset_);
+      const off_t left = opened_size_ - offset_;
+      if (left <= 0) return 0;
+      const ssize_t n =
+          ::pread(fd_, buffer, std::min<std::uint64_t>(size, std::uint64_t(left)), offset_);
       if (n >= 0) {
         offset_ += n;
-        at_end_ = static_cast<std::size_t>(n) < size && offset_ >= opened_size_;
+        if (n == 0) offset_ = opened_size_;  // shrunk: the check says so
         return static_cast<std::size_t>(n);
       }
       if (errno != EINTR) throw FileError(Op::kRead, path_, errno);
@@ -41,14 +44,14 @@ class PageSource : public ByteSource {
   const std::string& path_;
   off_t opened_size_;
   off_t offset_ = 0;
-  bool at_end_ = false;
 };
 
-std::string ReadLink(const std::string& link) {
+// The target of a link, by its folder and name.
+std::string ReadLink(int folder, const std::string& link, const std::string& path) {
   std::vector<char> target(256);
   for (;;) {
-    const ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
-    if (n < 0) throw FileError(Op::kOpen, link, errno);
+    const ssize_t n = ::readlinkat(folder, link.c_str(), target.data(), target.size());
+    if (n < 0) throw FileError(Op::kOpen, path, errno);
     if (static_cast<std::size_t>(n) < target.size()) return std::string(target.data(), n);
     target.resize(target.size() * 2);
   }
@@ -56,25 +59,41 @@ std::string ReadLink(const std::string& link) {
 
 }  // namespace
 
-PosixPage::PosixPage(std::string path, PosixPlatform::RunFiles& run_files)
-    : path_(std::move(path)), run_files_(run_files) {
+PosixPage::PosixPage(const PosixFolder& folder, const std::string& name, RunFiles& run_files)
+    : path_(JoinPath(folder.Path(), name)), run_files_(run_files) {
   // Most pages are no link: the name is opened at once, and followed by hand only where the open
   // finds a link.
   std::vector<uid_t> link_owners;
-  if (!OpenIn(DirectoryOf(path_), BaseNameOf(path_))) {
-    // Follow the page's own links by hand, noting who made each.
+  if (!OpenIn(folder, name)) {
+    // Follow the page's own links by hand, noting who made each. The first is the page's name in
+    // the folder held; the ones after it lead where they say.
     std::string at = path_;
+    int dir = folder.get();
+    std::string in_dir = name;
     for (;;) {
       struct stat st {};
-      if (::lstat(at.c_str(), &st) != 0) throw FileError(Op::kOpen, path_, errno);
+      if (::fstatat(dir, in_dir.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        throw FileError(Op::kOpen, path_, errno);
+      }
       if (!S_ISLNK(st.st_mode)) break;
       if (link_owners.size() == kMaxLinks) throw FileError(Op::kOpen, path_, ELOOP);
       link_owners.push_back(st.st_uid);
-      const std::string target = ReadLink(at);
+      const std::string target = ReadLink(dir, in_dir, path_);
       at = target.starts_with('/') ? target : DirectoryOf(at) + "/" + target;
+      dir = AT_FDCWD;
+      in_dir = at;
+    }
+    // The target's folder, held like the page's own.
+    const std::string target_folder = DirectoryOf(at);
+    if (!run_files_.link_folder || run_files_.link_folder->Path() != target_folder) {
+      Fd opened(::open(target_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      if (!opened) throw FileError(Op::kOpen, path_, errno);
+      const int watch = run_files_.watch.Add(opened.get());
+      run_files_.link_folder =
+          std::make_shared<PosixFolder>(target_folder, std::move(opened), watch);
     }
     // The name was no link a moment ago and must not have become one.
-    if (!OpenIn(DirectoryOf(at), BaseNameOf(at))) throw FileError(Op::kOpen, path_, ENOENT);
+    if (!OpenIn(*run_files_.link_folder, BaseNameOf(at))) throw FileError(Op::kOpen, path_, ENOENT);
   }
   if (::fstat(fd_.get(), &opened_) != 0) throw FileError(Op::kOpen, path_, errno);
   const uid_t me = ::geteuid();
@@ -88,17 +107,12 @@ PosixPage::PosixPage(std::string path, PosixPlatform::RunFiles& run_files)
   }
 }
 
-bool PosixPage::OpenIn(const std::string& folder, const std::string& name) {
-  if (run_files_.folder && run_files_.folder_path == folder) {
-    folder_ = run_files_.folder;
-  } else {
-    Fd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!opened) throw FileError(Op::kOpen, path_, errno);
-    folder_ = std::make_shared<const Fd>(std::move(opened));
-    run_files_.folder_path = folder;
-    run_files_.folder = folder_;
-  }
+bool PosixPage::OpenIn(const PosixFolder& folder, const std::string& name) {
+  folder_ = folder.Shared();
+  watch_ = folder.Watch();
   name_ = name;
+  // Whatever another program writes to the page from here on shows when the page is replaced.
+  mark_ = run_files_.watch.Mark();
   // O_NOFOLLOW: a link is followed by hand. O_NONBLOCK: a pipe put in the page's place must not
   // stop the run for good.
   fd_.Reset(::openat(folder_->get(), name_.c_str(),
@@ -125,7 +139,8 @@ void PosixPage::CheckUnchanged() const {
     throw FileError(Op::kChanged, path_, errno);
   }
   if (!(FileStamp::Of(now) == FileStamp::Of(opened_)) ||
-      !FileStamp::Of(opened_).SameFile(by_name)) {
+      !FileStamp::Of(opened_).SameFile(by_name) ||
+      run_files_.watch.ChangedSince(watch_, name_, mark_)) {
     throw FileError(Op::kChanged, path_, 0);
   }
 }

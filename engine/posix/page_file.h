@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -9,24 +10,39 @@
 
 #include "platform.h"
 #include "posix/fd.h"
+#include "posix/folder_watch.h"
 
-namespace slimtag {
+namespace slimtag::posix {
 
-namespace posix {
 class ReplacementBatch;
-}
 
-struct PosixPlatform::RunFiles {
-  std::set<std::pair<dev_t, ino_t>> files;
-  // Where backup copies wait for the sync that makes them durable before they get their names.
-  posix::ReplacementBatch* batch = nullptr;
-  // The folder of the pages last opened, resolved once for all its pages.
-  std::string folder_path;
-  std::shared_ptr<const posix::Fd> folder;
-  std::string write_buffer;  // the temporary file's, allocated once
+// A folder as the POSIX platform holds it: its descriptor, shared with the pages opened in it
+// and with the batches that rename in it, and its watch.
+class PosixFolder : public Folder {
+ public:
+  PosixFolder(std::string path, Fd fd, int watch)
+      : path_(std::move(path)), fd_(std::make_shared<const Fd>(std::move(fd))), watch_(watch) {}
+  const std::string& Path() const override { return path_; }
+  int get() const { return fd_->get(); }
+  const std::shared_ptr<const Fd>& Shared() const { return fd_; }
+  int Watch() const { return watch_; }
+
+ private:
+  std::string path_;
+  std::shared_ptr<const Fd> fd_;
+  int watch_;
 };
 
-namespace posix {
+// What one run keeps.
+struct RunFiles {
+  std::set<std::pair<dev_t, ino_t>> files;  // rewritten in this run
+  // Where backup copies wait for the sync that makes them durable before they get their names.
+  ReplacementBatch* batch = nullptr;
+  FolderWatch watch;
+  // The folder that a page's link led to last, resolved once for all its pages.
+  std::shared_ptr<PosixFolder> link_folder;
+  std::string write_buffer;  // the temporary file's, allocated once
+};
 
 // A page of the run, opened after the checks that decide whether the run may rewrite it: a link
 // is followed only when the user who runs the program or the owner of the file it leads to made
@@ -35,34 +51,40 @@ namespace posix {
 // nothing.
 class PosixPage : public Page {
  public:
-  PosixPage(std::string path, PosixPlatform::RunFiles& run_files);
+  PosixPage(const PosixFolder& folder, const std::string& name, RunFiles& run_files);
 
   std::unique_ptr<ByteSource> Read() override;
   std::uint64_t Size() const override { return static_cast<std::uint64_t>(opened_.st_size); }
   bool RewrittenEarlier() const override;
-  void BackUpTo(const std::string& copy) override;
+  FileIdentity Identity() const override {
+    return {static_cast<std::uint64_t>(opened_.st_dev), static_cast<std::uint64_t>(opened_.st_ino)};
+  }
+  void BackUpTo(Folder& folder, const std::string& name) override;
 
   const std::string& Path() const { return path_; }
   int Folder() const { return folder_->get(); }
+  const std::shared_ptr<const Fd>& SharedFolder() const { return folder_; }
   const std::string& Name() const { return name_; }
   int Descriptor() const { return fd_.get(); }
   const struct stat& Opened() const { return opened_; }
-  // Throws kChanged unless the name still leads to the file opened and the file is unchanged.
+  // Throws kChanged unless the name still leads to the file opened and nobody changed the file
+  // since it was opened.
   void CheckUnchanged() const;
   // Records the file now under the page's name as rewritten in this run.
   void MarkRewritten(const struct stat& now);
 
  private:
   // Opens name in folder as the page, unless it is a link: then false.
-  bool OpenIn(const std::string& folder, const std::string& name);
+  bool OpenIn(const PosixFolder& folder, const std::string& name);
 
   std::string path_;  // as the run named it
-  PosixPlatform::RunFiles& run_files_;
+  RunFiles& run_files_;
   std::shared_ptr<const Fd> folder_;
+  int watch_ = -1;
   std::string name_;  // in folder_, never a link
   Fd fd_;
   struct stat opened_ {};
+  std::uint64_t mark_ = 0;  // the folder watch's mark when the page was opened
 };
 
-}  // namespace posix
-}  // namespace slimtag
+}  // namespace slimtag::posix

@@ -19,8 +19,10 @@ bool CopyAttributes(int from, int to);
 std::uint64_t ReplaceInPlace(PosixPage& page, int content, off_t size,
                              const std::string& temp_path);
 
-// Completes the rewrites that killed runs left half done in folder, then removes the side files
-// of killed runs that no live process holds. Returns the paths of the pages completed.
-std::vector<std::string> RecoverFolder(const std::string& folder);
+// Completes the rewrites that killed runs left half done in folder (named folder_path in
+// messages), then removes the side files of killed runs that no live process holds. A page that
+// someone changed after the rewrite was cut short is left as it is, its new content kept in a file
+// beside it.
+std::vector<Recovery> RecoverFolder(int folder, const std::string& folder_path);
 
 }  // namespace slimtag::posix

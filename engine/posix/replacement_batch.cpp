@@ -17,6 +17,7 @@
 
 #include "posix/page_replacement.h"
 #include "posix/side_files.h"
+#include "posix/step_hook.h"
 
 namespace slimtag::posix {
 
@@ -161,7 +162,7 @@ ReplacementBatch::~ReplacementBatch() {
 
 void ReplacementBatch::Drop(Batch& batch) {
   for (auto& p : batch.prepared) p->Drop();
-  for (Backup& b : batch.backups) ::unlinkat(b.folder.get(), b.passing.c_str(), 0);
+  for (Backup& b : batch.backups) ::unlinkat(b.folder->get(), b.passing.c_str(), 0);
   batch = Batch{};
 }
 
@@ -173,7 +174,10 @@ void ReplacementBatch::Discard() {
 
 void ReplacementBatch::BeginRun() {
   committer_.Wait();
-  sync_waits_.store(false, std::memory_order_release);
+  state_.sync_waits.store(false, std::memory_order_release);
+  state_.replaced.store(0, std::memory_order_release);
+  const std::lock_guard lock(state_.mutex);
+  state_.renamed_in.clear();
 }
 
 void ReplacementBatch::ThrowCommitFailure() {
@@ -190,7 +194,7 @@ void ReplacementBatch::HandOff() {
   // that may run out of memory comes first: the batch moves over only once nothing can fail, so
   // it is never lost on the way.
   auto batch = std::make_shared<Batch>();
-  std::function<void()> job = [batch, waits = &sync_waits_] { CommitBatch(*batch, *waits); };
+  std::function<void()> job = [batch, state = &state_] { CommitBatch(*batch, *state); };
   *batch = std::exchange(batch_, Batch{});
   committer_.Post(std::move(job));
 }
@@ -199,7 +203,7 @@ void ReplacementBatch::HandOffWhenDue() {
   const bool full = batch_.Files() >= MaxPages() || batch_.bytes >= kMaxBytes;
   const bool due = batch_.Files() >= kHandOffFiles && batch_.bytes >= kHandOffBytes;
   if (!full && !due) return;
-  if (!sync_waits_.load(std::memory_order_acquire)) {
+  if (!state_.sync_waits.load(std::memory_order_acquire)) {
     // No sync has waited for a device yet (and none does on a file system in memory): the batch
     // is committed here. A second thread pays only for the device's time; without it, its
     // renames and closes beside the run slow both down (a tenth of a run on tmpfs).
@@ -266,13 +270,37 @@ std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::st
     p->Drop();
   }
   Commit();  // the pages before this one are replaced first, in list order
-  return ReplaceInPlace(page, temp, content.st_size, temp_path);
+  const std::uint64_t size = ReplaceInPlace(page, temp, content.st_size, temp_path);
+  state_.replaced.fetch_add(1, std::memory_order_acq_rel);
+  return size;
 }
 
 void ReplacementBatch::Commit() {
   committer_.Wait();
   ThrowCommitFailure();
-  CommitBatch(batch_, sync_waits_);
+  CommitBatch(batch_, state_);
+}
+
+void ReplacementBatch::MakeNamesDurable() {
+  committer_.Wait();
+  std::map<const Fd*, std::pair<std::shared_ptr<const Fd>, std::string>> folders;
+  {
+    const std::lock_guard lock(state_.mutex);
+    folders.swap(state_.renamed_in);
+  }
+  // One syncfs a file system where it reaches the storage, else each folder's own fsync.
+  std::set<dev_t> synced;
+  for (const auto& [key, folder] : folders) {
+    const int fd = folder.first->get();
+    struct stat st {};
+    int err = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (err == 0 && SyncfsReachesStorage(fd)) {
+      if (synced.insert(st.st_dev).second && ::syncfs(fd) != 0) err = errno;
+    } else if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL) {
+      err = errno;  // EINVAL: a folder that cannot be synced by itself
+    }
+    if (err != 0) throw FileError(Op::kSyncFolder, folder.second, err);
+  }
 }
 
 int ReplacementBatch::MakeDurable(const Batch& batch) {
@@ -298,14 +326,19 @@ int ReplacementBatch::MakeDurable(const Batch& batch) {
   return 0;
 }
 
-void ReplacementBatch::CommitBatch(Batch& batch, std::atomic<bool>& sync_waits) {
+void ReplacementBatch::CommitBatch(Batch& batch, CommitState& state) {
   auto& prepared = batch.prepared;
   auto& backups = batch.backups;
   if (prepared.empty() && backups.empty()) return;
   const auto sync_start = std::chrono::steady_clock::now();
   const int err = MakeDurable(batch);
-  sync_waits.store(std::chrono::steady_clock::now() - sync_start >= kDeviceWait,
-                   std::memory_order_release);
+  state.sync_waits.store(std::chrono::steady_clock::now() - sync_start >= kDeviceWait,
+                         std::memory_order_release);
+  ReachStep(Step::kBatchDurable);
+  const auto renamed_in = [&state](const std::shared_ptr<const Fd>& folder, std::string path) {
+    const std::lock_guard lock(state.mutex);
+    state.renamed_in.try_emplace(folder.get(), folder, std::move(path));
+  };
   std::size_t backups_done = 0;
   std::size_t done = 0;
   try {
@@ -318,9 +351,10 @@ void ReplacementBatch::CommitBatch(Batch& batch, std::atomic<bool>& sync_waits) 
     // The copies before their pages: a page is never replaced before its backup has its name.
     for (; backups_done < backups.size(); ++backups_done) {
       const Backup& b = backups[backups_done];
-      if (const int e = RenameNoReplace(b.folder.get(), b.passing, b.name)) {
+      if (const int e = RenameNoReplace(b.folder->get(), b.passing, b.name)) {
         throw FileError(Op::kBackup, b.page, e, b.copy);
       }
+      renamed_in(b.folder, b.folder_path);
     }
     for (; done < prepared.size(); ++done) {
       Prepared& p = *prepared[done];
@@ -329,10 +363,12 @@ void ReplacementBatch::CommitBatch(Batch& batch, std::atomic<bool>& sync_waits) 
                      p.page->Name().c_str()) != 0) {
         throw FileError(Op::kReplace, p.page->Path(), errno, p.temp_path);
       }
+      state.replaced.fetch_add(1, std::memory_order_acq_rel);
+      renamed_in(p.page->SharedFolder(), DirectoryOf(p.page->Path()));
     }
   } catch (const FileError&) {
     for (std::size_t i = backups_done; i < backups.size(); ++i) {
-      ::unlinkat(backups[i].folder.get(), backups[i].passing.c_str(), 0);
+      ::unlinkat(backups[i].folder->get(), backups[i].passing.c_str(), 0);
     }
     for (std::size_t i = done; i < prepared.size(); ++i) prepared[i]->Drop();
     batch = Batch{};

@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "posix/committer.h"
@@ -35,12 +38,13 @@ class ReplacementBatch {
 
   // A backup copy, complete under its passing name in its folder.
   struct Backup {
-    Fd folder;
+    std::shared_ptr<const Fd> folder;
     Fd file;
     std::string passing;
     std::string name;  // in folder
     std::string page;  // for warnings
     std::string copy;
+    std::string folder_path;
   };
   // Names the copy with the batch: after the sync, before any page of the batch is replaced.
   void AddBackup(Backup backup);
@@ -49,6 +53,11 @@ class ReplacementBatch {
   // on a failure the pages before the one that failed are replaced, that one and the rest keep
   // their old content.
   void Commit();
+  // Makes the names given by the commits so far durable: a page replaced and its backup copy
+  // stay so through a power cut.
+  void MakeNamesDurable();
+  // How many pages have been replaced since the run began.
+  std::uint64_t Replaced() const { return state_.replaced.load(std::memory_order_acquire); }
   // Drops what was prepared and not yet handed to the commit thread.
   void Discard();
   // A run may work on another file system than the one before: what a sync costs is learnt anew.
@@ -63,9 +72,16 @@ class ReplacementBatch {
     std::uint64_t bytes = 0;
     std::size_t Files() const { return prepared.size() + backups.size(); }
   };
-  // Syncs and renames; the batch is empty afterwards, whether it succeeded or not. Notes in
-  // sync_waits whether the sync waited for a device.
-  static void CommitBatch(Batch& batch, std::atomic<bool>& sync_waits);
+  // What the commits tell the run, from whichever thread they run on.
+  struct CommitState {
+    std::atomic<bool> sync_waits{false};  // the last sync waited for a device
+    std::atomic<std::uint64_t> replaced{0};
+    std::mutex mutex;
+    // The folders in which names were given since they were last made durable.
+    std::map<const Fd*, std::pair<std::shared_ptr<const Fd>, std::string>> renamed_in;
+  };
+  // Syncs and renames; the batch is empty afterwards, whether it succeeded or not.
+  static void CommitBatch(Batch& batch, CommitState& state);
   // Makes every new file of the batch durable; returns the errno of a failure, 0 when done.
   static int MakeDurable(const Batch& batch);
   static void Drop(Batch& batch);
@@ -78,7 +94,7 @@ class ReplacementBatch {
 
   Batch batch_;
   Committer committer_;
-  std::atomic<bool> sync_waits_{false};  // the last sync waited for a device
+  CommitState state_;
 };
 
 }  // namespace slimtag::posix

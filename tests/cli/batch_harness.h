@@ -13,6 +13,7 @@
 
 #include "batch.h"
 #include "fake_platform.h"
+#include "posix/posix_platform.h"
 
 namespace slimtag::testing {
 

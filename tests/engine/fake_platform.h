@@ -114,17 +114,28 @@ class FailingPlatform : public Platform {
 
   std::string TimeOfDayText() override { return time_of_day_; }
   void BeginRun() override { real_.BeginRun(); }
-  std::vector<std::string> RecoverFolder(const std::string& folder) override {
-    Step("recover", Op::kRecover, folder);
+  std::shared_ptr<Folder> OpenFolder(const std::string& path, const FileIdentity* listed,
+                                     bool exclusive) override {
+    Step("open-folder", Op::kOpenFolder, path);
+    return real_.OpenFolder(path, listed, exclusive);
+  }
+  std::shared_ptr<Folder> OpenSubFolder(Folder& parent, const std::string& name,
+                                        const FileIdentity* listed, bool exclusive) override {
+    Step("open-folder", Op::kOpenFolder, JoinPath(parent.Path(), name));
+    return real_.OpenSubFolder(parent, name, listed, exclusive);
+  }
+  std::vector<Recovery> RecoverFolder(Folder& folder) override {
+    Step("recover", Op::kRecover, folder.Path());
     return real_.RecoverFolder(folder);
   }
-  bool CreateFolder(const std::string& path) override {
-    Step("create-folder", Op::kCreateFolder, path);
-    return real_.CreateFolder(path);
+  std::shared_ptr<Folder> CreateFolder(Folder& parent, const std::string& name) override {
+    Step("create-folder", Op::kCreateFolder, JoinPath(parent.Path(), name));
+    return real_.CreateFolder(parent, name);
   }
-  std::unique_ptr<Page> OpenPage(const std::string& path) override {
+  std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) override {
+    const std::string path = JoinPath(folder.Path(), name);
     Step("open", Op::kOpen, path);
-    return std::make_unique<WrappedPage>(*this, real_.OpenPage(path), path);
+    return std::make_unique<WrappedPage>(*this, real_.OpenPage(folder, name), path);
   }
   std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override {
     Step("create-temp", Op::kCreateTemp, path);
@@ -134,6 +145,7 @@ class FailingPlatform : public Platform {
     Step("commit", Op::kReplace, "");
     real_.CommitReplacements();
   }
+  std::uint64_t PagesReplaced() const override { return real_.PagesReplaced(); }
 
  private:
   class Source : public ByteSource {
@@ -160,9 +172,10 @@ class FailingPlatform : public Platform {
     }
     std::uint64_t Size() const override { return real_->Size(); }
     bool RewrittenEarlier() const override { return real_->RewrittenEarlier(); }
-    void BackUpTo(const std::string& copy) override {
-      owner_.Step("copy", Op::kBackup, path_, copy);
-      real_->BackUpTo(copy);
+    FileIdentity Identity() const override { return real_->Identity(); }
+    void BackUpTo(Folder& folder, const std::string& name) override {
+      owner_.Step("copy", Op::kBackup, path_, JoinPath(folder.Path(), name));
+      real_->BackUpTo(folder, name);
     }
     Page& Real() { return *real_; }
     const std::string& Path() const { return path_; }

@@ -10,12 +10,15 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 
 #include "fake_platform.h"
 #include "platform.h"
+#include "posix/posix_platform.h"
+#include "posix/step_hook.h"
 
 namespace slimtag {
 namespace {
@@ -33,12 +36,23 @@ const std::string kOld = [] {
 }();
 const std::string kNew = std::string(std::size_t(4) << 20, 'n');
 
+// Where the child is killed: nowhere, after a time, or at a moment of the replacement.
+std::optional<posix::Step> kill_at;
+
 // Backs up and replaces the page, then ends the process.
-[[noreturn]] void ReplaceInChild(const std::string& page, const std::string& backup) {
+[[noreturn]] void ReplaceInChild(const std::string& folder, const std::string& backup) {
   try {
+    if (kill_at) {
+      posix::SetStepHook([](posix::Step step) {
+        if (step == *kill_at) ::raise(SIGKILL);
+      });
+    }
     PosixPlatform platform;
-    auto opened = platform.OpenPage(page);
-    opened->BackUpTo(backup);
+    platform.BeginRun();
+    auto pages = platform.OpenFolder(folder, nullptr, true);
+    auto backups = platform.OpenSubFolder(*pages, backup, nullptr, false);
+    auto opened = platform.OpenPage(*pages, "a.htm");
+    opened->BackUpTo(*backups, "a.htm");
     auto temp = platform.CreateTempFile("slimtag.tmp");
     temp->Writer().Write(kNew);
     temp->FinishWriting();
@@ -53,9 +67,10 @@ const std::string kNew = std::string(std::size_t(4) << 20, 'n');
 
 struct Outcome {
   bool finished;                     // the child was done before the kill
+  bool killed;                       // the kill ended it
   std::chrono::microseconds took{};  // from the child's start to its end
   std::string page;
-  std::vector<std::string> completed;  // what the next run completed
+  std::vector<Recovery> completed;  // what the next run found
 };
 
 // One replacement in a fresh folder, killed after delay (none: let it finish).
@@ -68,7 +83,7 @@ Outcome KillAfter(std::chrono::microseconds delay, bool several_names, bool wait
   if (several_names) fs::create_hard_link(page, dir.Root() + "/second.htm");
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = ::fork();
-  if (pid == 0) ReplaceInChild(page, backup_folder + "/a.htm");
+  if (pid == 0) ReplaceInChild(dir.Pages(), "~backup");
   if (!wait) {
     std::this_thread::sleep_for(delay);
     ::kill(pid, SIGKILL);
@@ -79,9 +94,10 @@ Outcome KillAfter(std::chrono::microseconds delay, bool several_names, bool wait
   outcome.took = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now() - start);
   outcome.finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 
   PosixPlatform next_run;
-  outcome.completed = next_run.RecoverFolder(dir.Pages());
+  outcome.completed = next_run.RecoverFolder(*next_run.OpenFolder(dir.Pages(), nullptr, true));
   outcome.page = ReadFile(page);
   for (const auto& entry : fs::directory_iterator(dir.Pages())) {
     const std::string name = entry.path().filename().string();
@@ -100,13 +116,40 @@ class KilledReplacement : public ::testing::TestWithParam<bool> {};
 
 TEST_P(KilledReplacement, LeavesThePageOldOrNewAndNothingBeside) {
   const bool several_names = GetParam();
+  kill_at.reset();
   const Outcome whole = KillAfter({}, several_names, true);
   ASSERT_TRUE(whole.finished);
   ASSERT_TRUE(whole.page == kNew);
   const auto span = whole.took;
 
+  // Killed at each moment of its path, where the outcome is known.
+  struct Moment {
+    posix::Step step;
+    bool in_own_file;  // a moment of that path only
+    bool page_new;     // after the next run has looked at the folder
+  };
+  constexpr Moment kMoments[] = {
+      {posix::Step::kBatchDurable, false, false},
+      {posix::Step::kRecoveryDurable, true, true},
+      {posix::Step::kHalfWritten, true, true},
+      {posix::Step::kBeforeTruncation, true, true},
+  };
+  int cut = 0;
+  for (const Moment& m : kMoments) {
+    if (m.in_own_file != several_names) continue;
+    SCOPED_TRACE("killed at step " + std::to_string(static_cast<int>(m.step)));
+    kill_at = m.step;
+    const Outcome o = KillAfter({}, several_names, true);
+    EXPECT_TRUE(o.killed) << "the child reached the moment";
+    EXPECT_TRUE(o.page == (m.page_new ? kNew : kOld));
+    EXPECT_EQ(o.completed.size(), m.in_own_file ? 1u : 0u) << "the next run completes it";
+    cut += o.killed;
+  }
+  EXPECT_GE(cut, 1) << "the path was cut in the middle";
+
+  // And at any moment at all.
+  kill_at.reset();
   std::mt19937 random(20261208);
-  int old_pages = 0, new_pages = 0, completed = 0;
   for (int round = 0; round < 40; ++round) {
     // A little past the span, so that some children get to finish.
     const std::chrono::microseconds delay(random() % (span.count() * 11 / 10 + 1));
@@ -115,16 +158,11 @@ TEST_P(KilledReplacement, LeavesThePageOldOrNewAndNothingBeside) {
     const bool is_old = o.page == kOld;
     const bool is_new = o.page == kNew;
     EXPECT_TRUE(is_old || is_new) << "a page of " << o.page.size() << " bytes, neither";
-    old_pages += is_old;
-    new_pages += is_new;
-    completed += !o.completed.empty();
-    if (!o.completed.empty()) {
+    for (const Recovery& r : o.completed) {
       EXPECT_TRUE(is_new) << "a completed page holds the new content";
+      EXPECT_EQ(r.kept_as, "") << "nobody changed the page in between";
     }
   }
-  ::testing::Test::RecordProperty("old", old_pages);
-  ::testing::Test::RecordProperty("new", new_pages);
-  ::testing::Test::RecordProperty("completed", completed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, KilledReplacement, ::testing::Values(false, true),

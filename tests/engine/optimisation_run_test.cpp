@@ -18,6 +18,7 @@
 
 #include "fake_host.h"
 #include "fake_platform.h"
+#include "posix/posix_platform.h"
 #include "run_world.h"
 
 namespace slimtag {
@@ -372,6 +373,9 @@ std::string ExpectedWarning(const FileError& e) {
     case Op::kRecover:
       what = "Не удалось завершить прерванную запись файла " + q(e.path);
       break;
+    case Op::kOpenFolder:
+      what = "Не удалось открыть папку " + q(e.path);
+      break;
     default:
       what = "(not injected)";
       break;
@@ -500,9 +504,10 @@ TEST(OptimisationRun, FailureAtEveryOperationStopsTheRunWithAWarning) {
       for (const auto& [name, content] : new_content) EXPECT_EQ(w.Page(name), content) << name;
     }
   }
-  EXPECT_EQ(kinds_failed, (std::set<std::string>{"commit", "copy", "copy-over", "create-folder",
-                                                 "create-temp", "delete-temp", "finish-temp",
-                                                 "open", "read", "recover", "write"}))
+  EXPECT_EQ(kinds_failed,
+            (std::set<std::string>{"commit", "copy", "copy-over", "create-folder", "create-temp",
+                                   "delete-temp", "finish-temp", "open", "open-folder", "read",
+                                   "recover", "write"}))
       << "every kind of file operation is made to fail at least once";
 }
 

@@ -10,6 +10,7 @@
 #include "fake_host.h"
 #include "fake_platform.h"
 #include "optimisation_run.h"
+#include "posix/posix_platform.h"
 
 namespace slimtag::testing {
 

@@ -1,0 +1,166 @@
+#include "posix/posix_platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <thread>
+
+#include "posix/page_file.h"
+#include "posix/page_replacement.h"
+#include "posix/replacement_batch.h"
+#include "posix/temp_file.h"
+
+namespace slimtag {
+
+namespace {
+
+using Op = FileError::Operation;
+
+const posix::PosixFolder& Held(const Folder& folder) {
+  // Folders reach the platform only from the platform itself.
+  return static_cast<const posix::PosixFolder&>(folder);
+}
+
+// Whether the folder holds nothing yet.
+bool IsEmpty(int folder) {
+  DIR* listing = ::fdopendir(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (listing == nullptr) return false;
+  bool empty = true;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") {
+      empty = false;
+      break;
+    }
+  }
+  ::closedir(listing);
+  return empty;
+}
+
+}  // namespace
+
+PosixPlatform::PosixPlatform()
+    : run_files_(std::make_unique<posix::RunFiles>()),
+      batch_(std::make_unique<posix::ReplacementBatch>()) {
+  run_files_->batch = batch_.get();
+}
+PosixPlatform::~PosixPlatform() = default;
+
+std::string PosixPlatform::TimeOfDayText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[128];
+  const std::size_t n = std::strftime(text, sizeof text, "%X", &local);
+  return std::string(text, n);
+}
+
+void PosixPlatform::BeginRun() {
+  batch_->BeginRun();
+  run_files_->files.clear();
+  run_files_->link_folder.reset();
+  run_files_->watch.Reset();
+}
+
+std::shared_ptr<Folder> PosixPlatform::Hold(std::string path, int fd, const FileIdentity* listed,
+                                            bool exclusive) {
+  posix::Fd held(fd);
+  struct stat st {};
+  if (::fstat(held.get(), &st) != 0) throw FileError(Op::kOpenFolder, path, errno);
+  if (listed != nullptr && !(*listed == FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                                                     static_cast<std::uint64_t>(st.st_ino)})) {
+    throw FileError(Op::kFolderChanged, path, 0);
+  }
+  if (exclusive) {
+    // Another run in the folder holds it until it ends: wait a little for a run about to end,
+    // then stop rather than mix two runs' pages.
+    const auto give_up = std::chrono::steady_clock::now() + folder_wait_;
+    while (::flock(held.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EINTR) continue;
+      // A file system without such locks (some network ones) cannot keep two runs apart.
+      if (errno != EWOULDBLOCK) break;
+      if (std::chrono::steady_clock::now() >= give_up) throw FileError(Op::kFolderBusy, path, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  const int watch = run_files_->watch.Add(held.get());
+  return std::make_shared<posix::PosixFolder>(std::move(path), std::move(held), watch);
+}
+
+std::shared_ptr<Folder> PosixPlatform::OpenFolder(const std::string& path,
+                                                  const FileIdentity* listed, bool exclusive) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) throw FileError(Op::kOpenFolder, path, errno);
+  return Hold(path, fd, listed, exclusive);
+}
+
+std::shared_ptr<Folder> PosixPlatform::OpenSubFolder(Folder& parent, const std::string& name,
+                                                     const FileIdentity* listed, bool exclusive) {
+  std::string path = JoinPath(parent.Path(), name);
+  // Never through a link: a folder swapped for one after the listing would lead the run into
+  // somebody else's folder.
+  const int fd =
+      ::openat(Held(parent).get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ELOOP || errno == ENOTDIR || errno == ENOENT) {
+      throw FileError(Op::kFolderChanged, path, 0);
+    }
+    throw FileError(Op::kOpenFolder, path, errno);
+  }
+  return Hold(std::move(path), fd, listed, exclusive);
+}
+
+std::vector<Recovery> PosixPlatform::RecoverFolder(Folder& folder) {
+  return posix::RecoverFolder(Held(folder).get(), folder.Path());
+}
+
+std::shared_ptr<Folder> PosixPlatform::CreateFolder(Folder& parent, const std::string& name) {
+  const int at = Held(parent).get();
+  const std::string path = JoinPath(parent.Path(), name);
+  if (::mkdirat(at, name.c_str(), 0777) != 0) {
+    if (errno == EEXIST) return nullptr;
+    throw FileError(Op::kCreateFolder, path, errno);
+  }
+  // The folder just made, and no other that someone put in its place since: ours, on the
+  // parent's file system, and empty. Every copy then goes through this descriptor.
+  posix::Fd made(::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!made) {
+    if (errno == ELOOP || errno == ENOTDIR || errno == ENOENT) {
+      throw FileError(Op::kFolderChanged, path, 0);
+    }
+    throw FileError(Op::kCreateFolder, path, errno);
+  }
+  struct stat st {
+  }, parent_st{};
+  if (::fstat(made.get(), &st) != 0 || ::fstat(at, &parent_st) != 0) {
+    throw FileError(Op::kCreateFolder, path, errno);
+  }
+  if (st.st_uid != ::geteuid() || st.st_dev != parent_st.st_dev || !IsEmpty(made.get())) {
+    throw FileError(Op::kFolderChanged, path, 0);
+  }
+  return std::make_shared<posix::PosixFolder>(path, std::move(made), -1);
+}
+
+std::unique_ptr<Page> PosixPlatform::OpenPage(Folder& folder, const std::string& name) {
+  return std::make_unique<posix::PosixPage>(Held(folder), name, *run_files_);
+}
+
+std::unique_ptr<TempFile> PosixPlatform::CreateTempFile(const std::string& path) {
+  return std::make_unique<posix::PosixTempFile>(path, *batch_, run_files_->write_buffer);
+}
+
+void PosixPlatform::CommitReplacements() {
+  batch_->Commit();
+  batch_->MakeNamesDurable();
+}
+
+std::uint64_t PosixPlatform::PagesReplaced() const {
+  return batch_->Replaced();
+}
+
+}  // namespace slimtag
