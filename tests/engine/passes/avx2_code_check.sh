@@ -17,12 +17,12 @@ for object in "$@"; do
   fi
   printf '%s\n' "$code" | awk -v object="$object" '
     /^[0-9a-f]+ <.*>:$/ {
-      name = $0; foreign = index(name, "slimtag::avx2::") == 0; functions = 1; next
+      name = $0; foreign = index(name, "slimtag::avx2::") == 0; next
     }
     foreign && ($0 ~ /%[yz]mm|:\t+v[a-z0-9]+[ \t]/) {
       print object ": AVX code outside slimtag::avx2: " name; foreign = 0; bad = 1
     }
-    END { if (!functions) { print object ": no function in it"; exit 1 } exit bad }
+    END { exit bad }
   ' || status=1
 done
 exit $status
