@@ -59,6 +59,7 @@ std::string QuotedForTerminal(std::string_view name) {
   }
   if (plain) return std::string(name);
   std::string out = "'";
+  bool ends_with_escape = false;
   for (std::size_t pos = 0; pos < name.size();) {
     if (const std::size_t length = PrintableLength(name, pos)) {
       if (name[pos] == '\'') {
@@ -67,6 +68,7 @@ std::string QuotedForTerminal(std::string_view name) {
         out.append(name, pos, length);
       }
       pos += length;
+      ends_with_escape = false;
       continue;
     }
     // A control character or a byte of no valid character: out of the quotes, as an ANSI-C
@@ -78,10 +80,14 @@ std::string QuotedForTerminal(std::string_view name) {
     }
     out += "''";
     pos += length;
+    ends_with_escape = true;
   }
-  out += "'";
   // A name that ends with an escape would end with an empty pair of quotes.
-  if (out.ends_with("''''")) out.resize(out.size() - 2);
+  if (ends_with_escape) {
+    out.pop_back();
+  } else {
+    out += "'";
+  }
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include "posix/page_file.h"
 #include "posix/page_replacement.h"
 #include "posix/replacement_batch.h"
+#include "posix/step_hook.h"
 #include "posix/temp_file.h"
 
 namespace slimtag {
@@ -85,6 +86,7 @@ std::shared_ptr<Folder> PosixPlatform::Hold(std::string path, int fd, const File
       // A file system without such locks (some network ones) cannot keep two runs apart.
       if (errno != EWOULDBLOCK) break;
       if (std::chrono::steady_clock::now() >= give_up) throw FileError(Op::kFolderBusy, path, 0);
+      posix::ReachStep(posix::Step::kWaitingForFolder);
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
@@ -126,6 +128,7 @@ std::shared_ptr<Folder> PosixPlatform::CreateFolder(Folder& parent, const std::s
     if (errno == EEXIST) return nullptr;
     throw FileError(Op::kCreateFolder, path, errno);
   }
+  posix::ReachStep(posix::Step::kFolderMade);
   // The folder just made, and no other that someone put in its place since: ours, on the
   // parent's file system, and empty. Every copy then goes through this descriptor.
   posix::Fd made(::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

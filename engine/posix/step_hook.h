@@ -2,9 +2,11 @@
 
 namespace slimtag::posix {
 
-// The moments of a replacement at which the tests stop the program, to see what a crash or a
-// power cut there leaves behind.
+// The moments of a run at which the tests stop the program, to see what a crash or a power cut
+// there leaves behind, or act as another program would.
 enum class Step {
+  kFolderMade,        // the run's new folder exists and is not yet opened
+  kWaitingForFolder,  // another run holds a folder the run is about to work in
   kBatchDurable,      // a batch's new files are durable; no page of it is renamed yet
   kRecoveryDurable,   // a page's new content is safe beside it; the page is untouched
   kHalfWritten,       // the page holds the new content's first half, the old one behind it

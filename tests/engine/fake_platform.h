@@ -101,10 +101,25 @@ class FailingPlatform : public Platform {
     fail_what_ = std::move(what);
     error_ = error;
   }
-  // Runs act just before the first operation of that kind is done: another program at work.
-  void Before(std::string what, std::function<void()> act) {
+  // Runs act just before the first operation of that kind (on that path, when one is given) is
+  // done: another program at work.
+  void Before(std::string what, std::function<void()> act, std::string path = {}) {
     before_what_ = std::move(what);
+    before_path_ = std::move(path);
     before_ = std::move(act);
+  }
+  // Runs act before every operation of that kind.
+  void BeforeEach(std::string what, std::function<void()> act) {
+    each_what_ = std::move(what);
+    each_ = std::move(act);
+  }
+  // How many operations of that kind were done.
+  int Count(const std::string& what) const {
+    int n = 0;
+    for (const std::string& e : timeline_.events) {
+      n += e.rfind("op ", 0) == 0 && e.find(" " + what + " ") != std::string::npos;
+    }
+    return n;
   }
   // Makes the first operation of that kind run out of memory.
   void OutOfMemoryAt(std::string what) { out_of_memory_what_ = std::move(what); }
@@ -239,7 +254,10 @@ class FailingPlatform : public Platform {
   void Step(const char* what, Op op, const std::string& path, const std::string& other = {}) {
     ++count_;
     timeline_.Add("op " + std::to_string(count_) + " " + what + " " + path);
-    if (before_ && before_what_ == what) std::exchange(before_, nullptr)();
+    if (before_ && before_what_ == what && (before_path_.empty() || before_path_ == path)) {
+      std::exchange(before_, nullptr)();
+    }
+    if (each_ && each_what_ == what) each_();
     if (out_of_memory_what_ == what) {
       out_of_memory_what_.clear();
       throw std::bad_alloc();
@@ -259,7 +277,10 @@ class FailingPlatform : public Platform {
   int error_ = EIO;
   std::unique_ptr<FileError> injected_;
   std::string before_what_;
+  std::string before_path_;
   std::function<void()> before_;
+  std::string each_what_;
+  std::function<void()> each_;
   std::string out_of_memory_what_;
 };
 
