@@ -67,7 +67,6 @@ Slimtag уменьшает HTML-страницы, созданные в реда
 Пакет содержит окно программы (slimtag) и пакетный вариант
 slimtag-batch для командной строки.")
 
-
 # Reproducible: the archive's times are SOURCE_DATE_EPOCH, by default the last commit's time, set
 # when cpack runs; the folders get Debian's modes whatever the umask.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/CPackEnvironment.cmake.in
