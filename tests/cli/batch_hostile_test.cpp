@@ -1,8 +1,6 @@
 // The batch tool where others work beside it: a tree whose owner swaps a folder after the listing,
 // a page that another program saves while its batch waits, and names made to write to a terminal.
 
-#include <grp.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 
 #include "batch_harness.h"
 #include "name_quoting.h"
+#include "other_user.h"
 
 namespace slimtag {
 namespace {
@@ -25,32 +24,7 @@ using testing::Timeline;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 
-constexpr uid_t kOther = 65534;  // nobody
-
-// Runs act as the tree's owner, another user, where the test runs as root; else as ourselves.
-void AsOwner(const std::function<void()>& act) {
-  if (::geteuid() != 0) {
-    act();
-    return;
-  }
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const gid_t group = kOther;
-    if (::setgroups(1, &group) != 0 || ::setresgid(group, group, group) != 0 ||
-        ::setresuid(kOther, kOther, kOther) != 0) {
-      ::_exit(2);
-    }
-    try {
-      act();
-    } catch (...) {
-      ::_exit(1);
-    }
-    ::_exit(0);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the owner's act failed";
-}
+using testing::kOther;
 
 struct FolderSwap {
   const char* name;
@@ -93,7 +67,9 @@ TEST(BatchHostile, AFolderSwappedAfterTheListingStopsTheRunNamingIt) {
     FailingPlatform platform(b.posix, timeline);
     const std::string m = b.dir.Page("m");
     platform.Before(
-        "open-folder", [&] { AsOwner([&] { c.swap(m, elsewhere); }); }, m);
+        "open-folder",
+        [&] { ASSERT_TRUE(testing::AsOwner([&] { c.swap(m, elsewhere); })) << "the owner swaps"; },
+        m);
     const BatchResult r = b.RunWith(platform, {"-r", "--nbsp", "{pages}"});
     EXPECT_EQ(r.code, kExitFailed);
     EXPECT_EQ(r.err, "Оптимизация остановлена.\nПапка «" + m +

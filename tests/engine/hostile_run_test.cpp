@@ -4,7 +4,6 @@
 // child process to "nobody", which needs root; they skip elsewhere.
 
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "messages.h"
+#include "other_user.h"
 #include "posix/fd.h"
 #include "posix/folder_watch.h"
 #include "posix/step_hook.h"
@@ -34,38 +34,12 @@ using testing::World;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 
-constexpr uid_t kOther = 65534;  // nobody
+using testing::kOther;
 constexpr const char* kStopped = "Оптимизация остановлена.\r\n";
 const std::string kBackup = "~backup_14'05'09";
 
 std::string Warning(const World& w) {
   return w.host.Messages().empty() ? "" : w.host.Messages().back().first;
-}
-
-// Runs act as the other user where the test runs as root, else as ourselves: what a folder's
-// owner may do to it, the run's user may not prevent.
-void AsOwner(const std::function<void()>& act) {
-  if (::geteuid() != 0) {
-    act();
-    return;
-  }
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const gid_t group = kOther;
-    if (::setgroups(1, &group) != 0 || ::setresgid(group, group, group) != 0 ||
-        ::setresuid(kOther, kOther, kOther) != 0) {
-      ::_exit(2);
-    }
-    try {
-      act();
-    } catch (...) {
-      ::_exit(1);
-    }
-    ::_exit(0);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the owner's act failed";
 }
 
 // Gives the pages folder and its pages to the other user, as a user's site that root works on.
@@ -80,10 +54,10 @@ void GiveToTheOwner(const World& w) {
 
 // The owner puts a link to a folder only root may write in place of a folder of the run.
 void SwapForALink(const std::string& folder, const std::string& vault) {
-  AsOwner([&] {
+  ASSERT_TRUE(testing::AsOwner([&] {
     fs::rename(folder, folder + ".away");
     fs::create_directory_symlink(vault, folder);
-  });
+  })) << "the owner swaps the folder";
 }
 
 std::function<void()> on_step;

@@ -26,6 +26,7 @@
 
 #include "line_output.h"
 #include "messages.h"
+#include "other_user.h"
 #include "posix/committer.h"
 #include "posix/fd.h"
 #include "posix/step_hook.h"
@@ -42,28 +43,13 @@ using testing::World;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 
-constexpr uid_t kOther = 65534;  // nobody
-constexpr gid_t kOtherGroup = 65534;
+using testing::AsUser;
+using testing::kOther;
+using testing::kOtherGroup;
 constexpr const char* kStopped = "Оптимизация остановлена.\r\n";
 
 #define SKIP_UNLESS_ROOT() \
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user"
-
-// Runs act in a child process switched to user uid with the groups given, and returns its exit
-// status (act's result), or -1 when the switch failed.
-int AsUser(uid_t uid, std::vector<gid_t> groups, const std::function<int()>& act) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::setgroups(groups.size(), groups.data()) != 0 ||
-        ::setresgid(groups[0], groups[0], groups[0]) != 0 || ::setresuid(uid, uid, uid) != 0) {
-      ::_exit(255);
-    }
-    ::_exit(act());
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
-}
 
 struct stat StatOf(const std::string& path) {
   struct stat st {};
