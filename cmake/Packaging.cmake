@@ -68,10 +68,12 @@ Slimtag уменьшает HTML-страницы, созданные в реда
 slimtag-batch для командной строки.")
 
 # Reproducible: the archive's times are SOURCE_DATE_EPOCH, by default the last commit's time, set
-# when cpack runs; the folders get Debian's modes whatever the umask.
+# when cpack runs; the folders and the archive's members get Debian's modes whatever the umask.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/CPackEnvironment.cmake.in
                ${CMAKE_BINARY_DIR}/CPackEnvironment.cmake @ONLY)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackEnvironment.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/CPackPostBuild.cmake)
+set(CPACK_SLIMTAG_MEMBER_MODES ${CMAKE_CURRENT_LIST_DIR}/deb-member-modes.sh)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
