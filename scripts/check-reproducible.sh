@@ -7,7 +7,8 @@
 #   scripts/check-reproducible.sh [WORK-FOLDER]
 #
 # The copies hold the checkout's files as they are, committed or not; SOURCE_DATE_EPOCH is the
-# caller's or else the last commit's time, as in any build.
+# caller's or else the last commit's time, as in any build. The second build runs under another
+# umask, as another user's would.
 set -eu
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-$(mktemp -d "${TMPDIR:-/tmp}/slimtag-reproducible-XXXXXX")}
@@ -20,6 +21,7 @@ export SOURCE_DATE_EPOCH
 
 build() {
   copy=$1
+  umask "$2"
   rm -rf "$copy"
   mkdir -p "$copy"
   (cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
@@ -34,8 +36,8 @@ build() {
     exit 2
   }
 }
-build "$work/a"
-build "$work/second-folder"
+build "$work/a" 022
+build "$work/second-folder" 002
 first=$(ls "$work"/a/build/default/slimtag_*.deb)
 second=$(ls "$work"/second-folder/build/default/slimtag_*.deb)
 
