@@ -166,10 +166,8 @@ std::string JsonDocument(const RunReport& report) {
              ", \"size_after\": " + Number(p.size_after) + "}";
   }
   pages += report.pages.empty() ? "]" : "\n  ]";
-  const std::string percent = before == 0
-                                  ? "null"
-                                  : Number(RoundedPercent(static_cast<double>(before - after) /
-                                                          (static_cast<double>(before) / 100.0)));
+  const std::string percent =
+      before == 0 ? "null" : Number(RoundedPercent(PercentRemoved(before, after)));
   const std::string fields[] = {
       Field("outcome", JsonString(report.outcome)),
       Field("dry_run", report.dry_run ? "true" : "false"),
@@ -195,9 +193,8 @@ std::string VerboseLine(const PageFigures& page) {
   std::string line = QuotedForTerminal(page.name) + ": " + std::to_string(page.size_before) +
                      " → " + std::to_string(page.size_after) + " байт";
   if (page.size_before > 0) {
-    const double saved = static_cast<double>(page.size_before - page.size_after) /
-                         (static_cast<double>(page.size_before) / 100.0);
-    line += ", удалено " + std::to_string(RoundedPercent(saved)) + "%";
+    line += ", удалено " +
+            std::to_string(RoundedPercent(PercentRemoved(page.size_before, page.size_after))) + "%";
   }
   return line;
 }

@@ -12,9 +12,16 @@
 
 namespace slimtag {
 
-StreamError::StreamError(std::string stream_name, int error_number)
-    : std::runtime_error(stream_name + ": " + ReasonText(error_number)),
-      stream(std::move(stream_name)),
+namespace {
+std::string NameOf(StreamError::Stream which) {
+  return which == StreamError::Stream::kStandardInput ? "стандартный ввод" : "стандартный вывод";
+}
+}  // namespace
+
+StreamError::StreamError(Stream stream_which, int error_number)
+    : std::runtime_error(NameOf(stream_which) + ": " + ReasonText(error_number)),
+      which(stream_which),
+      stream(NameOf(stream_which)),
       error(error_number) {}
 
 std::size_t FdSource::Read(char* buffer, std::size_t size) {
@@ -24,7 +31,7 @@ std::size_t FdSource::Read(char* buffer, std::size_t size) {
       bytes_ += std::uint64_t(n);
       return std::size_t(n);
     }
-    if (errno != EINTR) throw StreamError("стандартный ввод", errno);
+    if (errno != EINTR) throw StreamError(StreamError::Stream::kStandardInput, errno);
   }
 }
 
@@ -33,7 +40,7 @@ void FdSink::Write(std::string_view bytes) {
     const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw StreamError("стандартный вывод", errno);
+      throw StreamError(StreamError::Stream::kStandardOutput, errno);
     }
     bytes_ += std::uint64_t(n);
     bytes.remove_prefix(std::size_t(n));

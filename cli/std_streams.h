@@ -12,8 +12,10 @@ namespace slimtag {
 
 // A read or write on a standard stream that failed; error is errno.
 struct StreamError : std::runtime_error {
-  StreamError(std::string stream_name, int error);
-  std::string stream;  // "стандартный ввод", "стандартный вывод"
+  enum class Stream { kStandardInput, kStandardOutput };
+  StreamError(Stream which, int error);
+  Stream which;
+  std::string stream;  // as messages name it: "стандартный ввод", "стандартный вывод"
   int error;
 };
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "batch_report.h"
+#include "declared_encoding.h"
 #include "messages.h"
 #include "std_streams.h"
 #include "stream_optimiser.h"
@@ -31,7 +32,7 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
     if (texts.NeedsPageEncoding(arguments.options)) {
       const std::string whole = ReadAll(in);
       StringSource source(whole);
-      OptimiseStream(source, out, arguments.options, texts, PageEncodingOf(whole),
+      OptimiseStream(source, out, arguments.options, texts, GuessEncoding(whole),
                      arguments.line_ends);
       size_before = static_cast<std::int64_t>(whole.size());
     } else {
@@ -39,7 +40,7 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
       size_before = static_cast<std::int64_t>(in.BytesRead());
     }
   } catch (const StreamError& e) {
-    const bool reading = e.stream == "стандартный ввод";
+    const bool reading = e.which == StreamError::Stream::kStandardInput;
     err << "slimtag-batch: не удалось " << (reading ? "прочитать " : "записать ") << e.stream
         << ": " << ReasonText(e.error) << "\n";
     return kExitFailed;
@@ -51,9 +52,9 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
     const auto size_after = static_cast<std::int64_t>(out.BytesWritten());
     err << VerboseLine({"-", size_before, size_after}) << "\n";
     if (size_before > 0) {
-      const double saved = static_cast<double>(size_before - size_after) /
-                           (static_cast<double>(size_before) / 100.0);
-      err << WithLineFeeds(StatisticsText(1, size_before, size_after, saved)) << "\n";
+      err << WithLineFeeds(StatisticsText(1, size_before, size_after,
+                                          PercentRemoved(size_before, size_after)))
+          << "\n";
     }
   }
   return kExitStatistics;

@@ -1,5 +1,7 @@
 #include "declared_encoding.h"
 
+#include <algorithm>
+
 #include <string>
 
 #include "html_attributes.h"
@@ -120,6 +122,38 @@ std::optional<Encoding> DeclaredEncoding(std::string_view first_bytes) {
     return std::nullopt;
   }
   return std::nullopt;
+}
+
+void EncodingGuess::Decide() {
+  head_done_ = true;
+  declared_ = DeclaredEncoding(head_);
+  if (!declared_) validator_.Feed(head_);
+  head_ = std::string();
+}
+
+void EncodingGuess::Feed(std::string_view block) {
+  if (Decided()) return;
+  if (!head_done_) {
+    const std::size_t take = std::min(block.size(), kDeclarationWindow - head_.size());
+    head_.append(block.substr(0, take));
+    block.remove_prefix(take);
+    if (head_.size() < kDeclarationWindow) return;
+    Decide();
+    if (Decided()) return;
+  }
+  validator_.Feed(block);
+}
+
+Encoding EncodingGuess::Result() {
+  if (!head_done_) Decide();
+  if (declared_) return *declared_;
+  return validator_.Valid() ? Encoding::Utf8 : Encoding::Windows1251;
+}
+
+Encoding GuessEncoding(std::string_view whole_page) {
+  EncodingGuess guess;
+  guess.Feed(whole_page);
+  return guess.Result();
 }
 
 }  // namespace slimtag

@@ -6,6 +6,10 @@
 
 namespace slimtag {
 
+double PercentRemoved(std::int64_t size_before, std::int64_t size_after) {
+  return static_cast<double>(size_before - size_after) / (static_cast<double>(size_before) / 100.0);
+}
+
 std::int64_t RoundedPercent(double percent) {
   // nearbyint rounds in the default mode, to nearest with halves to even.
   return static_cast<std::int64_t>(std::nearbyint(percent));

@@ -19,6 +19,11 @@ std::string StatisticsText(std::uint64_t files_done, std::int64_t size_before,
 // The percentage as shown: rounded to the nearest whole number, halves to the even neighbour.
 std::int64_t RoundedPercent(double percent);
 
+// The share of size_before that is gone, in percent (negative when the pages grew), computed as
+// the message computes it: the bytes removed over a hundredth of the size before. size_before
+// must not be 0.
+double PercentRemoved(std::int64_t size_before, std::int64_t size_after);
+
 // The warning for a failed file operation: what failed, on which file, and why. Names are shown
 // in the style given (as they are when none is).
 std::string FailureText(const FileError& error, NameStyle names = nullptr);

@@ -5,9 +5,9 @@
 #include <new>
 
 #include "declared_encoding.h"
-#include "edit_buffer.h"
 #include "line_reader.h"
 #include "messages.h"
+#include "replace_all.h"
 #include "stream_optimiser.h"
 
 namespace slimtag {
@@ -42,11 +42,9 @@ std::string WindowTitle(const VersionNumbers& v) {
 }  // namespace
 
 void Optimiser::MakeBackupStamp() {
-  EditBuffer text10;
   std::string stamp = platform_.TimeOfDayText();
   ReplaceAll(stamp, ":", "'", Encoding::Utf8);
-  text10.PutText(std::move(stamp));
-  state_.BackupStamp = text10.GetText();
+  state_.BackupStamp = std::move(stamp);
 }
 
 std::shared_ptr<Folder> Optimiser::MakeBackupFolder(Folder& parent) {
@@ -88,23 +86,13 @@ char* Optimiser::ReadBlock() {
 Encoding Optimiser::PageEncoding(Page& page) {
   const auto source = page.Read();
   char* block = ReadBlock();
-  // A page that says what it is in is taken at its word; only a page that says nothing is
-  // judged by whether it is valid UTF-8.
-  std::size_t head = 0;
-  while (head < kDeclarationWindow) {
-    const std::size_t n = source->Read(block + head, kDeclarationWindow - head);
-    if (n == 0) break;
-    head += n;
-  }
-  if (const auto declared = DeclaredEncoding(std::string_view(block, head))) return *declared;
-  Utf8Validator validator;
-  validator.Feed(std::string_view(block, head));
-  while (!validator.Failed()) {
+  EncodingGuess guess;
+  while (!guess.Decided()) {
     const std::size_t n = source->Read(block, LineReader::kBlockSize);
     if (n == 0) break;
-    validator.Feed(std::string_view(block, n));
+    guess.Feed(std::string_view(block, n));
   }
-  return validator.Valid() ? Encoding::Utf8 : Encoding::Windows1251;
+  return guess.Result();
 }
 
 const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& options,
@@ -148,7 +136,9 @@ void Optimiser::ProcessPage(RunHost& host, const std::string& name, const RunOpt
       state_.CurrentLine.reserve(static_cast<std::size_t>(page->Size()));
     }
     LineReader reader(*source, ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
-    OptimiseLines(reader, pipeline, output, rule, state_.join, state_.CurrentLine, sink);
+    // The joined text's tail lives for one page: each page ends its joined line itself.
+    JoinState join;
+    OptimiseLines(reader, pipeline, output, rule, join, state_.CurrentLine, sink);
     source.reset();
     const auto before = static_cast<std::int64_t>(page->Size());
     temp->FinishWriting();
@@ -243,7 +233,6 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
     platform_.CommitReplacements();
     ReportReplaced(host);
   } catch (const FileError& error) {
-    state_.join = JoinState{};
     state_.Failure = error;
     // The pages finished before the failure stay finished.
     try {
@@ -265,8 +254,7 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
     host.SetBusyPointer(false);
     return RunOutcome::kNothingSelected;
   }
-  state_.SavedPercent = static_cast<double>(state_.SizeBefore - state_.SizeAfter) /
-                        (static_cast<double>(state_.SizeBefore) / 100.0);
+  state_.SavedPercent = PercentRemoved(state_.SizeBefore, state_.SizeAfter);
   host.SetTitle(WindowTitle(host.Version()));
   host.ShowMessage(
       WithRecoveryNote(StatisticsText(static_cast<std::uint64_t>(state_.FilesDone),

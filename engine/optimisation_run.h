@@ -24,7 +24,6 @@ struct RunState {
   double SavedPercent = 0;
   std::string BackupStamp;   // the time of day that names the backup folder
   std::string BackupFolder;  // the folder made, with "_2", "_3", … when the name was taken
-  JoinState join;            // the joined text's tail and JoinSeparator
   std::optional<FileError> Failure;  // what stopped the last run, if anything did
 };
 

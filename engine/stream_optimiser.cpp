@@ -39,11 +39,4 @@ void OptimiseStream(ByteSource& in, ByteSink& out, const RunOptions& options,
                 line, out);
 }
 
-Encoding PageEncodingOf(std::string_view whole_page) {
-  if (const auto declared = DeclaredEncoding(whole_page.substr(0, kDeclarationWindow))) {
-    return *declared;
-  }
-  return IsValidUtf8(whole_page) ? Encoding::Utf8 : Encoding::Windows1251;
-}
-
 }  // namespace slimtag

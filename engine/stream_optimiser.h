@@ -19,8 +19,4 @@ void OptimiseLines(LineReader& reader, const LinePipeline& pipeline, const Outpu
 void OptimiseStream(ByteSource& in, ByteSink& out, const RunOptions& options,
                     const UserTexts& texts, Encoding encoding, LineEndRule rule);
 
-// The encoding a run takes a page to be in: the one it declares near its start, else UTF-8 when
-// it is valid UTF-8, windows-1251 otherwise.
-Encoding PageEncodingOf(std::string_view whole_page);
-
 }  // namespace slimtag

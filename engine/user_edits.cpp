@@ -3,8 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "edit_buffer.h"
 #include "pattern.h"
+#include "replace_all.h"
 
 namespace slimtag {
 

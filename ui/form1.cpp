@@ -241,7 +241,6 @@ void Form1::Load() {
       home_variable.isEmpty() ? QFile::encodeName(QDir::homePath()) : home_variable;
   ui_->Drive1->SetDrive(home);
   ui_->Dir1->SetPath(home);
-  optimiser_.State().join = JoinState{};
   if (ad_flag_ == 1) ShowBanner();
 }
 

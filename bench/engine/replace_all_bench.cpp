@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "edit_buffer.h"
 #include "pattern.h"
+#include "replace_all.h"
 
 namespace slimtag {
 namespace {

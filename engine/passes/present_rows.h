@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "edit_buffer.h"
 #include "pass_isa.h"
 #include "pass_row.h"
+#include "replace_all.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {

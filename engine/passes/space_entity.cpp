@@ -1,6 +1,6 @@
 #include "space_entity.h"
 
-#include "edit_buffer.h"
+#include "replace_all.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {

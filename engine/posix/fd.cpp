@@ -146,15 +146,20 @@ bool CanGiveOwnership(uid_t uid, gid_t gid) {
   return false;
 }
 
-Fd CreateLockedFile(int dir, std::string_view prefix, std::string_view suffix, std::string& name,
-                    mode_t mode) {
+std::string RandomName(std::string_view prefix, std::string_view suffix) {
   static constexpr char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   thread_local std::minstd_rand random(std::random_device{}());
+  std::string name(prefix);
+  for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+  name += suffix;
+  return name;
+}
+
+Fd CreateLockedFile(int dir, std::string_view prefix, std::string_view suffix, std::string& name,
+                    mode_t mode) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = prefix;
-    for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
-    name += suffix;
+    name = RandomName(prefix, suffix);
     Fd fd(::openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (!fd) {
       if (errno == EEXIST) continue;

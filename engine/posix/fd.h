@@ -75,6 +75,9 @@ std::string BaseNameOf(const std::string& path);
 // Whether the user who runs the program may give a file this owner and group.
 bool CanGiveOwnership(uid_t uid, gid_t gid);
 
+// prefix, six random letters and digits, and suffix: a name for a file of the run's own.
+std::string RandomName(std::string_view prefix, std::string_view suffix);
+
 // A free name in folder dir made of prefix and six random letters and digits, created with
 // O_EXCL and held with an exclusive lock; returns the descriptor and sets name. errno on failure.
 Fd CreateLockedFile(int dir, std::string_view prefix, std::string_view suffix, std::string& name,

@@ -12,7 +12,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <random>
 #include <set>
 
 #include "posix/page_replacement.h"
@@ -48,22 +47,13 @@ std::size_t MaxPages() {
   return max;
 }
 
-std::string SideName() {
-  static constexpr char kLetters[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  thread_local std::minstd_rand random(std::random_device{}());
-  std::string name(kSideFilePrefix);
-  for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
-  return name + std::string(kPartSuffix);
-}
-
 // Moves the temporary file into the page's folder under a free side name; no descriptor when it
 // cannot be moved there (another file system) and must be copied.
 Fd MoveBeside(const PosixPage& page, int temp, const struct stat& ours,
               const std::string& temp_path, std::string& name) {
 #ifdef RENAME_NOREPLACE
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = SideName();
+    name = RandomName(kSideFilePrefix, kPartSuffix);
     if (::renameat2(AT_FDCWD, temp_path.c_str(), page.Folder(), name.c_str(), RENAME_NOREPLACE) !=
         0) {
       if (errno == EEXIST) continue;

@@ -12,7 +12,7 @@ namespace {
 using Op = FileError::Operation;
 }  // namespace
 
-void FdSink::Write(std::string_view bytes) {
+void TempFileSink::Write(std::string_view bytes) {
   // A long line (a whole page, where it ends its lines with LF alone) goes to the file as it is:
   // copying it into the block first would cost more than a second write.
   if (bytes.size() >= kDirect || buffer_.size() + bytes.size() > kSize) {
@@ -25,7 +25,7 @@ void FdSink::Write(std::string_view bytes) {
   buffer_.append(bytes);
 }
 
-void FdSink::WriteLine(std::string_view line, std::string_view terminator) {
+void TempFileSink::WriteLine(std::string_view line, std::string_view terminator) {
   if (line.size() < kDirect) {
     Write(line);
     Write(terminator);
@@ -35,12 +35,12 @@ void FdSink::WriteLine(std::string_view line, std::string_view terminator) {
   Check(WriteAll(fd_, line, terminator));
 }
 
-void FdSink::Flush() {
+void TempFileSink::Flush() {
   Check(WriteAll(fd_, buffer_.data(), buffer_.size()));
   buffer_.clear();
 }
 
-void FdSink::Check(int err) {
+void TempFileSink::Check(int err) {
   if (err != 0) throw FileError(Op::kWriteTemp, path_, err);
 }
 
@@ -82,7 +82,7 @@ PosixTempFile::PosixTempFile(std::string path, ReplacementBatch& batch, std::str
   // Only a file left by an earlier run needs emptying. Truncating a new, empty file is not
   // free: some file systems then write its content out on close, although it is deleted.
   if (!empty && ::ftruncate(fd_.get(), 0) != 0) throw FileError(Op::kCreateTemp, path_, errno);
-  sink_ = std::make_unique<FdSink>(fd_.get(), path_, buffer_);
+  sink_ = std::make_unique<TempFileSink>(fd_.get(), path_, buffer_);
 }
 
 PosixTempFile::~PosixTempFile() {

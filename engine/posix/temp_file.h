@@ -11,9 +11,9 @@ namespace slimtag::posix {
 
 // Collects lines in a large block so that the file sees few, large writes. The block is the
 // platform's, kept from page to page.
-class FdSink : public ByteSink {
+class TempFileSink : public ByteSink {
  public:
-  FdSink(int fd, const std::string& path, std::string& buffer)
+  TempFileSink(int fd, const std::string& path, std::string& buffer)
       : fd_(fd), path_(path), buffer_(buffer) {
     buffer_.clear();
     buffer_.reserve(kSize);
@@ -48,7 +48,7 @@ class PosixTempFile : public TempFile {
   ReplacementBatch& batch_;
   Fd fd_;
   bool moved_ = false;  // it became a page's new file: its name is no longer ours
-  std::unique_ptr<FdSink> sink_;
+  std::unique_ptr<TempFileSink> sink_;
   std::string& buffer_;
 };
 

@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "edit_buffer.h"
 #include "html_attributes.h"
 #include "pattern.h"
+#include "replace_all.h"
 #include "scanning_passes.h"
 #include "text_compare.h"

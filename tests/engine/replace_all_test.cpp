@@ -1,4 +1,4 @@
-#include "edit_buffer.h"
+#include "replace_all.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 namespace slimtag {
 namespace {
 
+using testing::EditBuffer;
 using testing::ReferenceReplaceAll;
 
 std::string Replaced(std::string line, std::string_view needle, std::string_view replacement,

@@ -9,25 +9,6 @@
 
 namespace slimtag {
 
-// The text that the passes edit, with a selection. Positions and lengths count bytes: folding
-// keeps byte counts, so a match is always exactly as many bytes as its needle.
-class EditBuffer {
- public:
-  void PutText(std::string text) { text_ = std::move(text); }
-  const std::string& GetText() const { return text_; }
-  std::string TakeText() { return std::move(text_); }
-
-  // Selects length bytes from the 0-based start; the selection is clipped to the text.
-  void Select(std::size_t start, std::size_t length);
-  // Replaces the selected bytes; the text around them stays as it was.
-  void ReplaceSelection(std::string_view replacement);
-
- private:
-  std::string text_;
-  std::size_t sel_start_ = 0;
-  std::size_t sel_length_ = 0;
-};
-
 // Position (from 1) of the first occurrence of needle in text, letter case ignored; 0 when it does
 // not occur. The needle is never empty.
 std::size_t FindNoCase(std::string_view text, std::string_view needle, Encoding encoding);

@@ -1,4 +1,4 @@
-#include "edit_buffer.h"
+#include "replace_all.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,16 +6,6 @@
 #include <vector>
 
 namespace slimtag {
-
-void EditBuffer::Select(std::size_t start, std::size_t length) {
-  sel_start_ = std::min(start, text_.size());
-  sel_length_ = std::min(length, text_.size() - sel_start_);
-}
-
-void EditBuffer::ReplaceSelection(std::string_view replacement) {
-  text_.replace(sel_start_, sel_length_, replacement);
-  sel_length_ = replacement.size();
-}
 
 std::size_t FindNoCase(std::string_view text, std::string_view needle, Encoding encoding) {
   if (needle.empty()) return 0;
