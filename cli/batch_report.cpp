@@ -2,6 +2,7 @@
 
 #include "messages.h"
 #include "name_quoting.h"
+#include "text_compare.h"
 
 namespace slimtag {
 
@@ -71,36 +72,6 @@ std::string WithLineFeeds(const std::string& text) {
 ReportFailure FailureOf(const FileError& error) {
   return {std::string(OperationName(error.operation)), error.path, error.other, error.error,
           WithLineFeeds(FailureText(error))};
-}
-
-// Length of the valid UTF-8 sequence at text[pos], 0 when there is none.
-std::size_t Utf8Length(std::string_view text, std::size_t pos) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(pos);
-  std::size_t length = 0;
-  std::uint32_t code = 0;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(pos + i) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(pos + i) & 0x3F);
-  }
-  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-  if (overlong || surrogate || code > 0x10FFFF) return 0;
-  return length;
 }
 
 namespace {

@@ -53,9 +53,6 @@ std::string JsonDocument(const RunReport& report);
 // A JSON string literal; bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);
 
-// Length of the valid UTF-8 sequence at text[pos], 0 when there is none.
-std::size_t Utf8Length(std::string_view text, std::size_t pos);
-
 // The -v line of a page: "sub/a.htm: 9 → 3 байт, удалено 67%".
 std::string VerboseLine(const PageFigures& page);
 

@@ -1,6 +1,6 @@
 #include "name_quoting.h"
 
-#include "batch_report.h"
+#include "text_compare.h"
 
 namespace slimtag {
 

@@ -117,6 +117,12 @@ long ValidatePrefix(std::string_view text) {
 const std::array<std::uint8_t, 256> kWindows1251Fold = MakeWindows1251Fold();
 const std::array<std::uint8_t, 256> kAsciiFold = MakeAsciiFold();
 
+std::size_t Utf8Length(std::string_view text, std::size_t pos) {
+  const int length =
+      Utf8CharLength(reinterpret_cast<const unsigned char*>(text.data()) + pos, text.size() - pos);
+  return length > 0 ? static_cast<std::size_t>(length) : 0;
+}
+
 bool IsValidUtf8(std::string_view text) {
   return ValidatePrefix(text) == 0;
 }

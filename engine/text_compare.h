@@ -81,6 +81,8 @@ inline Symbol SymbolAt(Encoding encoding, std::string_view text, std::size_t pos
 }
 
 bool IsValidUtf8(std::string_view text);
+// Length of the valid UTF-8 character at text[pos], 0 when there is none (or it is cut short).
+std::size_t Utf8Length(std::string_view text, std::size_t pos);
 
 // Checks UTF-8 validity of a stream fed in blocks of any size, a character possibly split between
 // two blocks.
