@@ -12,24 +12,24 @@ namespace slimtag {
 namespace {
 
 struct BoxFlag {
-  int box;
+  Box box;
   const char* name;
   const char* help;
 };
 
 // One flag per option box; 12 and 13 are ticked by --replace and --remove.
 constexpr BoxFlag kBoxFlags[] = {
-    {1, "--trim-start", "Удалить пробелы в начале строк (1)"},
-    {2, "--trim-end", "Удалить пробелы в конце строк (2)"},
-    {3, "--drop-empty-lines", "Удалить пустые строки (3)"},
-    {4, "--editor-meta", "Удалить Мета Тэги редакторов (4)"},
-    {6, "--backup", "Создать резервную копию (6)"},
-    {7, "--nbsp", "Удалить код пробела (7)"},
-    {8, "--tag-blanks", "Удалить лишние пробелы между тэгами (8)"},
-    {9, "--empty-tags", "Удалить пустые тэги (9)"},
-    {10, "--logical-tags", "Заменить логические тэги обычными (10)"},
-    {11, "--colours", "Заменить код цвета на более короткий (11)"},
-    {14, "--join-lines", "Удалить перевод строки (14)"},
+    {Box::kTrimStart, "--trim-start", "Удалить пробелы в начале строк (1)"},
+    {Box::kTrimEnd, "--trim-end", "Удалить пробелы в конце строк (2)"},
+    {Box::kDropEmptyLines, "--drop-empty-lines", "Удалить пустые строки (3)"},
+    {Box::kEditorMeta, "--editor-meta", "Удалить Мета Тэги редакторов (4)"},
+    {Box::kBackup, "--backup", "Создать резервную копию (6)"},
+    {Box::kSpaceEntity, "--nbsp", "Удалить код пробела (7)"},
+    {Box::kTagBlanks, "--tag-blanks", "Удалить лишние пробелы между тэгами (8)"},
+    {Box::kEmptyTags, "--empty-tags", "Удалить пустые тэги (9)"},
+    {Box::kLogicalTags, "--logical-tags", "Заменить логические тэги обычными (10)"},
+    {Box::kColours, "--colours", "Заменить код цвета на более короткий (11)"},
+    {Box::kJoinLines, "--join-lines", "Удалить перевод строки (14)"},
 };
 
 // The options that take values, and what a missing value is called in the error.
@@ -119,7 +119,7 @@ std::optional<std::string> ReadBoxList(const std::string& list, RunOptions& opti
     if (item.empty() || ec == std::errc::invalid_argument || end != item.data() + item.size()) {
       return "--check: «" + item + "» не является числом";
     }
-    if (ec == std::errc::result_out_of_range || box < 1 || box > 14) {
+    if (ec == std::errc::result_out_of_range || box < 1 || box > kBoxCount) {
       return "--check: флажка с номером " + item + " нет (номера от 1 до 14)";
     }
     options.box[std::size_t(box)] = 1;
@@ -201,9 +201,9 @@ std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::o
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  bool flags[15] = {};
+  bool flags[kBoxCount + 1] = {};
   for (const BoxFlag& f : kBoxFlags) {
-    app.add_flag(f.name, flags[f.box], f.help)->disable_flag_override();
+    app.add_flag(f.name, flags[static_cast<int>(f.box)], f.help)->disable_flag_override();
   }
   std::vector<std::string> replace;
   app.add_option("--replace", replace, "Заменить ЧТО на НА_ЧТО (до трёх пар, флажок 12)")
@@ -255,7 +255,7 @@ std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::o
     if (auto reason = ReadBoxList(list, arguments.options)) return UsageError(err, *reason);
   }
   for (const BoxFlag& f : kBoxFlags) {
-    if (flags[f.box]) arguments.options.box[std::size_t(f.box)] = 1;
+    if (flags[static_cast<int>(f.box)]) arguments.options.Tick(f.box);
   }
   if (replace.size() > 6) return UsageError(err, "--replace можно указать не более трёх раз");
   if (remove.size() > 3) return UsageError(err, "--remove можно указать не более трёх раз");
@@ -264,12 +264,12 @@ std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::o
       if (!IsValidUtf8(text)) return UsageError(err, "текст замены или удаления не в UTF-8");
     }
   }
-  if (!replace.empty()) arguments.options.box[12] = 1;
+  if (!replace.empty()) arguments.options.Tick(Box::kReplace);
   for (std::size_t i = 0; i + 1 < replace.size(); i += 2) {
     arguments.fields[1 + i] = replace[i];
     arguments.fields[2 + i] = replace[i + 1];
   }
-  if (!remove.empty()) arguments.options.box[13] = 1;
+  if (!remove.empty()) arguments.options.Tick(Box::kRemove);
   for (std::size_t i = 0; i < remove.size(); ++i) arguments.fields[13 + i] = remove[i];
 
   if (report == "json") {
@@ -291,7 +291,7 @@ std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::o
     if (!arguments.names.empty()) return UsageError(err, "с ПАПКОЙ «-» ИМЕНА не указываются");
     if (arguments.recursive) return UsageError(err, "--recursive нельзя сочетать с ПАПКОЙ «-»");
     if (arguments.dry_run) return UsageError(err, "--dry-run нельзя сочетать с ПАПКОЙ «-»");
-    if (arguments.options.Ticked(6)) {
+    if (arguments.options.Ticked(Box::kBackup)) {
       return UsageError(err, "--backup нельзя сочетать с ПАПКОЙ «-»");
     }
     if (arguments.report == ReportForm::kJson) {

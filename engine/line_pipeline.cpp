@@ -43,25 +43,30 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
     scans_ = scans_ || (signs & sign::kScanned) != 0;
   };
   // The first three in the run's order edit runs of blanks, which a copy of whole lines does.
-  copy_edits_ = {options.Ticked(1), options.Ticked(2), options.Ticked(8)};
-  within_lines_ = !options.Ticked(12) && !options.Ticked(13);
+  copy_edits_ = {options.Ticked(Box::kTrimStart), options.Ticked(Box::kTrimEnd),
+                 options.Ticked(Box::kTagBlanks)};
+  within_lines_ = !options.Ticked(Box::kReplace) && !options.Ticked(Box::kRemove);
   // The run's fixed order of the line passes. Trimming the ends joins nothing; the other fixed
   // passes delete, and insert only their tables' texts: "<" (logical tags) and letters.
-  if (options.Ticked(1)) add(FunctionPassOf(&RemoveLeadingBlanks), sign::kBlankAtStart, 0, true);
-  if (options.Ticked(2)) add(FunctionPassOf(&RemoveTrailingBlanks), sign::kBlankAtEnd, 0, true);
-  if (options.Ticked(8)) {
+  if (options.Ticked(Box::kTrimStart))
+    add(FunctionPassOf(&RemoveLeadingBlanks), sign::kBlankAtStart, 0, true);
+  if (options.Ticked(Box::kTrimEnd))
+    add(FunctionPassOf(&RemoveTrailingBlanks), sign::kBlankAtEnd, 0, true);
+  if (options.Ticked(Box::kTagBlanks)) {
     add(FunctionPassOf(scanning.remove_tag_blanks), sign::kEditedBlankRun, sign::kJoined, true);
   }
-  if (options.Ticked(12)) add(MakeUserReplacementPass(texts, encoding), 0, sign::kEvery);
-  if (options.Ticked(13)) add(MakeUserRemovalPass(texts, encoding), 0, sign::kJoined);
-  if (options.Ticked(4))
+  if (options.Ticked(Box::kReplace)) add(MakeUserReplacementPass(texts, encoding), 0, sign::kEvery);
+  if (options.Ticked(Box::kRemove)) add(MakeUserRemovalPass(texts, encoding), 0, sign::kJoined);
+  if (options.Ticked(Box::kEditorMeta))
     add(FunctionPassOf(scanning.remove_editor_meta_tags), sign::kMetaOpening, sign::kJoined);
-  if (options.Ticked(7)) add(FunctionPassOf(&RemoveSpaceEntities), sign::kAmpersand, sign::kJoined);
-  if (options.Ticked(9))
+  if (options.Ticked(Box::kSpaceEntity))
+    add(FunctionPassOf(&RemoveSpaceEntities), sign::kAmpersand, sign::kJoined);
+  if (options.Ticked(Box::kEmptyTags))
     add(FunctionPassOf(scanning.remove_empty_tags), sign::kEmptyTagHead, sign::kJoined);
-  if (options.Ticked(10))
+  if (options.Ticked(Box::kLogicalTags))
     add(FunctionPassOf(scanning.replace_logical_tags), sign::kTagName, sign::kJoined);
-  if (options.Ticked(11)) add(FunctionPassOf(&ShortenColourCodes), sign::kHash, sign::kJoined);
+  if (options.Ticked(Box::kColours))
+    add(FunctionPassOf(&ShortenColourCodes), sign::kHash, sign::kJoined);
 }
 
 LinePipeline::~LinePipeline() = default;

@@ -16,20 +16,20 @@ namespace {
 
 RunOptions ReadOptions(const RunHost& host) {
   RunOptions options;
-  for (int box = 1; box <= 14; ++box) options.box[box] = host.CheckState(box);
+  for (int box = 1; box <= kBoxCount; ++box) options.box[std::size_t(box)] = host.CheckState(box);
   return options;
 }
 
 // The nine fields are read only when their box is ticked.
 UserTexts ReadTexts(const RunHost& host, const RunOptions& options) {
   UserTexts texts;
-  if (options.Ticked(12)) {
+  if (options.Ticked(Box::kReplace)) {
     for (int i = 0; i < 3; ++i) {
       texts.find[i] = host.FieldText(1 + 2 * i);
       texts.replace[i] = host.FieldText(2 + 2 * i);
     }
   }
-  if (options.Ticked(13)) {
+  if (options.Ticked(Box::kRemove)) {
     for (int i = 0; i < 3; ++i) texts.remove[i] = host.FieldText(13 + i);
   }
   return texts;
@@ -115,14 +115,15 @@ void Optimiser::ProcessPage(RunHost& host, const std::string& name, const RunOpt
   // A link to a page of the list, or a second name of it: its one file is done once, and its
   // backup holds what it was before the run.
   if (page->RewrittenEarlier()) return;
-  if (options.Ticked(6)) page->BackUpTo(BackupFolderFor(sub_folder), base_name);
+  if (options.Ticked(Box::kBackup)) page->BackUpTo(BackupFolderFor(sub_folder), base_name);
 
   try {
     // Only the user's own texts can tell the two encodings apart; the fixed needles are ASCII.
     const Encoding encoding =
         texts.NeedsPageEncoding(options) ? PageEncoding(*page) : Encoding::Utf8;
     const LinePipeline& pipeline = PipelineFor(encoding, options, texts);
-    const OutputOptions output{options.Ticked(14), options.Ticked(3)};
+    const OutputOptions output{options.Ticked(Box::kJoinLines),
+                               options.Ticked(Box::kDropEmptyLines)};
 
     auto source = page->Read();
     auto temp = platform_.CreateTempFile(kTempFileName);
@@ -211,7 +212,7 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
     folder = platform_.OpenFolder(host.FolderPath(), listed ? &*listed : nullptr, true);
     // A rewrite that a killed run left half done is completed before anything else happens.
     recovered_ = platform_.RecoverFolder(*folder);
-    if (options.Ticked(6)) {
+    if (options.Ticked(Box::kBackup)) {
       MakeBackupStamp();
       Folder* parent = folder.get();
       if (host.ListPath() != host.FolderPath()) {

@@ -7,10 +7,31 @@
 // pass. The passes depend on this header; the pipeline depends on the passes.
 namespace slimtag {
 
-// The option boxes as the run reads them: state 0, 1 or 2 of Check1 to Check14.
+// The option boxes Check1 to Check14 by what they do. A value is the box's number, as the
+// settings store and slimtag-batch's --check name the box.
+enum class Box : int {
+  kTrimStart = 1,       // blanks at line starts
+  kTrimEnd = 2,         // blanks at line ends
+  kDropEmptyLines = 3,  // empty lines
+  kEditorMeta = 4,      // editors' meta tags
+  kComments = 5,        // never read by the run
+  kBackup = 6,          // a backup copy of each page
+  kSpaceEntity = 7,     // &nbsp;
+  kTagBlanks = 8,       // blanks beside tag brackets
+  kEmptyTags = 9,       // empty paragraph and centre pairs
+  kLogicalTags = 10,    // logical tags to plain ones
+  kColours = 11,        // long colour codes to names
+  kReplace = 12,        // the user's replacement pairs
+  kRemove = 13,         // the user's removal texts
+  kJoinLines = 14,      // line breaks
+};
+inline constexpr int kBoxCount = 14;
+
+// The option boxes as the run reads them: state 0, 1 or 2 of each.
 struct RunOptions {
-  std::array<int, 15> box{};
-  bool Ticked(int number) const { return box[static_cast<std::size_t>(number)] == 1; }
+  std::array<int, kBoxCount + 1> box{};  // by number; [0] unused
+  bool Ticked(Box b) const { return box[static_cast<std::size_t>(b)] == 1; }
+  void Tick(Box b) { box[static_cast<std::size_t>(b)] = 1; }
 };
 
 // The user's nine texts (UTF-8): three find-and-replace pairs and three removal texts.

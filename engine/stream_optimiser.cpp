@@ -35,8 +35,10 @@ void OptimiseStream(ByteSource& in, ByteSink& out, const RunOptions& options,
   LineReader reader(in, LineReader::kBlockSize, rule == LineEndRule::kAsRead);
   JoinState join;
   std::string line;
-  OptimiseLines(reader, pipeline, OutputOptions{options.Ticked(14), options.Ticked(3)}, rule, join,
-                line, out);
+  OptimiseLines(
+      reader, pipeline,
+      OutputOptions{options.Ticked(Box::kJoinLines), options.Ticked(Box::kDropEmptyLines)}, rule,
+      join, line, out);
 }
 
 }  // namespace slimtag

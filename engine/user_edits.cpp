@@ -57,8 +57,8 @@ bool UserTexts::NeedsPageEncoding(const RunOptions& options) const {
     }
     return false;
   };
-  return (options.Ticked(12) && (any_non_ascii(find) || any_non_ascii(replace))) ||
-         (options.Ticked(13) && any_non_ascii(remove));
+  return (options.Ticked(Box::kReplace) && (any_non_ascii(find) || any_non_ascii(replace))) ||
+         (options.Ticked(Box::kRemove) && any_non_ascii(remove));
 }
 
 std::unique_ptr<LinePass> MakeUserReplacementPass(const UserTexts& texts, Encoding encoding) {

@@ -127,7 +127,7 @@ void BM_CorpusPagesInMemory(benchmark::State& state, bool crlf) {
   const std::vector<bench::PageText> pages = bench::Corpus::Get().Pages(crlf);
   const RunOptions options = EveryLineBox();
   const LinePipeline pipeline(options, {}, Encoding::Utf8);
-  const OutputOptions output{options.Ticked(14), options.Ticked(3)};
+  const OutputOptions output{options.Ticked(Box::kJoinLines), options.Ticked(Box::kDropEmptyLines)};
   std::vector<char> block(LineReader::kBlockSize);
   std::string line;
   std::int64_t bytes = 0;
