@@ -4,12 +4,15 @@
 
 namespace slimtag {
 
-// A label that answers a click: pressed and released with the left button over it.
+// A label that answers a click: pressed and released with the left button over it. It is a link
+// to the keyboard too: Tab reaches it, and Return, Enter or Space click it.
 class ClickLabel : public QLabel {
   Q_OBJECT
 
  public:
-  using QLabel::QLabel;
+  explicit ClickLabel(QWidget* parent = nullptr);
+
+  void Click() { emit clicked(); }
 
  signals:
   void clicked();
@@ -17,6 +20,8 @@ class ClickLabel : public QLabel {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   bool pressed_ = false;

@@ -1,5 +1,6 @@
 #include "drive_list.h"
 
+#include <QAbstractItemView>
 #include <QSignalBlocker>
 
 namespace slimtag {
@@ -9,6 +10,11 @@ constexpr int kRootRole = Qt::UserRole;
 }  // namespace
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+  // No label stands beside the list; on Linux a screen reader names the box by the drive shown,
+  // but its drop-down list by this.
+  const QString name = QStringLiteral("Диск");
+  setAccessibleName(name);
+  view()->setAccessibleName(name);
   connect(this, &QComboBox::activated, this, &DriveList::EntryChosen);
 }
 

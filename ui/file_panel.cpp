@@ -1,11 +1,11 @@
 #include "file_panel.h"
 
-#include <QFile>
-#include <QListWidget>
-
+#include "display_name.h"
 #include "drive_list.h"
+#include "file_list.h"
 #include "folder_list.h"
 #include "message_boxes.h"
+#include "messages.h"
 #include "page_list.h"
 #include "rp_button.h"
 
@@ -20,7 +20,13 @@ QString FolderStatusMessage(FolderStatus status) {
                                            : QStringLiteral("Непонятная ошибка.");
 }
 
-FilePanel::FilePanel(DriveList* drive1, FolderList* dir1, QListWidget* file1, RpButton* select_all,
+QString FolderFailureMessage(FolderStatus status, const QByteArray& folder, std::error_code error) {
+  return FolderStatusMessage(status) +
+         QStringLiteral("\nНе удалось открыть папку «%1»: %2.")
+             .arg(DisplayName(folder), QString::fromStdString(ReasonText(error.value())));
+}
+
+FilePanel::FilePanel(DriveList* drive1, FolderList* dir1, FileList* file1, RpButton* select_all,
                      RpButton* clear_all, const Volumes& volumes, MessageBoxes& message_boxes,
                      QWidget* window)
     : QObject(window),
@@ -31,12 +37,11 @@ FilePanel::FilePanel(DriveList* drive1, FolderList* dir1, QListWidget* file1, Rp
       window_(window) {
   drive1_->SetVolumes(&volumes);
   dir1_->SetVolumes(&volumes);
-  file1_->setSelectionMode(QAbstractItemView::MultiSelection);  // a click toggles one entry
   connect(drive1_, &DriveList::driveChanged, this, &FilePanel::DriveChanged);
   connect(dir1_, &FolderList::pathChanged, this, &FilePanel::FolderChanged);
   connect(dir1_, &FolderList::openFailed, this, &FilePanel::Warn);
-  connect(select_all, &RpButton::clicked, this, [this] { SelectAll(true); });
-  connect(clear_all, &RpButton::clicked, this, [this] { SelectAll(false); });
+  connect(select_all, &RpButton::clicked, this, [this] { file1_->SetAllSelected(true); });
+  connect(clear_all, &RpButton::clicked, this, [this] { file1_->SetAllSelected(false); });
 }
 
 QByteArray FilePanel::Path() const {
@@ -60,14 +65,18 @@ void FilePanel::FolderChanged() {
 }
 
 void FilePanel::Warn(FolderStatus status) {
-  message_boxes_.Show(window_, FolderStatusMessage(status), MessageIcon::kWarning);
+  const FolderList::ReadFailure& failure = dir1_->LastReadFailure();
+  message_boxes_.Show(window_,
+                      failure.error ? FolderFailureMessage(status, failure.folder, failure.error)
+                                    : FolderStatusMessage(status),
+                      MessageIcon::kWarning);
 }
 
 void FilePanel::Refresh() {
   file1_->clear();
   for (const std::string& name : ListPages(dir1_->Path().toStdString())) {
     const QByteArray bytes = QByteArray::fromStdString(name);
-    auto* item = new QListWidgetItem(QFile::decodeName(bytes), file1_);
+    auto* item = new QListWidgetItem(DisplayName(bytes), file1_);
     item->setData(kNameRole, bytes);
   }
 }
@@ -84,11 +93,6 @@ QByteArray FilePanel::EntryName(int index) const {
 bool FilePanel::EntrySelected(int index) const {
   const QListWidgetItem* item = file1_->item(index);
   return item && item->isSelected();
-}
-
-void FilePanel::SelectAll(bool selected) {
-  const int count = file1_->count();
-  for (int i = 0; i < count; ++i) file1_->item(i)->setSelected(selected);
 }
 
 }  // namespace slimtag

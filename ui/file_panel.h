@@ -3,15 +3,16 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <system_error>
 
 #include "volumes.h"
 
-class QListWidget;
 class QWidget;
 
 namespace slimtag {
 
 class DriveList;
+class FileList;
 class FolderList;
 class MessageBoxes;
 class RpButton;
@@ -24,7 +25,7 @@ class FilePanel : public QObject {
 
  public:
   // The volumes and the message boxes must outlive the panel; window is the boxes' parent.
-  FilePanel(DriveList* drive1, FolderList* dir1, QListWidget* file1, RpButton* select_all,
+  FilePanel(DriveList* drive1, FolderList* dir1, FileList* file1, RpButton* select_all,
             RpButton* clear_all, const Volumes& volumes, MessageBoxes& message_boxes,
             QWidget* window);
 
@@ -42,16 +43,17 @@ class FilePanel : public QObject {
   void DriveChanged();
   void FolderChanged();
   void Warn(FolderStatus status);
-  void SelectAll(bool selected);
 
   DriveList* drive1_;
   FolderList* dir1_;
-  QListWidget* file1_;
+  FileList* file1_;
   MessageBoxes& message_boxes_;
   QWidget* window_;
 };
 
 // What the panel says when a drive or folder cannot be shown.
 QString FolderStatusMessage(FolderStatus status);
+// The same for a folder that could not be read, with its name and the reason.
+QString FolderFailureMessage(FolderStatus status, const QByteArray& folder, std::error_code error);
 
 }  // namespace slimtag

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "display_name.h"
 #include "page_list.h"
 
 namespace slimtag {
@@ -91,10 +92,12 @@ QByteArray FolderList::EntryFolder(const QListWidgetItem* item) {
 }
 
 FolderStatus FolderList::SetPath(const QByteArray& folder) {
+  failure_ = {};
   const QByteArray clean = CleanFolderPath(folder);
   if (clean == path_) return FolderStatus::kReady;
   QList<QByteArray> sub_folders;
   if (const std::error_code error = ReadSubFolders(clean, &sub_folders)) {
+    failure_ = {clean, error};
     return StatusOfReadError(error);
   }
   path_ = clean;
@@ -105,6 +108,7 @@ FolderStatus FolderList::SetPath(const QByteArray& folder) {
 }
 
 FolderStatus FolderList::ShowDrive(const QString& mount_point) {
+  failure_ = {};
   if (const FolderStatus status = volumes_->Probe(mount_point); status != FolderStatus::kReady) {
     return status;
   }
@@ -123,7 +127,7 @@ void FolderList::Fill(const QList<QByteArray>& sub_folders) {
   const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
   auto add = [this](const QIcon& icon, const QByteArray& name, const QByteArray& folder,
                     int level) {
-    auto* item = new QListWidgetItem(icon, QFile::decodeName(name), this);
+    auto* item = new QListWidgetItem(icon, DisplayName(name), this);
     item->setData(kFolderRole, folder);
     item->setData(kLevelRole, level);
     return item;

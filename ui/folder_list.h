@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QListWidget>
 #include <QString>
+#include <system_error>
 
 #include "volumes.h"
 
@@ -34,6 +35,14 @@ class FolderList : public QListWidget {
   // The folder of an entry.
   static QByteArray EntryFolder(const QListWidgetItem* item);
 
+  // The folder the last SetPath or ShowDrive could not read, and why; no error when it read its
+  // folder or failed before reading one (a drive that is not there).
+  struct ReadFailure {
+    QByteArray folder;
+    std::error_code error;
+  };
+  const ReadFailure& LastReadFailure() const { return failure_; }
+
  signals:
   void pathChanged();
   // Opening an entry failed; the list stays on its folder.
@@ -45,6 +54,7 @@ class FolderList : public QListWidget {
 
   const Volumes* volumes_ = nullptr;
   QByteArray path_;
+  ReadFailure failure_;
   QHash<QString, QByteArray> drive_folders_;  // mount point → last folder shown on it
 };
 

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QScreen>
 
+#include "accessibility.h"
 #include "click_label.h"
 #include "drive_list.h"
 #include "file_panel.h"
@@ -82,6 +83,15 @@ void PlaceOver(QWidget* area, const QLabel* label, const QString& words) {
   }
 }
 
+// Each field is named, for assistive technology, by the label that stands before it on the panel.
+void NameFields(Ui::Form1& ui) {
+  const std::pair<QLineEdit*, QLabel*> fields[] = {
+      {ui.Text1, ui.Label8},   {ui.Text2, ui.Label9},   {ui.Text3, ui.Label8},
+      {ui.Text4, ui.Label10},  {ui.Text5, ui.Label8},   {ui.Text6, ui.Label11},
+      {ui.Text13, ui.Label13}, {ui.Text14, ui.Label13}, {ui.Text15, ui.Label13}};
+  for (const auto& [field, label] : fields) field->setAccessibleName(label->text());
+}
+
 // Only the program writes the store, and it writes 0, 1 or 2; anything else came from outside
 // and cannot be shown by a box, so the box starts clear.
 int RestoredState(std::int32_t stored) {
@@ -108,6 +118,7 @@ Form1::Form1(WindowServices services)
       volumes_(services.volumes ? std::move(services.volumes) : std::make_unique<MountedVolumes>()),
       shell_(services.shell ? std::move(services.shell) : std::make_unique<DesktopShell>()) {
   InitResources();
+  InstallAccessibleInterfaces();
   setFont(RpButton::ButtonFont());
   ui_->setupUi(this);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -128,6 +139,7 @@ Form1::Form1(WindowServices services)
   ui_->frm4->hide();
   ui_->frm2->hide();
   StyleAboutPanel();
+  NameFields(*ui_);
 
   file_panel_ = new FilePanel(ui_->Drive1, ui_->Dir1, ui_->File1, ui_->Command2, ui_->Command3,
                               *volumes_, *message_boxes_, this);
@@ -200,6 +212,13 @@ void Form1::changeEvent(QEvent* event) {
 }
 
 void Form1::StyleAboutPanel() {
+  // The panel's texts have fixed colours, dark ones: it keeps a light ground of its own, on which
+  // they read under a dark theme as well.
+  QPalette ground = ui_->frm2->palette();
+  ground.setColor(QPalette::Window, QColor(240, 240, 240));
+  ground.setColor(QPalette::WindowText, Qt::black);
+  ui_->frm2->setPalette(ground);
+  ui_->frm2->setAutoFillBackground(true);
   SetTextColour(ui_->Label1, QColor(0, 0, 128));
   QFont bold = ui_->Label1->font();
   bold.setBold(true);
@@ -214,6 +233,12 @@ void Form1::StyleAboutPanel() {
   }
   ui_->Label21->setCursor(Qt::PointingHandCursor);
   PlaceOver(ui_->Label21, ui_->Label25, kTesterName);
+  // The tester's link shows no text of its own: it is the name it lies over.
+  ui_->Label21->setAccessibleName(kTesterName);
+  MarkAsDecoration(ui_->Image1);
+  // The keyboard takes the links as the eye reads them, top down.
+  setTabOrder(ui_->Label21, ui_->Label7);
+  setTabOrder(ui_->Label7, ui_->Label5);
 }
 
 Form1::~Form1() {

@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <QtMath>
 
+#include "accessibility.h"
+
 namespace slimtag {
 
 namespace {
@@ -42,6 +44,8 @@ void RpButton::setButtonStyle(int style) {
   // A separator is only a line: it takes no focus and lets clicks fall through to its panel.
   setFocusPolicy(IsSeparator() ? Qt::NoFocus : Qt::StrongFocus);
   setAttribute(Qt::WA_TransparentForMouseEvents, IsSeparator());
+  // Nor is it a button to a screen reader.
+  MarkAsDecoration(this, IsSeparator());
   update();
 }
 

@@ -1,8 +1,12 @@
+#include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QTest>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "module1.h"
 #include "rp_button.h"
@@ -85,6 +89,50 @@ TEST_F(AboutPanelTest, TextsStandInTheirPlacesInTheirColours) {
   EXPECT_EQ(Find<RpButton>("rpButton11")->geometry(), QRect(24, 268, 313, 17));
   for (const char* line : {"rpButton10", "rpButton11"}) {
     EXPECT_EQ(Find<RpButton>(line)->buttonStyle(), RpButton::kHorizontalSeparator) << line;
+  }
+}
+
+// WCAG's contrast ratio of two colours, from 1 (none) to 21 (black on white).
+double Contrast(const QColor& a, const QColor& b) {
+  const auto luminance = [](const QColor& colour) {
+    const auto linear = [](double c) {
+      return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Under a dark theme the panel keeps its own light ground, on which its fixed colours read, as
+// drawn on the screen.
+TEST_F(AboutPanelTest, ItsColoursReadUnderADarkTheme) {
+  const QPalette light = QApplication::palette();
+  QPalette dark = light;
+  for (auto [role, colour] : {std::pair{QPalette::Window, QColor(30, 30, 30)},
+                              {QPalette::WindowText, QColor(230, 230, 230)},
+                              {QPalette::Base, QColor(20, 20, 20)},
+                              {QPalette::Text, QColor(230, 230, 230)},
+                              {QPalette::Button, QColor(45, 45, 45)},
+                              {QPalette::ButtonText, QColor(230, 230, 230)}}) {
+    dark.setColor(role, colour);
+  }
+  QApplication::setPalette(dark);
+  ShowAbout();
+  auto* panel = Find("frm2");
+  const QImage drawn = panel->grab().toImage();
+  QApplication::setPalette(light);
+  // Where nothing but the ground is drawn: beside the icon, above the product line.
+  const QColor ground = drawn.pixelColor(panel->width() - 20, 10);
+  EXPECT_GT(ground.lightness(), 200);
+  for (const Text& t : kTexts) {
+    const auto* label = Find<QLabel>(t.label);
+    EXPECT_EQ(TextColour(label), t.colour) << t.label;
+    EXPECT_GE(Contrast(t.colour, ground), 4.5) << t.label;
+  }
+  for (const char* link : {"Label7", "Label5"}) {
+    EXPECT_GE(Contrast(TextColour(Find<QLabel>(link)), ground), 4.5) << link;
   }
 }
 

@@ -188,19 +188,114 @@ TEST_F(FilePanelTest, AnotherFolderStartsWithNothingSelected) {
   EXPECT_EQ(Selection(), (std::vector<bool>{false}));
 }
 
-// A folder removed after it was listed cannot be opened: the list says so and stays where it was.
-TEST_F(FilePanelTest, AFolderThatCannotBeOpenedKeepsTheListsWhereTheyWere) {
-  MakeFolder(Home("gone"));
-  WriteFile(Home("a.htm"), "x");
+// A folder gone or made a file after it was listed cannot be opened: the list says which folder
+// and why, and stays where it was.
+TEST_F(FilePanelTest, AFolderThatCannotBeOpenedIsNamedWithTheReasonAndTheListsStay) {
+  struct Case {
+    const char* name;  // in the file system's bytes
+    bool made_a_file;  // removed otherwise
+    const char* shown;
+    const char* reason;
+  };
+  const Case kCases[] = {
+      {"gone", false, "gone", "файл или папка не найдены"},
+      {"\xd1\xe0\xe9\xf2", false, "Сайт", "файл или папка не найдены"},
+      {"notes", true, "notes", "часть пути не является папкой"},
+  };
+  for (const Case& c : kCases) {
+    const std::string folder = QFile::encodeName(HomeFolder()).toStdString() + "/" + c.name;
+    ASSERT_TRUE(std::filesystem::create_directory(folder)) << c.shown;
+    WriteFile(Home("a.htm"), "x");
+    messages_.clear();
+    Start();
+    ClickEntry("File1", QStringLiteral("a.htm"));
+    std::filesystem::remove(folder);
+    if (c.made_a_file) std::ofstream(folder) << "x";
+    OpenFolder(QString::fromUtf8(c.shown));
+    ASSERT_EQ(messages_.size(), 1u) << c.shown;
+    EXPECT_EQ(messages_[0].text, QStringLiteral("Непонятная ошибка.\nНе удалось открыть папку «") +
+                                     HomeFolder() + QLatin1Char('/') + QString::fromUtf8(c.shown) +
+                                     QStringLiteral("»: ") + QString::fromUtf8(c.reason) +
+                                     QLatin1Char('.'));
+    EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
+    EXPECT_EQ(Folder(), HomeFolder()) << c.shown;
+    EXPECT_EQ(Selection(), std::vector<bool>{true}) << c.shown;
+    Close();
+    std::filesystem::remove(folder);
+  }
+}
+
+// Names in windows-1251, the pages' other encoding, are shown as such, so that names that
+// differ on disk differ on the screen; the entry chosen by its shown name is still the file's
+// own bytes, and UTF-8 names are shown as they are.
+TEST_F(FilePanelTest, NamesThatAreNotUtf8AreShownAsWindows1251) {
+  struct Case {
+    const char* bytes;
+    const char* shown;
+  };
+  const Case kPages[] = {
+      {"\xcf\xf0\xe8\xe2\xe5\xf2.htm", "Привет.htm"},
+      {"\xcc\xe8\xf0.htm", "Мир.htm"},
+      {"\xd0\x9c\xd0\xb8\xd1\x80.html", "Мир.html"},
+  };
+  const std::string home = QFile::encodeName(HomeFolder()).toStdString();
+  for (const Case& c : kPages) std::ofstream(home + "/" + c.bytes) << "x";
+  ASSERT_TRUE(std::filesystem::create_directory(home + "/\xd1\xe0\xe9\xf2"));
   Start();
-  ClickEntry("File1", QStringLiteral("a.htm"));
-  ASSERT_TRUE(QDir(Home("gone")).removeRecursively());
-  OpenFolder(QStringLiteral("gone"));
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, QStringLiteral("Непонятная ошибка."));
-  EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
-  EXPECT_EQ(Folder(), HomeFolder());
-  EXPECT_EQ(Selection(), std::vector<bool>{true});
+  EXPECT_EQ(SubFolders(), QStringList{"Сайт"});
+  ASSERT_EQ(window_->EntryCount(), 3);
+  for (const Case& c : kPages) {
+    const QStringList entries = Entries();
+    const qsizetype at = entries.indexOf(QString::fromUtf8(c.shown));
+    ASSERT_GE(at, 0) << c.shown;
+    EXPECT_EQ(window_->EntryName(static_cast<int>(at)), c.bytes) << c.shown;
+    ClickEntry("File1", QString::fromUtf8(c.shown));
+    EXPECT_TRUE(window_->EntrySelected(static_cast<int>(at))) << c.shown;
+  }
+  for (const Case& c : kPages) std::filesystem::remove(home + "/" + c.bytes);
+  std::filesystem::remove(home + "/\xd1\xe0\xe9\xf2");
+}
+
+// Space toggles the entry it is on; Qt's type-ahead search would take the blank and move on to
+// a name that begins with one, where the next Space would land.
+TEST_F(FilePanelTest, SpaceTogglesTheCurrentEntryOnly) {
+  for (const char* name : {" b.htm", "a.htm", "c.htm"}) WriteFile(Home(name), "x");
+  Start();
+  auto* list = Find<QListWidget>("File1");
+  const int c = static_cast<int>(Entries().indexOf(QStringLiteral("c.htm")));
+  ASSERT_GE(c, 0);
+  list->setFocus();
+  list->selectionModel()->setCurrentIndex(list->model()->index(c, 0),
+                                          QItemSelectionModel::NoUpdate);
+  std::vector<bool> only_c(3, false);
+  only_c[static_cast<std::size_t>(c)] = true;
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_EQ(Selection(), only_c);
+  EXPECT_EQ(list->currentRow(), c);
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_EQ(Selection(), std::vector<bool>(3, false));
+  EXPECT_EQ(list->currentRow(), c);
+}
+
+// The buttons change the selection once, whatever was selected before, not entry by entry.
+TEST_F(FilePanelTest, SelectAllAndClearAllChangeTheSelectionAtOnce) {
+  for (int i = 0; i < 50; ++i) WriteFile(Home(qPrintable(QStringLiteral("p%1.htm").arg(i))), "x");
+  Start();
+  auto* list = Find<QListWidget>("File1");
+  ClickEntry("File1", QStringLiteral("p3.htm"));
+  ClickEntry("File1", QStringLiteral("p7.htm"));
+  int changes = 0;
+  QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged,
+                   [&changes] { ++changes; });
+  Click("Command2");
+  EXPECT_EQ(Selection(), std::vector<bool>(50, true));
+  EXPECT_EQ(changes, 1);
+  ClickEntry("File1", QStringLiteral("p9.htm"));
+  changes = 0;
+  Click("Command3");
+  EXPECT_EQ(Selection(), std::vector<bool>(50, false));
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(window_->EntryCount(), 50);
 }
 
 // Names that are not valid UTF-8 are still the folders and files the run opens.
