@@ -1,5 +1,6 @@
 // «Выделить все» and «Очистить все» on a folder of many pages, through the window's own buttons,
-// on Qt's offscreen platform. Each size has its folder and its window, made once.
+// on Qt's offscreen platform, with the window shown and redrawn after each click. Each size has
+// its folder and its window, made once.
 
 #include <benchmark/benchmark.h>
 
@@ -24,11 +25,12 @@ namespace {
 class Site {
  public:
   static Site& Get(int pages) {
-    static std::map<int, std::unique_ptr<Site>> sites;
-    std::unique_ptr<Site>& site = sites[pages];
+    std::unique_ptr<Site>& site = Sites()[pages];
     if (!site) site.reset(new Site(pages));
     return *site;
   }
+  // The windows go before the application does.
+  static void CloseAll() { Sites().clear(); }
 
   QListWidget* File1() const { return window_->findChild<QListWidget*>(QStringLiteral("File1")); }
   RpButton* Button(const char* name) const {
@@ -48,6 +50,13 @@ class Site {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config_.path());
     qputenv("HOME", QFile::encodeName(folder_.path()));
     window_ = std::make_unique<Form1>();
+    window_->show();
+    QApplication::processEvents();
+  }
+
+  static std::map<int, std::unique_ptr<Site>>& Sites() {
+    static std::map<int, std::unique_ptr<Site>> sites;
+    return sites;
   }
 
   QTemporaryDir folder_;
@@ -97,5 +106,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  slimtag::Site::CloseAll();
   return 0;
 }
