@@ -181,13 +181,20 @@ int UsageError(std::ostream& err, const std::string& reason) {
   return kExitUsage;
 }
 
-std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::ostream& out,
-                                       std::ostream& err, BatchArguments& arguments) {
-  CLI::App app{
-      "Оптимизирует HTML-страницы папки так же, как кнопка «Оптимизировать» окна Slimtag.\n"
-      "Страницы папки: " +
-          std::string(kPagePattern) + ".",
-      "slimtag-batch"};
+namespace {
+
+// What the options give as typed, before it is checked and turned into the run's arguments.
+struct TypedOptions {
+  std::vector<std::string> checks;   // each --check's list
+  bool flags[kBoxCount + 1] = {};    // by box number
+  std::vector<std::string> replace;  // pairs, one after the other
+  std::vector<std::string> remove;
+  std::string report = "text";
+  std::string line_ends = "crlf";
+};
+
+// Every option and operand, with its help line; flags and operands go straight to arguments.
+void DescribeOptions(CLI::App& app, TypedOptions& typed, BatchArguments& arguments) {
   app.formatter(std::make_shared<BatchHelpFormatter>());
   app.option_defaults()->group("Параметры");
   app.footer(kHelpFooter);
@@ -195,25 +202,21 @@ std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::o
   app.set_version_flag("--version", VersionText(), "Показать версию и выйти");
   app.allow_extras(false);
 
-  std::vector<std::string> checks;
-  app.add_option("--check", checks, "Отметить флажки с этими номерами (через запятую: 1,2,8)")
+  app.add_option("--check", typed.checks, "Отметить флажки с этими номерами (через запятую: 1,2,8)")
       ->type_name("СПИСОК")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  bool flags[kBoxCount + 1] = {};
   for (const BoxFlag& f : kBoxFlags) {
-    app.add_flag(f.name, flags[static_cast<int>(f.box)], f.help)->disable_flag_override();
+    app.add_flag(f.name, typed.flags[static_cast<int>(f.box)], f.help)->disable_flag_override();
   }
-  std::vector<std::string> replace;
-  app.add_option("--replace", replace, "Заменить ЧТО на НА_ЧТО (до трёх пар, флажок 12)")
+  app.add_option("--replace", typed.replace, "Заменить ЧТО на НА_ЧТО (до трёх пар, флажок 12)")
       ->type_name("ЧТО НА_ЧТО")
       ->type_size(2)  // a pair at each occurrence: both values or an error, never one
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  std::vector<std::string> remove;
-  app.add_option("--remove", remove, "Удалить ТЕКСТ (до трёх раз, флажок 13)")
+  app.add_option("--remove", typed.remove, "Удалить ТЕКСТ (до трёх раз, флажок 13)")
       ->type_name("ТЕКСТ")
       ->expected(1)
       ->allow_extra_args(false)
@@ -227,18 +230,81 @@ std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::o
   app.add_flag("-v,--verbose", arguments.verbose,
                "Печатать по строке на каждую страницу:\nимя, размер до и после, процент")
       ->disable_flag_override();
-  std::string report = "text";
-  app.add_option("--report", report, "Напечатать итог документом JSON вместо сообщения")
+  app.add_option("--report", typed.report, "Напечатать итог документом JSON вместо сообщения")
       ->type_name("json");
-  std::string line_ends = "crlf";
-  app.add_option("--line-ends", line_ends,
+  app.add_option("--line-ends", typed.line_ends,
                  "crlf (по умолчанию, как в окне): строка кончается на CR или CR LF\n"
                  "и пишется с CR LF; lf: ещё и на LF, и каждая строка пишется\n"
                  "с тем концом, что у неё был")
       ->type_name("lf|crlf");
   app.add_option("ПАПКА", arguments.folder, "Папка со страницами или «-»")->required();
   app.add_option("ИМЯ", arguments.names, "Страницы папки, которые обработать (по умолчанию все)");
+}
 
+// The boxes and the user's texts; the reason when they are wrong.
+std::optional<std::string> TakeBoxesAndTexts(const TypedOptions& typed, BatchArguments& arguments) {
+  for (const std::string& list : typed.checks) {
+    if (auto reason = ReadBoxList(list, arguments.options)) return reason;
+  }
+  for (const BoxFlag& f : kBoxFlags) {
+    if (typed.flags[static_cast<int>(f.box)]) arguments.options.Tick(f.box);
+  }
+  if (typed.replace.size() > 6) return "--replace можно указать не более трёх раз";
+  if (typed.remove.size() > 3) return "--remove можно указать не более трёх раз";
+  for (const auto* list : {&typed.replace, &typed.remove}) {
+    for (const std::string& text : *list) {
+      if (!IsValidUtf8(text)) return "текст замены или удаления не в UTF-8";
+    }
+  }
+  if (!typed.replace.empty()) arguments.options.Tick(Box::kReplace);
+  for (std::size_t i = 0; i + 1 < typed.replace.size(); i += 2) {
+    arguments.fields[1 + i] = typed.replace[i];
+    arguments.fields[2 + i] = typed.replace[i + 1];
+  }
+  if (!typed.remove.empty()) arguments.options.Tick(Box::kRemove);
+  for (std::size_t i = 0; i < typed.remove.size(); ++i) arguments.fields[13 + i] = typed.remove[i];
+  return std::nullopt;
+}
+
+// The report's and the line ends' forms; the reason when one is unknown.
+std::optional<std::string> TakeForms(const TypedOptions& typed, BatchArguments& arguments) {
+  if (typed.report == "json") {
+    arguments.report = ReportForm::kJson;
+  } else if (typed.report != "text") {
+    return "--report: формата «" + typed.report + "» нет (есть json)";
+  }
+  if (typed.line_ends == "lf") {
+    arguments.line_ends = LineEndRule::kAsRead;
+  } else if (typed.line_ends != "crlf") {
+    return "--line-ends: значения «" + typed.line_ends + "» нет (есть lf и crlf)";
+  }
+  return std::nullopt;
+}
+
+// What may not go together; the reason when something does.
+std::optional<std::string> CheckCombinations(const BatchArguments& arguments) {
+  if (arguments.recursive && !arguments.names.empty()) return "с --recursive ИМЕНА не указываются";
+  if (!arguments.Filter()) return std::nullopt;
+  // One page passes through: there is no folder to walk, name, back up or try.
+  if (!arguments.names.empty()) return "с ПАПКОЙ «-» ИМЕНА не указываются";
+  if (arguments.recursive) return "--recursive нельзя сочетать с ПАПКОЙ «-»";
+  if (arguments.dry_run) return "--dry-run нельзя сочетать с ПАПКОЙ «-»";
+  if (arguments.options.Ticked(Box::kBackup)) return "--backup нельзя сочетать с ПАПКОЙ «-»";
+  if (arguments.report == ReportForm::kJson) return "--report json нельзя сочетать с ПАПКОЙ «-»";
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::ostream& out,
+                                       std::ostream& err, BatchArguments& arguments) {
+  CLI::App app{
+      "Оптимизирует HTML-страницы папки так же, как кнопка «Оптимизировать» окна Slimtag.\n"
+      "Страницы папки: " +
+          std::string(kPagePattern) + ".",
+      "slimtag-batch"};
+  TypedOptions typed;
+  DescribeOptions(app, typed, arguments);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -250,54 +316,10 @@ std::optional<int> ParseBatchArguments(int argc, const char* const* argv, std::o
   } catch (const CLI::ParseError& e) {
     return UsageError(err, ParseErrorText(e, app));
   }
-
-  for (const std::string& list : checks) {
-    if (auto reason = ReadBoxList(list, arguments.options)) return UsageError(err, *reason);
+  for (const auto& reason : {TakeBoxesAndTexts(typed, arguments), TakeForms(typed, arguments)}) {
+    if (reason) return UsageError(err, *reason);
   }
-  for (const BoxFlag& f : kBoxFlags) {
-    if (flags[static_cast<int>(f.box)]) arguments.options.Tick(f.box);
-  }
-  if (replace.size() > 6) return UsageError(err, "--replace можно указать не более трёх раз");
-  if (remove.size() > 3) return UsageError(err, "--remove можно указать не более трёх раз");
-  for (const auto* list : {&replace, &remove}) {
-    for (const std::string& text : *list) {
-      if (!IsValidUtf8(text)) return UsageError(err, "текст замены или удаления не в UTF-8");
-    }
-  }
-  if (!replace.empty()) arguments.options.Tick(Box::kReplace);
-  for (std::size_t i = 0; i + 1 < replace.size(); i += 2) {
-    arguments.fields[1 + i] = replace[i];
-    arguments.fields[2 + i] = replace[i + 1];
-  }
-  if (!remove.empty()) arguments.options.Tick(Box::kRemove);
-  for (std::size_t i = 0; i < remove.size(); ++i) arguments.fields[13 + i] = remove[i];
-
-  if (report == "json") {
-    arguments.report = ReportForm::kJson;
-  } else if (report != "text") {
-    return UsageError(err, "--report: формата «" + report + "» нет (есть json)");
-  }
-  if (line_ends == "lf") {
-    arguments.line_ends = LineEndRule::kAsRead;
-  } else if (line_ends != "crlf") {
-    return UsageError(err, "--line-ends: значения «" + line_ends + "» нет (есть lf и crlf)");
-  }
-
-  if (arguments.recursive && !arguments.names.empty()) {
-    return UsageError(err, "с --recursive ИМЕНА не указываются");
-  }
-  if (arguments.Filter()) {
-    // One page passes through: there is no folder to walk, name, back up or try.
-    if (!arguments.names.empty()) return UsageError(err, "с ПАПКОЙ «-» ИМЕНА не указываются");
-    if (arguments.recursive) return UsageError(err, "--recursive нельзя сочетать с ПАПКОЙ «-»");
-    if (arguments.dry_run) return UsageError(err, "--dry-run нельзя сочетать с ПАПКОЙ «-»");
-    if (arguments.options.Ticked(Box::kBackup)) {
-      return UsageError(err, "--backup нельзя сочетать с ПАПКОЙ «-»");
-    }
-    if (arguments.report == ReportForm::kJson) {
-      return UsageError(err, "--report json нельзя сочетать с ПАПКОЙ «-»");
-    }
-  }
+  if (auto reason = CheckCombinations(arguments)) return UsageError(err, *reason);
   return std::nullopt;
 }
 
