@@ -181,8 +181,7 @@ void Optimiser::ReleaseFolders() {
   list_folder_.reset();
 }
 
-RunOutcome Optimiser::RunOptimisation(RunHost& host) {
-  host.SetBusyPointer(true);
+void Optimiser::BeginRun() {
   state_.SizeBefore = 0;
   state_.SizeAfter = 0;
   state_.FilesDone = 0;
@@ -194,62 +193,52 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
   reported_ = 0;
   state_.Failure.reset();
   platform_.BeginRun();
-  if (host.EntryCount() == 0) {
-    host.ShowMessage(std::string(kNoFilesSelected), MessageIcon::kWarning);
-    host.SetBusyPointer(false);
-    return RunOutcome::kNothingSelected;
-  }
-  try {
-    const RunOptions options = ReadOptions(host);
-    const UserTexts texts = ReadTexts(host, options);
-    // A second copy of the program at work in this folder holds the temporary file: stop before
-    // anything is made or touched.
-    platform_.CreateTempFile(kTempFileName)->Delete();
-    // Held until the run ends: another run in it waits, and a folder swapped since the listing
-    // is never worked in.
-    const std::optional<FileIdentity> listed = host.ListedFolder("");
-    auto& folder = folders_[""];
-    folder = platform_.OpenFolder(host.FolderPath(), listed ? &*listed : nullptr, true);
-    // A rewrite that a killed run left half done is completed before anything else happens.
-    recovered_ = platform_.RecoverFolder(*folder);
-    if (options.Ticked(Box::kBackup)) {
-      MakeBackupStamp();
-      Folder* parent = folder.get();
-      if (host.ListPath() != host.FolderPath()) {
-        try {
-          list_folder_ = platform_.OpenFolder(host.ListPath(), nullptr, false);
-        } catch (const FileError& e) {
-          throw FileError(FileError::Operation::kCreateFolder,
-                          JoinPath(host.ListPath(), "~backup_" + state_.BackupStamp), e.error);
-        }
-        parent = list_folder_.get();
-      }
-      backup_folders_[""] = MakeBackupFolder(*parent);
-      state_.BackupFolder = backup_folders_[""]->Path();
-    }
-    const int count = host.EntryCount();
-    for (int i = 0; i < count; ++i) {
-      if (host.EntrySelected(i)) ProcessPage(host, host.EntryName(i), options, texts);
-    }
-    platform_.CommitReplacements();
-    ReportReplaced(host);
-  } catch (const FileError& error) {
-    state_.Failure = error;
-    // The pages finished before the failure stay finished.
-    try {
-      platform_.CommitReplacements();
-    } catch (const FileError& earlier) {
-      state_.Failure = earlier;
-    }
-    ReportReplaced(host);
-    ReleaseFolders();
-    const std::string warning = FailureText(*state_.Failure, host.Names());
-    host.ShowMessage(WithRecoveryNote(warning, host), MessageIcon::kWarning);
-    host.SetBusyPointer(false);
-    return RunOutcome::kFailed;
-  }
-  ReleaseFolders();
+}
 
+void Optimiser::OpenFolders(RunHost& host, const RunOptions& options) {
+  // A second copy of the program at work in this folder holds the temporary file: stop before
+  // anything is made or touched.
+  platform_.CreateTempFile(kTempFileName)->Delete();
+  // Held until the run ends: another run in it waits, and a folder swapped since the listing is
+  // never worked in.
+  const std::optional<FileIdentity> listed = host.ListedFolder("");
+  auto& folder = folders_[""];
+  folder = platform_.OpenFolder(host.FolderPath(), listed ? &*listed : nullptr, true);
+  // A rewrite that a killed run left half done is completed before anything else happens.
+  recovered_ = platform_.RecoverFolder(*folder);
+  if (!options.Ticked(Box::kBackup)) return;
+  MakeBackupStamp();
+  Folder* parent = folder.get();
+  if (host.ListPath() != host.FolderPath()) {
+    try {
+      list_folder_ = platform_.OpenFolder(host.ListPath(), nullptr, false);
+    } catch (const FileError& e) {
+      throw FileError(FileError::Operation::kCreateFolder,
+                      JoinPath(host.ListPath(), "~backup_" + state_.BackupStamp), e.error);
+    }
+    parent = list_folder_.get();
+  }
+  backup_folders_[""] = MakeBackupFolder(*parent);
+  state_.BackupFolder = backup_folders_[""]->Path();
+}
+
+RunOutcome Optimiser::Stop(RunHost& host, const FileError& error) {
+  state_.Failure = error;
+  // The pages finished before the failure stay finished.
+  try {
+    platform_.CommitReplacements();
+  } catch (const FileError& earlier) {
+    state_.Failure = earlier;
+  }
+  ReportReplaced(host);
+  ReleaseFolders();
+  const std::string warning = FailureText(*state_.Failure, host.Names());
+  host.ShowMessage(WithRecoveryNote(warning, host), MessageIcon::kWarning);
+  host.SetBusyPointer(false);
+  return RunOutcome::kFailed;
+}
+
+RunOutcome Optimiser::ShowStatistics(RunHost& host) {
   if (state_.SizeBefore == 0) {
     host.ShowMessage(WithRecoveryNote(std::string(kNoFilesSelected), host), MessageIcon::kWarning);
     host.SetBusyPointer(false);
@@ -265,6 +254,31 @@ RunOutcome Optimiser::RunOptimisation(RunHost& host) {
   host.RefreshList();
   host.SetBusyPointer(false);
   return RunOutcome::kStatistics;
+}
+
+RunOutcome Optimiser::RunOptimisation(RunHost& host) {
+  host.SetBusyPointer(true);
+  BeginRun();
+  if (host.EntryCount() == 0) {
+    host.ShowMessage(std::string(kNoFilesSelected), MessageIcon::kWarning);
+    host.SetBusyPointer(false);
+    return RunOutcome::kNothingSelected;
+  }
+  try {
+    const RunOptions options = ReadOptions(host);
+    const UserTexts texts = ReadTexts(host, options);
+    OpenFolders(host, options);
+    const int count = host.EntryCount();
+    for (int i = 0; i < count; ++i) {
+      if (host.EntrySelected(i)) ProcessPage(host, host.EntryName(i), options, texts);
+    }
+    platform_.CommitReplacements();
+    ReportReplaced(host);
+  } catch (const FileError& error) {
+    return Stop(host, error);
+  }
+  ReleaseFolders();
+  return ShowStatistics(host);
 }
 
 }  // namespace slimtag

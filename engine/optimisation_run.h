@@ -48,6 +48,16 @@ class Optimiser {
   const RunState& State() const { return state_; }
 
  private:
+  // Forgets the last run.
+  void BeginRun();
+  // Checks that no other copy is at work here, holds the folder, completes what a killed run left
+  // in it and makes the backup folder.
+  void OpenFolders(RunHost& host, const RunOptions& options);
+  // After a failure: commits the pages finished before it and shows the warning.
+  RunOutcome Stop(RunHost& host, const FileError& error);
+  // The message at the end of a run that went through.
+  RunOutcome ShowStatistics(RunHost& host);
+
   // A page whose new content waits to replace it; it is reported once it has.
   struct Prepared {
     std::string name;
