@@ -1,5 +1,8 @@
 #include "messages.h"
 
+#include <iterator>
+#include <string_view>
+
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -104,97 +107,107 @@ std::string RecoveryText(const Recovery& recovery, NameStyle names) {
          Quoted(recovery.kept_as) + ".";
 }
 
+namespace {
+
+// How the warning for a failed operation reads: text, the file's name, and where the operation
+// has a second file, more text and its name; then the rest.
+struct FailureWording {
+  FileError::Operation operation;
+  std::string_view before;   // before the file's name
+  std::string_view between;  // before the second file's name; empty where there is none
+  std::string_view after;    // after the last name
+};
+
+constexpr FailureWording kFailureWordings[] = {
+    {FileError::Operation::kCreateFolder, "Не удалось создать папку ", {}, {}},
+    {FileError::Operation::kBackup, "Не удалось сделать резервную копию файла ", " в ", {}},
+    {FileError::Operation::kOpen, "Не удалось открыть файл ", {}, {}},
+    {FileError::Operation::kRead, "Не удалось прочитать файл ", {}, {}},
+    {FileError::Operation::kSize, "Не удалось узнать размер файла ", {}, {}},
+    {FileError::Operation::kCreateTemp, "Не удалось создать временный файл ", {}, {}},
+    {FileError::Operation::kTempLocked,
+     "Временный файл ",
+     {},
+     " занят другой копией программы. Дождитесь окончания "
+     "её работы и повторите"},
+    {FileError::Operation::kWriteTemp, "Не удалось записать временный файл ", {}, {}},
+    {FileError::Operation::kReplace,
+     "Не удалось записать файл ",
+     {},
+     " (он остался без изменений)"},
+    {FileError::Operation::kDeleteTemp, "Не удалось удалить временный файл ", {}, {}},
+    {FileError::Operation::kUntrustedLink,
+     "Файл ",
+     {},
+     " не обработан: это символическая ссылка другого пользователя, "
+     "а не владельца файла, на который она указывает"},
+    {FileError::Operation::kTempUnsafe,
+     "Временный файл ",
+     {},
+     " не используется: это не обычный файл текущего пользователя "
+     "(ссылка, чужой файл или файл с другими жёсткими ссылками). "
+     "Удалите его и повторите"},
+    {FileError::Operation::kWriteProtected,
+     "Файл ",
+     {},
+     " защищён от записи (он остался без изменений)"},
+    {FileError::Operation::kNotRegular,
+     "Файл ",
+     {},
+     " не обработан: это не обычный файл (канал, устройство "
+     "или сокет)"},
+    {FileError::Operation::kChanged,
+     "Файл ",
+     {},
+     " изменён другой программой во время оптимизации (он "
+     "остался таким, каким его сохранила та программа)"},
+    {FileError::Operation::kOutOfMemory,
+     "Недостаточно памяти для файла ",
+     {},
+     " (он остался без изменений)"},
+    {FileError::Operation::kSetIdBits,
+     "Файл ",
+     {},
+     " не обработан: при перезаписи чужого файла он потерял "
+     "бы биты смены владельца (set-user-ID, set-group-ID)"},
+    {FileError::Operation::kOverwrite, "Запись файла ",
+     " прервана. Его новое содержимое сохранено в ",
+     " и будет дописано при следующем запуске в этой папке"},
+    {FileError::Operation::kRecover, "Не удалось завершить прерванную запись файла ", {}, {}},
+    {FileError::Operation::kOpenFolder, "Не удалось открыть папку ", {}, {}},
+    {FileError::Operation::kFolderChanged,
+     "Папка ",
+     {},
+     " подменена или изменена другой программой во время "
+     "оптимизации; в ней ничего не записано"},
+    {FileError::Operation::kFolderBusy,
+     "В папке ",
+     {},
+     " уже идёт другая оптимизация. Дождитесь окончания "
+     "её работы и повторите"},
+    {FileError::Operation::kSyncFolder, "Не удалось сохранить на диске изменения в папке ", {}, {}},
+};
+
+// One row per operation, in the order of their values, so that a row is found by its value.
+constexpr bool EveryOperationHasItsRow() {
+  for (std::size_t i = 0; i < std::size(kFailureWordings); ++i) {
+    if (static_cast<std::size_t>(kFailureWordings[i].operation) != i) return false;
+  }
+  return std::size(kFailureWordings) ==
+         static_cast<std::size_t>(FileError::Operation::kSyncFolder) + 1;
+}
+static_assert(EveryOperationHasItsRow());
+
+}  // namespace
+
 std::string FailureText(const FileError& e, NameStyle names) {
-  using Op = FileError::Operation;
-  const auto Quoted = [names](const std::string& path) {
+  const auto quoted = [names](const std::string& path) {
     return "«" + (names != nullptr ? names(path) : path) + "»";
   };
-  std::string what;
-  switch (e.operation) {
-    case Op::kCreateFolder:
-      what = "Не удалось создать папку " + Quoted(e.path);
-      break;
-    case Op::kBackup:
-      what = "Не удалось сделать резервную копию файла " + Quoted(e.path) + " в " + Quoted(e.other);
-      break;
-    case Op::kOpen:
-      what = "Не удалось открыть файл " + Quoted(e.path);
-      break;
-    case Op::kRead:
-      what = "Не удалось прочитать файл " + Quoted(e.path);
-      break;
-    case Op::kSize:
-      what = "Не удалось узнать размер файла " + Quoted(e.path);
-      break;
-    case Op::kCreateTemp:
-      what = "Не удалось создать временный файл " + Quoted(e.path);
-      break;
-    case Op::kTempLocked:
-      what = "Временный файл " + Quoted(e.path) +
-             " занят другой копией программы. Дождитесь окончания её работы и повторите";
-      break;
-    case Op::kWriteTemp:
-      what = "Не удалось записать временный файл " + Quoted(e.path);
-      break;
-    case Op::kReplace:
-      what = "Не удалось записать файл " + Quoted(e.path) + " (он остался без изменений)";
-      break;
-    case Op::kDeleteTemp:
-      what = "Не удалось удалить временный файл " + Quoted(e.path);
-      break;
-    case Op::kUntrustedLink:
-      what = "Файл " + Quoted(e.path) +
-             " не обработан: это символическая ссылка другого пользователя, а не владельца "
-             "файла, на который она указывает";
-      break;
-    case Op::kTempUnsafe:
-      what = "Временный файл " + Quoted(e.path) +
-             " не используется: это не обычный файл текущего пользователя (ссылка, чужой файл "
-             "или файл с другими жёсткими ссылками). Удалите его и повторите";
-      break;
-    case Op::kWriteProtected:
-      what = "Файл " + Quoted(e.path) + " защищён от записи (он остался без изменений)";
-      break;
-    case Op::kNotRegular:
-      what = "Файл " + Quoted(e.path) + " не обработан: это не обычный файл (канал, устройство " +
-             "или сокет)";
-      break;
-    case Op::kChanged:
-      what = "Файл " + Quoted(e.path) +
-             " изменён другой программой во время оптимизации (он остался таким, каким его "
-             "сохранила та программа)";
-      break;
-    case Op::kOutOfMemory:
-      what = "Недостаточно памяти для файла " + Quoted(e.path) + " (он остался без изменений)";
-      break;
-    case Op::kSetIdBits:
-      what = "Файл " + Quoted(e.path) +
-             " не обработан: при перезаписи чужого файла он потерял бы биты смены владельца "
-             "(set-user-ID, set-group-ID)";
-      break;
-    case Op::kOverwrite:
-      what = "Запись файла " + Quoted(e.path) + " прервана. Его новое содержимое сохранено в " +
-             Quoted(e.other) + " и будет дописано при следующем запуске в этой папке";
-      break;
-    case Op::kRecover:
-      what = "Не удалось завершить прерванную запись файла " + Quoted(e.path);
-      break;
-    case Op::kOpenFolder:
-      what = "Не удалось открыть папку " + Quoted(e.path);
-      break;
-    case Op::kFolderChanged:
-      what = "Папка " + Quoted(e.path) +
-             " подменена или изменена другой программой во время оптимизации; в ней ничего не "
-             "записано";
-      break;
-    case Op::kFolderBusy:
-      what = "В папке " + Quoted(e.path) +
-             " уже идёт другая оптимизация. Дождитесь окончания её работы и повторите";
-      break;
-    case Op::kSyncFolder:
-      what = "Не удалось сохранить на диске изменения в папке " + Quoted(e.path);
-      break;
-  }
+  const FailureWording& w = kFailureWordings[static_cast<std::size_t>(e.operation)];
+  std::string what = std::string(w.before) + quoted(e.path);
+  if (!w.between.empty()) what += std::string(w.between) + quoted(e.other);
+  what += w.after;
   if (e.error != 0) what += ": " + ReasonText(e.error);
   return "Оптимизация остановлена." + std::string(kMessageLineEnd) + what + ".";
 }
