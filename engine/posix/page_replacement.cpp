@@ -359,9 +359,10 @@ bool LeftByTheRewrite(int page, std::uint64_t page_size, int recovery, const Rec
     if (PreadAll(recovery, wanted.data(), new_n, r.content_at + static_cast<off_t>(at)) != 0) {
       return false;
     }
+    // The old content's hashes of this chunk's blocks (a chunk starts at a block's edge).
     const std::uint64_t first_block = at / kBlock;
     const auto old_blocks = static_cast<std::size_t>(
-        std::min<std::uint64_t>(BlockCount(old_size), first_block + n / kBlock + 1) -
+        std::min<std::uint64_t>(BlockCount(old_size), first_block + BlockCount(n)) -
         std::min<std::uint64_t>(BlockCount(old_size), first_block));
     if (PreadAll(recovery, reinterpret_cast<char*>(old_hashes.data()),
                  old_blocks * sizeof(std::uint64_t),
@@ -428,14 +429,16 @@ std::optional<Recovery> CompleteFromRecovery(int folder, int recovery,
                                              const std::string& folder_path) {
   const std::optional<RecoveryFile> r = ReadRecoveryFile(recovery);
   if (!r) return std::nullopt;
+  const std::string path = JoinPath(folder_path, r->name);
   Fd page(::openat(folder, r->name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  // A page that cannot be looked at now keeps its recovery file for a later run.
+  if (!page && errno != ENOENT && errno != ELOOP) throw FileError(Op::kRecover, path, errno);
   struct stat page_st {};
   // A page that is gone or another file now was replaced since: nothing of ours to complete.
   if (!page || ::fstat(page.get(), &page_st) != 0 || !S_ISREG(page_st.st_mode) ||
       page_st.st_dev != r->header.dev || page_st.st_ino != r->header.ino) {
     return std::nullopt;
   }
-  const std::string path = JoinPath(folder_path, r->name);
   if (!LeftByTheRewrite(page.get(), static_cast<std::uint64_t>(page_st.st_size), recovery, *r)) {
     return Recovery{path, JoinPath(folder_path, KeepBeside(folder, recovery, *r, path))};
   }
