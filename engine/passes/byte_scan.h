@@ -207,15 +207,15 @@ class Bytes {
 
 #endif
 
-// The bytes at offsets 0 to 3 from sixteen positions. A trigger that does not look at some of
-// them costs no load for those.
+// The bytes at offsets 0 to 3 from kWidth positions (sixteen, or thirty-two in the AVX2 build).
+// A trigger that does not look at some of them costs no load for those.
 struct Window {
   Bytes at0, at1, at2, at3;
-  // Positions p to p + 15, with kLookahead bytes after them inside the text.
+  // Positions p to p + kWidth - 1, with kLookahead bytes after them inside the text.
   static Window Load(const char* p) {
     return {Bytes::Load(p), Bytes::Load(p + 1), Bytes::Load(p + 2), Bytes::Load(p + 3)};
   }
-  // The window of sixteen bytes b: nothing after them.
+  // The window of the kWidth bytes b: nothing after them.
   static Window Last(Bytes b) {
     return {b, b.template ShiftDown<1>(), b.template ShiftDown<2>(), b.template ShiftDown<3>()};
   }
@@ -237,15 +237,15 @@ template <class Trigger>
   const std::size_t left = n - pos;
   if (n >= kWidth + kLookahead) {
     // The last positions: a window that ends kLookahead bytes before the end, then the last
-    // kLookahead positions from the last sixteen bytes.
+    // kLookahead positions from the last kWidth bytes.
     const std::size_t start = n - kWidth - kLookahead;
     const std::uint64_t head = trigger(Window::Load(data + start)).Mask();
     const std::uint64_t tail =
         trigger(Window::Last(Bytes::Load(data + n - kWidth))).Mask() >> (kWidth - kLookahead);
     return {(head | tail << kWidth) >> (pos - start), left};
   }
-  // A short text: its first sixteen positions from loads that stay inside it, and any after them
-  // as the last ones of the window on its last sixteen bytes.
+  // A short text: its first kWidth positions from loads that stay inside it, and any after them
+  // as the last ones of the window on its last kWidth bytes.
   std::uint64_t mask;
   if (n <= kWidth) {
     mask = trigger(Window::Last(Bytes::LoadUpTo(data, n))).Mask() & ((std::uint64_t{1} << n) - 1);
@@ -387,7 +387,7 @@ std::uint32_t TriggersPresent(std::string_view text, const Triggers&... triggers
   std::size_t lasts = 0;
   if (n >= kWidth + kLookahead) {
     // The windows inside cover the positions before n - 3 - (n - kWidth - kLookahead) % kWidth;
-    // the last window covers the last sixteen, and one more window ending kLookahead bytes before
+    // the last window covers the last kWidth, and one more window ending kLookahead bytes before
     // the end is needed only where those leave a gap.
     if ((n - kWidth - kLookahead) % kWidth > kWidth - kLookahead) {
       last[lasts++] = Window::Load(data + n - kWidth - kLookahead);
