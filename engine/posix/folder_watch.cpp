@@ -1,8 +1,11 @@
 #include "posix/folder_watch.h"
 
 #include <sys/inotify.h>
+#include <sys/statfs.h>
+#include <sys/utsname.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -72,6 +75,31 @@ void FolderWatch::Reset() {
   counter_ = 0;
   overflow_ = 0;
   last_change_.clear();
+}
+
+bool TimesAreFineGrained(std::string_view release, std::uint64_t f_type) {
+  switch (f_type) {
+    case 0xEF53:      // ext4
+    case 0x58465342:  // XFS
+    case 0x9123683E:  // Btrfs
+    case 0x01021994:  // tmpfs
+      break;
+    default:
+      return false;
+  }
+  int major = 0, minor = 0;
+  const char* end = release.data() + release.size();
+  auto [dot, e1] = std::from_chars(release.data(), end, major);
+  if (e1 != std::errc() || dot == end || *dot != '.') return false;
+  if (std::from_chars(dot + 1, end, minor).ec != std::errc()) return false;
+  return major > 6 || (major == 6 && minor >= 13);
+}
+
+bool TimesAreFineGrained(int folder) {
+  struct utsname system {};
+  struct statfs fs {};
+  if (::uname(&system) != 0 || ::fstatfs(folder, &fs) != 0) return false;
+  return TimesAreFineGrained(system.release, static_cast<std::uint64_t>(fs.f_type));
 }
 
 }  // namespace slimtag::posix

@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "posix/fd.h"
@@ -37,5 +38,13 @@ class FolderWatch {
   std::uint64_t overflow_ = 0;  // when events were lost: every name counts as changed since
   std::map<std::pair<int, std::string>, std::uint64_t> last_change_;
 };
+
+// Whether the file system of folder stamps every change with a time that differs from the last
+// one looked at (the multigrain times of Linux 6.13 on ext4, XFS, Btrfs and tmpfs): there a write
+// of the same size always changes the change time, and no watch is needed. release is the
+// kernel's (uname), f_type the file system's (fstatfs).
+bool TimesAreFineGrained(std::string_view release, std::uint64_t f_type);
+// The same for the running kernel and the folder's file system.
+bool TimesAreFineGrained(int folder);
 
 }  // namespace slimtag::posix

@@ -90,9 +90,11 @@ std::shared_ptr<Folder> PosixPlatform::Hold(std::string path, int fd, const File
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
-  // Only a run that writes in the folder needs to see other programs' writes; a watch is not
-  // free (letting go of one waits for the kernel, some milliseconds at the end of a run).
-  const int watch = exclusive ? run_files_->watch.Add(held.get()) : -1;
+  // Only a run that writes in the folder needs to see other programs' writes, and only where
+  // the times may not tell: a watch is not free (letting go of one waits for the kernel, some
+  // milliseconds at the end of a run).
+  const bool watched = exclusive && !posix::TimesAreFineGrained(held.get());
+  const int watch = watched ? run_files_->watch.Add(held.get()) : -1;
   return std::make_shared<posix::PosixFolder>(std::move(path), std::move(held), watch);
 }
 

@@ -328,5 +328,30 @@ TEST(FolderWatch, SeesWritesToAPageAfterTheMarkWhateverItsTimesSay) {
   }
 }
 
+struct ClockCase {
+  const char* release;
+  std::uint64_t f_type;
+  bool fine;
+};
+
+TEST(FolderWatch, IsLeftOutOnlyWhereEveryChangeGetsATimeOfItsOwn) {
+  const ClockCase cases[] = {
+      {"6.1.0-28-amd64", 0xEF53, false},       // Debian 12: ext4 at the tick
+      {"6.12.48+deb13-amd64", 0xEF53, false},  // Debian 13
+      {"6.13.0", 0xEF53, true},                // multigrain ext4
+      {"6.18.44-fc-v1374", 0x01021994, true},  // tmpfs
+      {"7.0.1", 0x58465342, true},             // XFS
+      {"6.13.0", 0x858458F6, false},           // ramfs: at the tick on every kernel
+      {"6.13.0", 0x65735546, false},           // FUSE
+      {"6.13.0", 0x6969, false},               // NFS
+      {"garbage", 0xEF53, false},
+      {"6", 0xEF53, false},
+  };
+  for (const ClockCase& c : cases) {
+    SCOPED_TRACE(std::string(c.release) + " " + std::to_string(c.f_type));
+    EXPECT_EQ(posix::TimesAreFineGrained(c.release, c.f_type), c.fine);
+  }
+}
+
 }  // namespace
 }  // namespace slimtag
