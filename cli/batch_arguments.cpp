@@ -199,7 +199,7 @@ void DescribeOptions(CLI::App& app, TypedOptions& typed, BatchArguments& argumen
   app.option_defaults()->group("Параметры");
   app.footer(kHelpFooter);
   app.set_help_flag("-h,--help", "Показать эту справку и выйти");
-  app.set_version_flag("--version", VersionText(), "Показать версию и выйти");
+  app.set_version_flag("-V,--version", VersionText(), "Показать версию и выйти");
   app.allow_extras(false);
 
   app.add_option("--check", typed.checks, "Отметить флажки с этими номерами (через запятую: 1,2,8)")

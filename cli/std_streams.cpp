@@ -77,8 +77,12 @@ int FlushAndClose(std::FILE* stream, std::ostream& cxx_stream) {
 int CloseStandardStreams(int code) {
   const int out_error = FlushAndClose(stdout, std::cout);
   if (out_error != 0) {
-    std::cerr << "slimtag-batch: не удалось записать стандартный вывод: " << ReasonText(out_error)
-              << "\n";
+    // A reader that went away (`slimtag-batch … | head -1`) needs no word, as with sed: the
+    // status alone says that not everything was written.
+    if (out_error != EPIPE) {
+      std::cerr << "slimtag-batch: не удалось записать стандартный вывод: " << ReasonText(out_error)
+                << "\n";
+    }
     code = kExitFailed;
   }
   if (FlushAndClose(stderr, std::cerr) != 0) code = kExitFailed;

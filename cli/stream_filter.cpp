@@ -1,5 +1,6 @@
 #include "stream_filter.h"
 
+#include <cerrno>
 #include <new>
 #include <string>
 
@@ -41,6 +42,7 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
     }
   } catch (const StreamError& e) {
     const bool reading = e.which == StreamError::Stream::kStandardInput;
+    if (!reading && e.error == EPIPE) return kExitFailed;  // the reader went away: no word
     err << "slimtag-batch: не удалось " << (reading ? "прочитать " : "записать ") << e.stream
         << ": " << ReasonText(e.error) << "\n";
     return kExitFailed;

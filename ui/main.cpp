@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <clocale>
 #include <cstdio>
+#include <optional>
+#include <string_view>
 
 #include "form1.h"
 #include "platform_choice.h"
 #include "qt_translation.h"
+#include "slimtag_version.h"
 #include "x11_display.h"
 
 namespace {
@@ -38,10 +41,39 @@ void UseUtf8CharacterType() {
   qputenv(qEnvironmentVariableIsEmpty("LC_ALL") ? "LC_CTYPE" : "LC_ALL", name);
 }
 
+constexpr char kHelp[] =
+    "Использование: slimtag [--help] [--version]\n"
+    "Открывает окно Slimtag: выберите папку и страницы, отметьте флажки и нажмите\n"
+    "«Оптимизировать». Окну нужен графический сеанс X11 или XWayland; без окна\n"
+    "страницы обрабатывает slimtag-batch (slimtag-batch --help, man slimtag-batch).\n"
+    "\n"
+    "  -h, --help     показать эту справку и выйти\n"
+    "      --version  показать версию и выйти\n";
+
+// Asked in a terminal for its help or version, the program answers there, as every command
+// does, instead of opening the window. Nothing when it is not asked.
+std::optional<int> AnswerInTheTerminal(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--version") {
+      std::printf("slimtag (Slimtag) %d.%d.%d\n", slimtag::kVersionMajor, slimtag::kVersionMinor,
+                  slimtag::kVersionRevision);
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kHelp, stdout);
+    } else {
+      continue;
+    }
+    // A closed or full standard output is a failure, as for the batch tool.
+    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 2;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   UseUtf8CharacterType();
+  if (const std::optional<int> answered = AnswerInTheTerminal(argc, argv)) return *answered;
   const QByteArray platform = slimtag::ChosenPlatform(
       qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("XDG_SESSION_TYPE"));
   if (!platform.isEmpty()) qputenv("QT_QPA_PLATFORM", platform);

@@ -72,10 +72,13 @@ TEST(Batch, ExitCodeAndReportOnOut) {
 }
 
 TEST(Batch, VersionIsTheProductLine) {
-  Batch b;
-  const BatchResult r = b.Run({"--version"});
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, "slimtag-batch (Slimtag) 2.5.22\nSlimtag v2.5.22\n");
+  for (const char* option : {"--version", "-V"}) {
+    SCOPED_TRACE(option);
+    Batch b;
+    const BatchResult r = b.Run({option});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "slimtag-batch (Slimtag) 2.5.22\nSlimtag v2.5.22\n");
+  }
 }
 
 TEST(Batch, LockedTemporaryFileStopsTheRunWithTheReportOnErr) {
