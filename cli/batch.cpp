@@ -157,7 +157,10 @@ int Report(const BatchArguments& arguments, const BatchIo& io, RunOutcome outcom
     report.message = host.Message();
     io.out << JsonDocument(report);
   } else {
-    (code == kExitFailed ? io.err : io.out) << host.Message() << "\n";
+    // A failure is a message on standard error, which names the tool as every message there does.
+    const bool failed = code == kExitFailed;
+    (failed ? io.err : io.out) << (failed ? "slimtag-batch: " : "") << host.Message() << "\n"
+                               << (arguments.dry_run ? std::string(kDryRunNote) + "\n" : "");
   }
   return code;
 }

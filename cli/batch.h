@@ -1,12 +1,16 @@
 #pragma once
 
 #include <ostream>
+#include <string_view>
 
 #include "batch_arguments.h"
 #include "platform.h"
 #include "progress_line.h"
 
 namespace slimtag {
+
+// The line after a dry run's message: the figures are what a run would give.
+inline constexpr std::string_view kDryRunNote = "Пробный прогон: ничего не записано.";
 
 // Where slimtag-batch reads and writes: the two text streams, and for FOLDER "-" the page's
 // descriptors.

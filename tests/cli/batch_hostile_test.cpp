@@ -72,7 +72,7 @@ TEST(BatchHostile, AFolderSwappedAfterTheListingStopsTheRunNamingIt) {
         m);
     const BatchResult r = b.RunWith(platform, {"-r", "--nbsp", "{pages}"});
     EXPECT_EQ(r.code, kExitFailed);
-    EXPECT_EQ(r.err, "Оптимизация остановлена.\nПапка «" + m +
+    EXPECT_EQ(r.err, "slimtag-batch: Оптимизация остановлена.\nПапка «" + m +
                          "» подменена или изменена другой программой во время оптимизации; в ней "
                          "ничего не записано.\n");
     EXPECT_EQ(b.Page("a.htm"), "a\r\n") << "the page before is done";
@@ -91,7 +91,8 @@ TEST(BatchHostile, OnlyPagesOnTheDiskAreReportedWhenABatchFails) {
   platform.Before("commit", [&] { WriteFile(b.dir.Page("b.htm"), "saved"); });
   const BatchResult verbose = b.RunWith(platform, {"-v", "--nbsp", "{pages}"});
   EXPECT_EQ(verbose.code, kExitFailed);
-  EXPECT_TRUE(verbose.err.starts_with("a.htm: 9 → 3 байт, удалено 67%\nОптимизация остановлена.\n"))
+  EXPECT_TRUE(verbose.err.starts_with(
+      "a.htm: 9 → 3 байт, удалено 67%\nslimtag-batch: Оптимизация остановлена.\n"))
       << verbose.err;
 
   Batch again;

@@ -91,9 +91,10 @@ TEST(Batch, LockedTemporaryFileStopsTheRunWithTheReportOnErr) {
   ::close(fd);
   EXPECT_EQ(r.code, kExitFailed);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err,
-            "Оптимизация остановлена.\nВременный файл «slimtag.tmp» занят другой копией "
-            "программы. Дождитесь окончания её работы и повторите.\n");
+  EXPECT_EQ(
+      r.err,
+      "slimtag-batch: Оптимизация остановлена.\nВременный файл «slimtag.tmp» занят другой копией "
+      "программы. Дождитесь окончания её работы и повторите.\n");
   EXPECT_EQ(b.Page("a.htm"), "a&nbsp;\r\n");
 }
 
@@ -107,7 +108,8 @@ TEST(Batch, FailedFileOperationGivesExitTwoAndNamesTheFile) {
   const BatchResult r = b.RunWith(platform, {"--nbsp", "{pages}"});
   EXPECT_EQ(r.code, kExitFailed);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Оптимизация остановлена.\nНе удалось записать файл «" + b.dir.Page("a.htm") +
+  EXPECT_EQ(r.err, "slimtag-batch: Оптимизация остановлена.\nНе удалось записать файл «" +
+                       b.dir.Page("a.htm") +
                        "» (он остался без изменений): ошибка ввода-вывода.\n");
   EXPECT_EQ(b.Page("b.htm"), "b&nbsp;\r\n") << "the run stopped at the first page";
 }
