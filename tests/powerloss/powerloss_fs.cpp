@@ -495,7 +495,10 @@ void DropName(Node& dir, Node& node) {
   node.ctime = Now();
 }
 
-void OpUnlink(fuse_req_t req, fuse_ino_t parent, const char* name) {
+// Takes the entry name of a folder away once it passed its kind's check (which replies itself
+// and says no): the name is durable at once, as every name here is.
+void RemoveEntry(fuse_req_t req, fuse_ino_t parent, const char* name, const char* what,
+                 bool (*allowed)(fuse_req_t, const Node&)) {
   Node* dir = Folder(req, parent, name);
   if (!dir) return;
   MemoryFs& fs = Fs(req);
@@ -504,43 +507,31 @@ void OpUnlink(fuse_req_t req, fuse_ino_t parent, const char* name) {
     fuse_reply_err(req, ENOENT);
     return;
   }
-  if (node->IsDir()) {
-    fuse_reply_err(req, EISDIR);
-    return;
-  }
+  if (!allowed(req, *node)) return;
   const std::string path = fs.PathIn(parent, name);
   dir->entries.erase(name);
   Touch(*dir);
   DropName(*dir, *node);
-  fs.TakeCut("unlink " + path);
+  fs.TakeCut(std::string(what) + " " + path);
   fs.MaybeFree(node);
   fuse_reply_err(req, 0);
 }
 
+void OpUnlink(fuse_req_t req, fuse_ino_t parent, const char* name) {
+  RemoveEntry(req, parent, name, "unlink", [](fuse_req_t r, const Node& node) {
+    if (!node.IsDir()) return true;
+    fuse_reply_err(r, EISDIR);
+    return false;
+  });
+}
+
 void OpRmdir(fuse_req_t req, fuse_ino_t parent, const char* name) {
-  Node* dir = Folder(req, parent, name);
-  if (!dir) return;
-  MemoryFs& fs = Fs(req);
-  Node* node = Child(fs, *dir, name);
-  if (!node) {
-    fuse_reply_err(req, ENOENT);
-    return;
-  }
-  if (!node->IsDir()) {
-    fuse_reply_err(req, ENOTDIR);
-    return;
-  }
-  if (!node->entries.empty()) {
-    fuse_reply_err(req, ENOTEMPTY);
-    return;
-  }
-  const std::string path = fs.PathIn(parent, name);
-  dir->entries.erase(name);
-  Touch(*dir);
-  DropName(*dir, *node);
-  fs.TakeCut("rmdir " + path);
-  fs.MaybeFree(node);
-  fuse_reply_err(req, 0);
+  RemoveEntry(req, parent, name, "rmdir", [](fuse_req_t r, const Node& node) {
+    const int err = !node.IsDir() ? ENOTDIR : !node.entries.empty() ? ENOTEMPTY : 0;
+    if (err == 0) return true;
+    fuse_reply_err(r, err);
+    return false;
+  });
 }
 
 // Whether folder is ancestor or lies below it.
