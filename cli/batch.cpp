@@ -22,48 +22,15 @@ namespace slimtag {
 
 namespace {
 
+// Shows the run's pages on the progress display and with -v, and keeps what the report needs.
 class BatchHost : public RunHost {
  public:
-  BatchHost(const BatchArguments& arguments, std::vector<std::string> entries,
-            std::vector<bool> selected, ListedFolders folders, ProgressLine& progress)
-      : arguments_(arguments),
-        entries_(std::move(entries)),
-        selected_(std::move(selected)),
-        folders_(std::move(folders)),
-        progress_(progress) {}
+  BatchHost(const BatchArguments& arguments, ProgressLine& progress)
+      : arguments_(arguments), progress_(progress) {}
 
-  std::string FolderPath() const override { return arguments_.folder; }
-  std::string ListPath() const override { return arguments_.folder; }
-  int EntryCount() const override { return static_cast<int>(entries_.size()); }
-  std::string EntryName(int i) const override { return entries_.at(std::size_t(i)); }
-  bool EntrySelected(int i) const override { return selected_.at(std::size_t(i)); }
-  void RefreshList() override {}
-  std::optional<FileIdentity> ListedFolder(const std::string& sub_folder) const override {
-    const auto it = folders_.find(sub_folder);
-    if (it == folders_.end()) return std::nullopt;
-    return it->second;
+  void PageStarted(const std::string& name) override {
+    progress_.StartPage(QuotedForTerminal(name));
   }
-  // The JSON document carries names as they are; everything else is read on a terminal.
-  NameStyle Names() const override {
-    return arguments_.report == ReportForm::kJson ? nullptr : &QuotedForTerminal;
-  }
-  int CheckState(int box) const override { return arguments_.options.box.at(std::size_t(box)); }
-  std::string FieldText(int field) const override {
-    return arguments_.fields.at(std::size_t(field));
-  }
-  void SetTitle(const std::string& title) override {
-    if (title.starts_with(kOptimisingFile)) {
-      progress_.StartPage(QuotedForTerminal(title.substr(kOptimisingFile.size())));
-    }
-  }
-  void SetBusyPointer(bool) override {}
-  void ShowMessage(const std::string& text, MessageIcon) override {
-    message_ = WithLineFeeds(text);
-  }
-  VersionNumbers Version() const override {
-    return {kVersionMajor, kVersionMinor, kVersionRevision};
-  }
-  LineEndRule LineEnds() const override { return arguments_.line_ends; }
   void PageDone(const std::string& name, std::int64_t size_before,
                 std::int64_t size_after) override {
     const PageFigures page{name, size_before, size_after};
@@ -72,17 +39,15 @@ class BatchHost : public RunHost {
     // Kept only for the JSON document: a run over a large site stays small.
     if (arguments_.report == ReportForm::kJson) pages_.push_back(page);
   }
+  void RunFinished(const RunResult& result) override { result_ = result; }
 
-  const std::string& Message() const { return message_; }
+  const RunResult& Result() const { return result_; }
   const std::vector<PageFigures>& Pages() const { return pages_; }
 
  private:
   const BatchArguments& arguments_;
-  std::vector<std::string> entries_;
-  std::vector<bool> selected_;
-  ListedFolders folders_;
   ProgressLine& progress_;
-  std::string message_;
+  RunResult result_;
   std::vector<PageFigures> pages_;
 };
 
@@ -137,8 +102,10 @@ std::optional<int> ListFolder(const BatchArguments& arguments, const BatchIo& io
   return std::nullopt;
 }
 
-int Report(const BatchArguments& arguments, const BatchIo& io, RunOutcome outcome,
-           const BatchHost& host, const RunState& state) {
+int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& host) {
+  const RunResult& result = host.Result();
+  const RunOutcome outcome = result.outcome;
+  const std::string message = WithLineFeeds(result.message);
   const int code = outcome == RunOutcome::kStatistics        ? kExitStatistics
                    : outcome == RunOutcome::kNothingSelected ? kExitNothingSelected
                                                              : kExitFailed;
@@ -149,17 +116,17 @@ int Report(const BatchArguments& arguments, const BatchIo& io, RunOutcome outcom
                                                                : "failed";
     report.dry_run = arguments.dry_run;
     report.folder = arguments.folder;
-    report.files_done = state.FilesDone;
-    report.size_before = state.SizeBefore;
-    report.size_after = state.SizeAfter;
+    report.files_done = result.files_done;
+    report.size_before = result.size_before;
+    report.size_after = result.size_after;
     report.pages = host.Pages();
-    if (state.Failure) report.failure = FailureOf(*state.Failure);
-    report.message = host.Message();
+    if (result.failure) report.failure = FailureOf(*result.failure);
+    report.message = message;
     io.out << JsonDocument(report);
   } else {
     // A failure is a message on standard error, which names the tool as every message there does.
     const bool failed = code == kExitFailed;
-    (failed ? io.err : io.out) << (failed ? "slimtag-batch: " : "") << host.Message() << "\n"
+    (failed ? io.err : io.out) << (failed ? "slimtag-batch: " : "") << message << "\n"
                                << (arguments.dry_run ? std::string(kDryRunNote) + "\n" : "");
   }
   return code;
@@ -186,14 +153,28 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
     selected[std::size_t(it - entries.begin())] = true;
   }
 
+  RunRequest request;
+  request.options = arguments.options;
+  request.texts = arguments.texts;
+  request.folder = arguments.folder;
+  request.list_folder = arguments.folder;
+  request.entries.reserve(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    request.entries.push_back({std::move(entries[i]), selected[i]});
+  }
+  request.listed_folders = std::move(folders);
+  request.line_ends = arguments.line_ends;
+  // The JSON document carries names as they are; everything else is read on a terminal.
+  request.names = arguments.report == ReportForm::kJson ? nullptr : &QuotedForTerminal;
+
   ProgressLine progress(io.err, io.err_is_terminal, io.clock, io.terminal_width);
   progress.SetTotal(std::count(selected.begin(), selected.end(), true));
-  BatchHost host(arguments, std::move(entries), std::move(selected), std::move(folders), progress);
+  BatchHost host(arguments, progress);
   DryRunPlatform dry_run(platform);
   Optimiser optimiser(arguments.dry_run ? static_cast<Platform&>(dry_run) : platform);
-  const RunOutcome outcome = optimiser.RunOptimisation(host);
+  optimiser.RunOptimisation(request, host);
   progress.Erase();
-  return Report(arguments, io, outcome, host, optimiser.State());
+  return Report(arguments, io, host);
 }
 
 int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err,

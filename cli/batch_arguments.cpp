@@ -158,16 +158,6 @@ std::string ParseErrorText(const CLI::ParseError& e, const CLI::App& app) {
 
 }  // namespace
 
-UserTexts BatchArguments::Texts() const {
-  UserTexts texts;
-  for (int i = 0; i < 3; ++i) {
-    texts.find[std::size_t(i)] = fields[std::size_t(1 + 2 * i)];
-    texts.replace[std::size_t(i)] = fields[std::size_t(2 + 2 * i)];
-    texts.remove[std::size_t(i)] = fields[std::size_t(13 + i)];
-  }
-  return texts;
-}
-
 std::string VersionText() {
   return "slimtag-batch (Slimtag) " + std::to_string(kVersionMajor) + "." +
          std::to_string(kVersionMinor) + "." + std::to_string(kVersionRevision) + "\n" +
@@ -258,11 +248,11 @@ std::optional<std::string> TakeBoxesAndTexts(const TypedOptions& typed, BatchArg
   }
   if (!typed.replace.empty()) arguments.options.Tick(Box::kReplace);
   for (std::size_t i = 0; i + 1 < typed.replace.size(); i += 2) {
-    arguments.fields[1 + i] = typed.replace[i];
-    arguments.fields[2 + i] = typed.replace[i + 1];
+    arguments.texts.find[i / 2] = typed.replace[i];
+    arguments.texts.replace[i / 2] = typed.replace[i + 1];
   }
   if (!typed.remove.empty()) arguments.options.Tick(Box::kRemove);
-  for (std::size_t i = 0; i < typed.remove.size(); ++i) arguments.fields[13 + i] = typed.remove[i];
+  for (std::size_t i = 0; i < typed.remove.size(); ++i) arguments.texts.remove[i] = typed.remove[i];
   return std::nullopt;
 }
 

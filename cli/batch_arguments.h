@@ -31,7 +31,7 @@ enum class ReportForm { kText, kJson };
 // What the command line asks for, checked.
 struct BatchArguments {
   RunOptions options;
-  std::array<std::string, 16> fields;  // Text1 to Text15, as the run reads them
+  UserTexts texts;
   std::string folder;
   std::vector<std::string> names;
   bool recursive = false;
@@ -41,7 +41,6 @@ struct BatchArguments {
   LineEndRule line_ends = LineEndRule::kCrLf;
 
   bool Filter() const { return folder == kStandardStreams; }
-  UserTexts Texts() const;
 };
 
 // Parses argv. On --help or --version prints to out and returns the exit code; on a usage error

@@ -29,7 +29,7 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
   FdSink out(out_fd);
   std::int64_t size_before = 0;
   try {
-    const UserTexts texts = arguments.Texts();
+    const UserTexts& texts = arguments.texts;
     if (texts.NeedsPageEncoding(arguments.options)) {
       const std::string whole = ReadAll(in);
       StringSource source(whole);

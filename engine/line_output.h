@@ -32,6 +32,12 @@ struct JoinState {
   std::string JoinSeparator;
 };
 
+// Where lines end. kCrLf, the window's rule: a CR or a CR LF ends a line, a LF alone stays inside
+// it, and every line is written with CR LF. kAsRead: a LF, CR LF or CR ends a line, and each line
+// is written back with the terminator it had (a last line without one gets none), so that pages
+// written on Unix are edited line by line and keep every byte no pass changes.
+enum class LineEndRule { kCrLf, kAsRead };
+
 // The terminator of every written line under the window's rule.
 inline constexpr std::string_view kCrLf = "\r\n";
 

@@ -14,29 +14,10 @@ namespace slimtag {
 
 namespace {
 
-RunOptions ReadOptions(const RunHost& host) {
-  RunOptions options;
-  for (int box = 1; box <= kBoxCount; ++box) options.box[std::size_t(box)] = host.CheckState(box);
-  return options;
-}
-
-// The nine fields are read only when their box is ticked.
-UserTexts ReadTexts(const RunHost& host, const RunOptions& options) {
-  UserTexts texts;
-  if (options.Ticked(Box::kReplace)) {
-    for (int i = 0; i < 3; ++i) {
-      texts.find[i] = host.FieldText(1 + 2 * i);
-      texts.replace[i] = host.FieldText(2 + 2 * i);
-    }
-  }
-  if (options.Ticked(Box::kRemove)) {
-    for (int i = 0; i < 3; ++i) texts.remove[i] = host.FieldText(13 + i);
-  }
-  return texts;
-}
-
-std::string WindowTitle(const VersionNumbers& v) {
-  return "Slimtag v" + std::to_string(v.major) + "." + std::to_string(v.minor);
+// Where the listing found the folder of the entries below sub_folder, when it says.
+const FileIdentity* Listed(const RunRequest& request, const std::string& sub_folder) {
+  const auto it = request.listed_folders.find(sub_folder);
+  return it == request.listed_folders.end() ? nullptr : &it->second;
 }
 
 }  // namespace
@@ -63,16 +44,15 @@ Folder& Optimiser::BackupFolderFor(const std::string& sub_folder) {
   return *at->second;
 }
 
-Folder& Optimiser::PageFolder(RunHost& host, const std::string& sub_folder) {
+Folder& Optimiser::PageFolder(const RunRequest& request, const std::string& sub_folder) {
   if (const auto held = folders_.find(sub_folder); held != folders_.end()) return *held->second;
   // Down from the nearest folder held, one name at a time and never through a link, each folder
   // the one the listing saw.
   const std::size_t slash = sub_folder.find_last_of('/');
   const std::string parent = slash == std::string::npos ? "" : sub_folder.substr(0, slash);
-  Folder& above = PageFolder(host, parent);
+  Folder& above = PageFolder(request, parent);
   const std::string name = sub_folder.substr(slash == std::string::npos ? 0 : slash + 1);
-  const std::optional<FileIdentity> listed = host.ListedFolder(sub_folder);
-  auto folder = platform_.OpenSubFolder(above, name, listed ? &*listed : nullptr, true);
+  auto folder = platform_.OpenSubFolder(above, name, Listed(request, sub_folder), true);
   for (Recovery& r : platform_.RecoverFolder(*folder)) recovered_.push_back(std::move(r));
   return *folders_.emplace(sub_folder, std::move(folder)).first->second;
 }
@@ -102,14 +82,15 @@ const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& 
   return *slot;
 }
 
-void Optimiser::ProcessPage(RunHost& host, const std::string& name, const RunOptions& options,
-                            const UserTexts& texts) {
-  host.SetTitle(std::string(kOptimisingFile) + name);
+void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const std::string& name) {
+  const RunOptions& options = request.options;
+  const UserTexts& texts = request.texts;
+  host.PageStarted(name);
   // An entry below the folder ("sub/page.htm") has its folder's own backup folder and recovery.
   const std::size_t slash = name.find_last_of('/');
   const std::string sub_folder = slash == std::string::npos ? "" : name.substr(0, slash);
   const std::string base_name = name.substr(slash + 1);
-  Folder& folder = PageFolder(host, sub_folder);
+  Folder& folder = PageFolder(request, sub_folder);
   const std::string path = JoinPath(folder.Path(), base_name);
   const std::unique_ptr<Page> page = platform_.OpenPage(folder, base_name);
   // A link to a page of the list, or a second name of it: its one file is done once, and its
@@ -128,7 +109,7 @@ void Optimiser::ProcessPage(RunHost& host, const std::string& name, const RunOpt
     auto source = page->Read();
     auto temp = platform_.CreateTempFile(kTempFileName);
     ByteSink& sink = temp->Writer();
-    const LineEndRule rule = host.LineEnds();
+    const LineEndRule rule = request.line_ends;
     // No line is longer than its page. Room for the longest at once spares a line that doubles as
     // it grows its copies and its fresh memory; only up to a bound, so that a large page of many
     // short lines takes no more memory than they need.
@@ -168,9 +149,9 @@ void Optimiser::ReportReplaced(RunHost& host) {
   }
 }
 
-std::string Optimiser::WithRecoveryNote(std::string text, const RunHost& host) const {
+std::string Optimiser::WithRecoveryNote(std::string text, NameStyle names) const {
   for (const Recovery& recovery : recovered_) {
-    text += std::string(kMessageLineEnd) + RecoveryText(recovery, host.Names());
+    text += std::string(kMessageLineEnd) + RecoveryText(recovery, names);
   }
   return text;
 }
@@ -195,26 +176,25 @@ void Optimiser::BeginRun() {
   platform_.BeginRun();
 }
 
-void Optimiser::OpenFolders(RunHost& host, const RunOptions& options) {
+void Optimiser::OpenFolders(const RunRequest& request) {
   // A second copy of the program at work in this folder holds the temporary file: stop before
   // anything is made or touched.
   platform_.CreateTempFile(kTempFileName)->Delete();
   // Held until the run ends: another run in it waits, and a folder swapped since the listing is
   // never worked in.
-  const std::optional<FileIdentity> listed = host.ListedFolder("");
   auto& folder = folders_[""];
-  folder = platform_.OpenFolder(host.FolderPath(), listed ? &*listed : nullptr, true);
+  folder = platform_.OpenFolder(request.folder, Listed(request, ""), true);
   // A rewrite that a killed run left half done is completed before anything else happens.
   recovered_ = platform_.RecoverFolder(*folder);
-  if (!options.Ticked(Box::kBackup)) return;
+  if (!request.options.Ticked(Box::kBackup)) return;
   MakeBackupStamp();
   Folder* parent = folder.get();
-  if (host.ListPath() != host.FolderPath()) {
+  if (request.list_folder != request.folder) {
     try {
-      list_folder_ = platform_.OpenFolder(host.ListPath(), nullptr, false);
+      list_folder_ = platform_.OpenFolder(request.list_folder, nullptr, false);
     } catch (const FileError& e) {
       throw FileError(FileError::Operation::kCreateFolder,
-                      JoinPath(host.ListPath(), "~backup_" + state_.BackupStamp), e.error);
+                      JoinPath(request.list_folder, "~backup_" + state_.BackupStamp), e.error);
     }
     parent = list_folder_.get();
   }
@@ -222,7 +202,21 @@ void Optimiser::OpenFolders(RunHost& host, const RunOptions& options) {
   state_.BackupFolder = backup_folders_[""]->Path();
 }
 
-RunOutcome Optimiser::Stop(RunHost& host, const FileError& error) {
+RunOutcome Optimiser::Tell(RunHost& host, RunOutcome outcome, std::string message) {
+  RunResult result;
+  result.outcome = outcome;
+  result.message = std::move(message);
+  result.icon =
+      outcome == RunOutcome::kStatistics ? MessageIcon::kInformation : MessageIcon::kWarning;
+  result.files_done = state_.FilesDone;
+  result.size_before = state_.SizeBefore;
+  result.size_after = state_.SizeAfter;
+  result.failure = state_.Failure;
+  host.RunFinished(result);
+  return outcome;
+}
+
+RunOutcome Optimiser::Stop(const RunRequest& request, RunHost& host, const FileError& error) {
   state_.Failure = error;
   // The pages finished before the failure stay finished.
   try {
@@ -232,53 +226,40 @@ RunOutcome Optimiser::Stop(RunHost& host, const FileError& error) {
   }
   ReportReplaced(host);
   ReleaseFolders();
-  const std::string warning = FailureText(*state_.Failure, host.Names());
-  host.ShowMessage(WithRecoveryNote(warning, host), MessageIcon::kWarning);
-  host.SetBusyPointer(false);
-  return RunOutcome::kFailed;
+  return Tell(host, RunOutcome::kFailed,
+              WithRecoveryNote(FailureText(*state_.Failure, request.names), request.names));
 }
 
-RunOutcome Optimiser::ShowStatistics(RunHost& host) {
+RunOutcome Optimiser::Finish(const RunRequest& request, RunHost& host) {
   if (state_.SizeBefore == 0) {
-    host.ShowMessage(WithRecoveryNote(std::string(kNoFilesSelected), host), MessageIcon::kWarning);
-    host.SetBusyPointer(false);
-    return RunOutcome::kNothingSelected;
+    return Tell(host, RunOutcome::kNothingSelected,
+                WithRecoveryNote(std::string(kNoFilesSelected), request.names));
   }
   state_.SavedPercent = PercentRemoved(state_.SizeBefore, state_.SizeAfter);
-  host.SetTitle(WindowTitle(host.Version()));
-  host.ShowMessage(
+  return Tell(
+      host, RunOutcome::kStatistics,
       WithRecoveryNote(StatisticsText(static_cast<std::uint64_t>(state_.FilesDone),
                                       state_.SizeBefore, state_.SizeAfter, state_.SavedPercent),
-                       host),
-      MessageIcon::kInformation);
-  host.RefreshList();
-  host.SetBusyPointer(false);
-  return RunOutcome::kStatistics;
+                       request.names));
 }
 
-RunOutcome Optimiser::RunOptimisation(RunHost& host) {
-  host.SetBusyPointer(true);
+RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) {
   BeginRun();
-  if (host.EntryCount() == 0) {
-    host.ShowMessage(std::string(kNoFilesSelected), MessageIcon::kWarning);
-    host.SetBusyPointer(false);
-    return RunOutcome::kNothingSelected;
+  if (request.entries.empty()) {
+    return Tell(host, RunOutcome::kNothingSelected, std::string(kNoFilesSelected));
   }
   try {
-    const RunOptions options = ReadOptions(host);
-    const UserTexts texts = ReadTexts(host, options);
-    OpenFolders(host, options);
-    const int count = host.EntryCount();
-    for (int i = 0; i < count; ++i) {
-      if (host.EntrySelected(i)) ProcessPage(host, host.EntryName(i), options, texts);
+    OpenFolders(request);
+    for (const RunRequest::Entry& entry : request.entries) {
+      if (entry.selected) ProcessPage(request, host, entry.name);
     }
     platform_.CommitReplacements();
     ReportReplaced(host);
   } catch (const FileError& error) {
-    return Stop(host, error);
+    return Stop(request, host, error);
   }
   ReleaseFolders();
-  return ShowStatistics(host);
+  return Finish(request, host);
 }
 
 }  // namespace slimtag

@@ -27,12 +27,6 @@ struct RunState {
   std::optional<FileError> Failure;  // what stopped the last run, if anything did
 };
 
-enum class RunOutcome {
-  kStatistics,       // the statistics message was shown
-  kNothingSelected,  // "Файлы не выбраны! " was shown
-  kFailed,           // a file operation failed; its warning was shown
-};
-
 // The temporary file's name: a bare name, so it lives in the working directory.
 inline constexpr const char* kTempFileName = "slimtag.tmp";
 
@@ -40,9 +34,10 @@ class Optimiser {
  public:
   explicit Optimiser(Platform& platform) : platform_(platform) {}
 
-  // The run behind the optimise button: every selected entry of the host's file list, in list
-  // order, through the ticked passes and back over the page, then one message.
-  RunOutcome RunOptimisation(RunHost& host);
+  // The run behind the optimise button: every selected entry of the request's file list, in list
+  // order, through the ticked passes and back over the page; the host is told of each page and,
+  // once, of the end.
+  RunOutcome RunOptimisation(const RunRequest& request, RunHost& host);
 
   RunState& State() { return state_; }
   const RunState& State() const { return state_; }
@@ -52,11 +47,12 @@ class Optimiser {
   void BeginRun();
   // Checks that no other copy is at work here, holds the folder, completes what a killed run left
   // in it and makes the backup folder.
-  void OpenFolders(RunHost& host, const RunOptions& options);
-  // After a failure: commits the pages finished before it and shows the warning.
-  RunOutcome Stop(RunHost& host, const FileError& error);
-  // The message at the end of a run that went through.
-  RunOutcome ShowStatistics(RunHost& host);
+  void OpenFolders(const RunRequest& request);
+  // After a failure: commits the pages finished before it and tells the host.
+  RunOutcome Stop(const RunRequest& request, RunHost& host, const FileError& error);
+  // The end of a run that went through.
+  RunOutcome Finish(const RunRequest& request, RunHost& host);
+  RunOutcome Tell(RunHost& host, RunOutcome outcome, std::string message);
 
   // A page whose new content waits to replace it; it is reported once it has.
   struct Prepared {
@@ -71,15 +67,14 @@ class Optimiser {
   Folder& BackupFolderFor(const std::string& sub_folder);
   // The folder of the entries below sub_folder ("" for the folder itself), held from the first
   // of its pages to the end of the run; a folder reached for the first time is recovered first.
-  Folder& PageFolder(RunHost& host, const std::string& sub_folder);
+  Folder& PageFolder(const RunRequest& request, const std::string& sub_folder);
   char* ReadBlock();
-  void ProcessPage(RunHost& host, const std::string& name, const RunOptions& options,
-                   const UserTexts& texts);
+  void ProcessPage(const RunRequest& request, RunHost& host, const std::string& name);
   // Counts and reports the pages replaced since the last call.
   void ReportReplaced(RunHost& host);
   Encoding PageEncoding(Page& page);
   // The final message, with a line for each page whose interrupted rewrite was found.
-  std::string WithRecoveryNote(std::string text, const RunHost& host) const;
+  std::string WithRecoveryNote(std::string text, NameStyle names) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,
                                   const UserTexts& texts);
   // Lets go of every folder of the run.

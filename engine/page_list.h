@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -32,7 +31,6 @@ std::vector<std::string> ListPages(const std::string& folder);
 // backup folders ("~backup_…") and links to folders are left out.
 // With folders, where each folder listed was found ("" for folder itself, "sub/deeper" below it),
 // so that the run works in no other.
-using ListedFolders = std::map<std::string, FileIdentity>;
 std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error,
                                             ListedFolders* folders = nullptr);
 // The folder's own pages, with where the folder was found.

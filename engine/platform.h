@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -69,6 +70,10 @@ struct FileIdentity {
   std::uint64_t inode = 0;
   bool operator==(const FileIdentity&) const = default;
 };
+
+// Where a listing found each folder it listed, by its path below the listed folder ("" for that
+// folder itself, "sub/deeper" below it).
+using ListedFolders = std::map<std::string, FileIdentity>;
 
 // A folder of the run, held open from the moment it is reached until the run lets go of it, so
 // that whatever is renamed or swapped around it, the run works in that very folder.

@@ -6,7 +6,7 @@
 #include "line_output.h"
 #include "line_pipeline.h"
 #include "line_reader.h"
-#include "run_host.h"
+#include "run_options.h"
 
 namespace slimtag {
 

@@ -351,7 +351,8 @@ void Form1::ClearFieldsClick() {
 // The run keeps the event loop to itself until it ends: nothing the user does meanwhile is
 // handled, so the options and the selection cannot change under it.
 void Form1::Command1Click() {
-  optimiser_.RunOptimisation(*this);
+  SetBusyPointer(true);
+  optimiser_.RunOptimisation(Request(), *this);
 }
 
 void Form1::Label7Click() {
@@ -366,52 +367,46 @@ void Form1::Label21Click() {
   shell_->Open(MailLink(QString::fromLatin1(kTesterMailbox)));
 }
 
-std::string Form1::FolderPath() const {
-  return file_panel_->Path().toStdString();
-}
-
-std::string Form1::ListPath() const {
-  return FolderPath();
-}
-
-int Form1::EntryCount() const {
-  return file_panel_->EntryCount();
-}
-
-std::string Form1::EntryName(int index) const {
-  return file_panel_->EntryName(index).toStdString();
-}
-
-bool Form1::EntrySelected(int index) const {
-  return file_panel_->EntrySelected(index);
-}
-
-void Form1::RefreshList() {
-  file_panel_->Refresh();
-}
-
-int Form1::CheckState(int box) const {
-  const OptionBox* option = Box(box);
-  return option ? option->Value() : 0;
-}
-
-std::string Form1::FieldText(int field) const {
-  const QLineEdit* fields[] = {ui_->Text1, ui_->Text2, ui_->Text3,  ui_->Text4,  ui_->Text5,
-                               ui_->Text6, nullptr,    nullptr,     nullptr,     nullptr,
-                               nullptr,    nullptr,    ui_->Text13, ui_->Text14, ui_->Text15};
-  if (field < 1 || field > 15 || !fields[field - 1]) return {};
-  return fields[field - 1]->text().toStdString();
-}
-
-void Form1::SetTitle(const std::string& title) {
-  // The title naming a page carries the page's name in the file system's bytes.
-  const std::string_view prefix = kOptimisingFile;
-  if (title.starts_with(prefix)) {
-    setWindowTitle(QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size())) +
-                   QFile::decodeName(QByteArray::fromStdString(title.substr(prefix.size()))));
-  } else {
-    setWindowTitle(QString::fromStdString(title));
+RunRequest Form1::Request() const {
+  RunRequest request;
+  for (int box = 1; box <= kBoxCount; ++box) {
+    if (const OptionBox* option = Box(box)) request.options.box[std::size_t(box)] = option->Value();
   }
+  const QLineEdit* find[] = {ui_->Text1, ui_->Text3, ui_->Text5};
+  const QLineEdit* replace[] = {ui_->Text2, ui_->Text4, ui_->Text6};
+  const QLineEdit* remove[] = {ui_->Text13, ui_->Text14, ui_->Text15};
+  for (std::size_t i = 0; i < 3; ++i) {
+    request.texts.find[i] = find[i]->text().toStdString();
+    request.texts.replace[i] = replace[i]->text().toStdString();
+    request.texts.remove[i] = remove[i]->text().toStdString();
+  }
+  request.folder = file_panel_->Path().toStdString();
+  request.list_folder = request.folder;
+  const int count = file_panel_->EntryCount();
+  request.entries.reserve(std::size_t(count));
+  for (int i = 0; i < count; ++i) {
+    request.entries.push_back(
+        {file_panel_->EntryName(i).toStdString(), file_panel_->EntrySelected(i)});
+  }
+  return request;
+}
+
+void Form1::PageStarted(const std::string& name) {
+  // The page's name in the file system's bytes.
+  const std::string_view prefix = kOptimisingFile;
+  setWindowTitle(QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size())) +
+                 QFile::decodeName(QByteArray::fromStdString(name)));
+}
+
+void Form1::RunFinished(const RunResult& result) {
+  const bool went_through = result.outcome == RunOutcome::kStatistics;
+  if (went_through) setWindowTitle(WindowTitle());
+  QString shown = QString::fromStdString(result.message);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  message_boxes_->Show(this, shown, result.icon);
+  // The pages' sizes and times have changed.
+  if (went_through) file_panel_->Refresh();
+  SetBusyPointer(false);
 }
 
 void Form1::SetBusyPointer(bool busy) {
@@ -422,16 +417,6 @@ void Form1::SetBusyPointer(bool busy) {
   } else {
     QGuiApplication::restoreOverrideCursor();
   }
-}
-
-void Form1::ShowMessage(const std::string& text, MessageIcon icon) {
-  QString shown = QString::fromStdString(text);
-  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  message_boxes_->Show(this, shown, icon);
-}
-
-VersionNumbers Form1::Version() const {
-  return {kVersionMajor, kVersionMinor, kVersionRevision};
 }
 
 }  // namespace slimtag

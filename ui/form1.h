@@ -30,9 +30,9 @@ struct WindowServices {
   std::unique_ptr<Shell> shell;
 };
 
-// The main window. It owns the optimisation run and its state, and is the run's host: the run
-// reads the boxes, the fields and the file list from it and reports through its title, the
-// pointer and its message boxes.
+// The main window. It owns the optimisation run and its state, and is the run's host: a run is
+// asked for with the boxes, the fields and the file list as they stand, and shows itself in the
+// title, the pointer and one message box.
 class Form1 : public QWidget, public RunHost {
   Q_OBJECT
 
@@ -50,19 +50,12 @@ class Form1 : public QWidget, public RunHost {
   // The banner window, from the load handler on when AdFlag is 1, until the window unloads.
   Form2* Banner() const { return banner_.get(); }
 
+  // What the optimise button asks of the run.
+  RunRequest Request() const;
+
   // RunHost
-  std::string FolderPath() const override;
-  std::string ListPath() const override;
-  int EntryCount() const override;
-  std::string EntryName(int index) const override;
-  bool EntrySelected(int index) const override;
-  void RefreshList() override;
-  int CheckState(int box) const override;
-  std::string FieldText(int field) const override;
-  void SetTitle(const std::string& title) override;
-  void SetBusyPointer(bool busy) override;
-  void ShowMessage(const std::string& text, MessageIcon icon) override;
-  VersionNumbers Version() const override;
+  void PageStarted(const std::string& name) override;
+  void RunFinished(const RunResult& result) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -88,6 +81,7 @@ class Form1 : public QWidget, public RunHost {
   void CentreFrame();
   void KeepFrameCentred();
   OptionBox* Box(int number) const;
+  void SetBusyPointer(bool busy);
 
   std::unique_ptr<Ui::Form1> ui_;
   std::unique_ptr<MessageBoxes> message_boxes_;

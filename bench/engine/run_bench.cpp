@@ -61,55 +61,32 @@ class Corpus {
   const bench::Corpus& pages_;
 };
 
-// The file chooser showing one folder with every page selected, and the options of a run.
+// The run's host: nothing to show.
 class BenchHost : public RunHost {
  public:
-  BenchHost(std::string folder, const std::array<int, 15>& boxes,
-            const std::array<std::string, 16>& fields)
-      : folder_(std::move(folder)), entries_(ListPages(folder_)), boxes_(boxes), fields_(fields) {}
-
-  std::string FolderPath() const override { return folder_; }
-  std::string ListPath() const override { return folder_; }
-  int EntryCount() const override { return static_cast<int>(entries_.size()); }
-  std::string EntryName(int index) const override {
-    return entries_[static_cast<std::size_t>(index)];
-  }
-  bool EntrySelected(int) const override { return true; }
-  void RefreshList() override {}
-  int CheckState(int box) const override { return boxes_[static_cast<std::size_t>(box)]; }
-  std::string FieldText(int field) const override {
-    return fields_[static_cast<std::size_t>(field)];
-  }
-  void SetTitle(const std::string&) override {}
-  void SetBusyPointer(bool) override {}
-  void ShowMessage(const std::string& text, MessageIcon) override { message_ = text; }
-  VersionNumbers Version() const override { return {2, 5, 22}; }
-
- private:
-  std::string folder_;
-  std::vector<std::string> entries_;
-  std::array<int, 15> boxes_;
-  std::array<std::string, 16> fields_;
-  std::string message_;
+  void RunFinished(const RunResult&) override {}
 };
 
 enum class Boxes { kNone, kAll };
 
-// Every box that acts on lines: all but the backup (6) and the joining of lines (14); with
-// replacement pairs and removal texts of the kind a user sets for word-processor output.
-void SetUp(Boxes which, std::array<int, 15>& boxes, std::array<std::string, 16>& fields) {
-  boxes.fill(0);
-  if (which == Boxes::kNone) return;
-  for (const int box : {1, 2, 3, 4, 7, 8, 9, 10, 11, 12, 13}) boxes[box] = 1;
-  fields[1] = "<br />";
-  fields[2] = "<br>";
-  fields[3] = "&quot;";
-  fields[4] = "\"";
-  fields[5] = " class=\"western\"";
-  fields[6] = "";
-  fields[13] = " lang=\"en-US\"";
-  fields[14] = "<tbody>";
-  fields[15] = "</tbody>";
+// One folder with every page selected. Every box that acts on lines: all but the backup and the
+// joining of lines; with replacement pairs and removal texts of the kind a user sets for
+// word-processor output.
+RunRequest RequestFor(std::string folder, Boxes which) {
+  RunRequest request;
+  request.folder = folder;
+  request.list_folder = folder;
+  for (std::string& name : ListPages(folder)) request.entries.push_back({std::move(name)});
+  if (which == Boxes::kNone) return request;
+  for (const Box box : {Box::kTrimStart, Box::kTrimEnd, Box::kDropEmptyLines, Box::kEditorMeta,
+                        Box::kSpaceEntity, Box::kTagBlanks, Box::kEmptyTags, Box::kLogicalTags,
+                        Box::kColours, Box::kReplace, Box::kRemove}) {
+    request.options.Tick(box);
+  }
+  request.texts.find = {"<br />", "&quot;", " class=\"western\""};
+  request.texts.replace = {"<br>", "\"", ""};
+  request.texts.remove = {" lang=\"en-US\"", "<tbody>", "</tbody>"};
+  return request;
 }
 
 void BM_Run(benchmark::State& state, bool crlf, Boxes which) {
@@ -118,21 +95,19 @@ void BM_Run(benchmark::State& state, bool crlf, Boxes which) {
     state.SkipWithError(corpus.Error().c_str());
     return;
   }
-  std::array<int, 15> boxes{};
-  std::array<std::string, 16> fields;
-  SetUp(which, boxes, fields);
   PosixPlatform platform;
+  BenchHost host;
   for (auto _ : state) {
     state.PauseTiming();
     corpus.ResetWork(crlf);
-    std::vector<BenchHost> hosts;
+    std::vector<RunRequest> requests;
     for (const fs::path& folder : corpus.PageFolders()) {
-      hosts.emplace_back((corpus.Work() / folder).string(), boxes, fields);
+      requests.push_back(RequestFor((corpus.Work() / folder).string(), which));
     }
     state.ResumeTiming();
-    for (BenchHost& host : hosts) {
+    for (const RunRequest& request : requests) {
       Optimiser optimiser(platform);
-      if (optimiser.RunOptimisation(host) != RunOutcome::kStatistics) {
+      if (optimiser.RunOptimisation(request, host) != RunOutcome::kStatistics) {
         state.SkipWithError("the run did not end with its statistics");
         break;
       }

@@ -1,7 +1,7 @@
 #pragma once
 
-// A run host for tests: a file list, option boxes and fields set by the test, and a record of
-// everything the run shows (title, pointer, messages, refreshes) in the order it happened.
+// A front end for tests: a file list, option boxes and fields set by the test, and a record of
+// everything the run tells it, in the order it happened.
 
 #include <array>
 #include <functional>
@@ -20,107 +20,81 @@ struct Timeline {
   void Add(std::string event) { events.push_back(std::move(event)); }
 };
 
-inline std::string TitleEvent(const std::string& title) {
-  return "title " + title;
-}
-inline std::string PointerEvent(bool busy) {
-  return busy ? "pointer busy" : "pointer normal";
+inline std::string StartedEvent(const std::string& name) {
+  return "started " + name;
 }
 inline std::string MessageEvent(const std::string& text, MessageIcon icon) {
   return (icon == MessageIcon::kWarning ? "warning " : "information ") + text;
 }
-inline const char* const kRefreshEvent = "refresh";
 
 class FakeHost : public RunHost {
  public:
-  struct Entry {
-    std::string name;
-    bool selected = true;
-  };
-
-  FakeHost(Timeline& timeline, std::string folder) : timeline_(timeline), folder_(folder) {
-    list_path_ = std::move(folder);
+  FakeHost(Timeline& timeline, std::string folder) : timeline_(timeline) {
+    request_.folder = folder;
+    request_.list_folder = std::move(folder);
   }
 
   FakeHost& AddEntry(std::string name, bool selected = true) {
-    entries_.push_back({std::move(name), selected});
+    request_.entries.push_back({std::move(name), selected});
     return *this;
   }
   FakeHost& Check(int box, int state = 1) {
-    boxes_.at(static_cast<std::size_t>(box)) = state;
+    request_.options.box.at(static_cast<std::size_t>(box)) = state;
     return *this;
   }
+  // The window's field TextN: 1 to 6 the replacement pairs, 13 to 15 the removal texts.
   FakeHost& Field(int field, std::string text) {
-    fields_.at(static_cast<std::size_t>(field)) = std::move(text);
-    return *this;
-  }
-  FakeHost& SetVersion(VersionNumbers version) {
-    version_ = version;
+    UserTexts& t = request_.texts;
+    if (field >= 13) {
+      t.remove.at(std::size_t(field - 13)) = std::move(text);
+    } else {
+      (field % 2 == 1 ? t.find : t.replace).at(std::size_t((field - 1) / 2)) = std::move(text);
+    }
     return *this;
   }
   FakeHost& SetListPath(std::string path) {
-    list_path_ = std::move(path);
+    request_.list_folder = std::move(path);
     return *this;
   }
   FakeHost& SetLineEnds(LineEndRule rule) {
-    line_ends_ = rule;
+    request_.line_ends = rule;
     return *this;
   }
+  const RunRequest& Request() const { return request_; }
 
-  std::string FolderPath() const override { return folder_; }
-  std::string ListPath() const override { return list_path_; }
-  int EntryCount() const override { return static_cast<int>(entries_.size()); }
-  std::string EntryName(int index) const override {
-    return entries_.at(static_cast<std::size_t>(index)).name;
+  void PageStarted(const std::string& name) override {
+    last_started_ = name;
+    timeline_.Add(StartedEvent(name));
+    if (on_started) on_started(name);
   }
-  bool EntrySelected(int index) const override {
-    return entries_.at(static_cast<std::size_t>(index)).selected;
-  }
-  void RefreshList() override { timeline_.Add(kRefreshEvent); }
-  int CheckState(int box) const override { return boxes_.at(static_cast<std::size_t>(box)); }
-  std::string FieldText(int field) const override {
-    return fields_.at(static_cast<std::size_t>(field));
-  }
-  void SetTitle(const std::string& title) override {
-    title_ = title;
-    timeline_.Add(TitleEvent(title));
-    if (on_title) on_title(title);
-  }
-  // Called with each title as it is shown: another program at work while the run is.
-  std::function<void(const std::string&)> on_title;
-  void SetBusyPointer(bool busy) override {
-    busy_ = busy;
-    timeline_.Add(PointerEvent(busy));
-  }
-  void ShowMessage(const std::string& text, MessageIcon icon) override {
-    messages_.emplace_back(text, icon);
-    timeline_.Add(MessageEvent(text, icon));
-  }
-  VersionNumbers Version() const override { return version_; }
-  LineEndRule LineEnds() const override { return line_ends_; }
+  // Called with each page as it is started: another program at work while the run is.
+  std::function<void(const std::string&)> on_started;
   void PageDone(const std::string& name, std::int64_t before, std::int64_t after) override {
     pages_done_.push_back(name + " " + std::to_string(before) + " " + std::to_string(after));
   }
+  void RunFinished(const RunResult& result) override {
+    results_.push_back(result);
+    timeline_.Add(MessageEvent(result.message, result.icon));
+  }
+
   // "name before after" of each page done, in order.
   const std::vector<std::string>& PagesDone() const { return pages_done_; }
-
-  const std::string& Title() const { return title_; }
-  bool Busy() const { return busy_; }
-  const std::vector<std::pair<std::string, MessageIcon>>& Messages() const { return messages_; }
+  // The entry name of the last page started; empty before any.
+  const std::string& LastStarted() const { return last_started_; }
+  // The message of each run that finished, with its icon.
+  std::vector<std::pair<std::string, MessageIcon>> Messages() const {
+    std::vector<std::pair<std::string, MessageIcon>> messages;
+    for (const RunResult& r : results_) messages.emplace_back(r.message, r.icon);
+    return messages;
+  }
+  const std::vector<RunResult>& Results() const { return results_; }
 
  private:
   Timeline& timeline_;
-  std::string folder_;
-  std::string list_path_;
-  std::vector<Entry> entries_;
-  std::array<int, 15> boxes_{};
-  std::array<std::string, 16> fields_;
-  VersionNumbers version_{2, 5, 22};
-  std::string title_;
-  bool busy_ = false;
-  std::vector<std::pair<std::string, MessageIcon>> messages_;
-  LineEndRule line_ends_ = LineEndRule::kCrLf;
+  RunRequest request_;
+  std::string last_started_;
   std::vector<std::string> pages_done_;
+  std::vector<RunResult> results_;
 };
 
 }  // namespace slimtag::testing

@@ -24,7 +24,7 @@ struct World {
   FakeHost host{timeline, dir.Pages()};
   Optimiser optimiser{platform};
 
-  RunOutcome Run() { return optimiser.RunOptimisation(host); }
+  RunOutcome Run() { return optimiser.RunOptimisation(host.Request(), host); }
 
   void AddPage(const std::string& name, const std::string& content, bool selected = true) {
     WriteFile(dir.Page(name), content);

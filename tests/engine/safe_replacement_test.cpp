@@ -163,7 +163,7 @@ TEST(SafeReplacement, TemporaryFileThatIsNotAPlainFileOfOursStopsTheRunBeforeAny
                               "жёсткими ссылками). Удалите его и повторите.");
     EXPECT_EQ(ReadFile(victim), "precious");
     EXPECT_EQ(w.Page("a.htm"), "a&nbsp;\r\n");
-    EXPECT_EQ(w.host.Title(), "") << "stopped before any page";
+    EXPECT_EQ(w.host.LastStarted(), "") << "stopped before any page";
   }
 }
 
@@ -426,9 +426,8 @@ TEST(SafeReplacement, FailureWhileAnEarlierBatchIsCommittedKeepsTheListOrder) {
     World w;
     for (int i = 0; i < kPages; ++i) w.AddPage(name(i), old_content);
     w.host.Check(7);
-    const std::string cue = std::string(kOptimisingFile) + name(c.at_title);
-    w.host.on_title = [&](const std::string& title) {
-      if (title == cue) c.act(w.dir.Pages());
+    w.host.on_started = [&](const std::string& started) {
+      if (started == name(c.at_title)) c.act(w.dir.Pages());
     };
     EXPECT_EQ(w.Run(), RunOutcome::kFailed);
     EXPECT_EQ(Warning(w),

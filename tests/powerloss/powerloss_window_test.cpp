@@ -41,8 +41,8 @@ TEST_F(PowerLossWindowTest, PagesAndBackupsAreWholeAfterAPowerCutAtAnyMoment) {
   Click("rpButton2");
   Click("Check6");  // backup copies
   Click("Check7");  // the space entity
-  ASSERT_EQ(window_->CheckState(6), 1);
-  ASSERT_EQ(window_->CheckState(7), 1);
+  ASSERT_EQ(window_->Request().options.box.at(std::size_t(6)), 1);
+  ASSERT_EQ(window_->Request().options.box.at(std::size_t(7)), 1);
 
   // What the run makes of the pages on an ordinary folder.
   powerloss::ScratchFolder reference;

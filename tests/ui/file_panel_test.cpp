@@ -27,13 +27,14 @@ class FilePanelTest : public WindowTest {
   }
   std::vector<bool> Selection() {
     std::vector<bool> selected;
-    for (int i = 0; i < window_->EntryCount(); ++i) selected.push_back(window_->EntrySelected(i));
+    for (int i = 0; i < static_cast<int>(window_->Request().entries.size()); ++i)
+      selected.push_back(window_->Request().entries.at(std::size_t(i)).selected);
     return selected;
   }
   FolderList* Dir1() { return Find<FolderList>("Dir1"); }
   DriveList* Drive1() { return Find<DriveList>("Drive1"); }
   QString Folder() const {
-    return QFile::decodeName(QByteArray::fromStdString(window_->FolderPath()));
+    return QFile::decodeName(QByteArray::fromStdString(window_->Request().folder));
   }
   // The folder list's entries after the path down to the current folder.
   QStringList SubFolders() {
@@ -85,7 +86,7 @@ TEST_F(FilePanelTest, ListsThePagesOfTheFolderInNameOrder) {
   MakeFolder(Home("folder.htm"));
   Start();
   EXPECT_EQ(Folder(), HomeFolder());
-  EXPECT_EQ(window_->ListPath(), window_->FolderPath());
+  EXPECT_EQ(window_->Request().list_folder, window_->Request().folder);
   EXPECT_EQ(Entries(), (QStringList{"b.shtml", "c.SHTM", "d.asp", "e.php", "f.PHP4", "g.html",
                                     "index.Php3", "page.HTM", "Я.asp"}));
 }
@@ -100,7 +101,7 @@ TEST_F(FilePanelTest, OrdersNamesWithLetterCaseIgnoredAsTheBatchRunDoes) {
                                 "B.HTML", "а.htm", "Б.htm", "Ё.htm"};
   EXPECT_EQ(Entries(), expected);
   QStringList batch;
-  for (const std::string& name : ListPages(window_->FolderPath()))
+  for (const std::string& name : ListPages(window_->Request().folder))
     batch << QString::fromStdString(name);
   EXPECT_EQ(Entries(), batch);
 }
@@ -167,7 +168,7 @@ TEST_F(FilePanelTest, SelectAllOnAFolderWithoutPagesDoesNothing) {
   Start();
   Click("Command2");
   Click("Command3");
-  EXPECT_EQ(window_->EntryCount(), 0);
+  EXPECT_EQ(static_cast<int>(window_->Request().entries.size()), 0);
   EXPECT_EQ(Folder(), HomeFolder());
   EXPECT_TRUE(messages_.empty());
 }
@@ -243,14 +244,16 @@ TEST_F(FilePanelTest, NamesThatAreNotUtf8AreShownAsWindows1251) {
   ASSERT_TRUE(std::filesystem::create_directory(home + "/\xd1\xe0\xe9\xf2"));
   Start();
   EXPECT_EQ(SubFolders(), QStringList{"Сайт"});
-  ASSERT_EQ(window_->EntryCount(), 3);
+  ASSERT_EQ(static_cast<int>(window_->Request().entries.size()), 3);
   for (const Case& c : kPages) {
     const QStringList entries = Entries();
     const qsizetype at = entries.indexOf(QString::fromUtf8(c.shown));
     ASSERT_GE(at, 0) << c.shown;
-    EXPECT_EQ(window_->EntryName(static_cast<int>(at)), c.bytes) << c.shown;
+    EXPECT_EQ(window_->Request().entries.at(std::size_t(static_cast<int>(at))).name, c.bytes)
+        << c.shown;
     ClickEntry("File1", QString::fromUtf8(c.shown));
-    EXPECT_TRUE(window_->EntrySelected(static_cast<int>(at))) << c.shown;
+    EXPECT_TRUE(window_->Request().entries.at(std::size_t(static_cast<int>(at))).selected)
+        << c.shown;
   }
   for (const Case& c : kPages) std::filesystem::remove(home + "/" + c.bytes);
   std::filesystem::remove(home + "/\xd1\xe0\xe9\xf2");
@@ -295,7 +298,7 @@ TEST_F(FilePanelTest, SelectAllAndClearAllChangeTheSelectionAtOnce) {
   Click("Command3");
   EXPECT_EQ(Selection(), std::vector<bool>(50, false));
   EXPECT_EQ(changes, 1);
-  EXPECT_EQ(window_->EntryCount(), 50);
+  EXPECT_EQ(static_cast<int>(window_->Request().entries.size()), 50);
 }
 
 // Names that are not valid UTF-8 are still the folders and files the run opens.
@@ -308,9 +311,9 @@ TEST_F(FilePanelTest, FolderAndEntryNamesAreTheFileSystemsBytes) {
   Start();
   ASSERT_EQ(SubFolders().size(), 1);
   OpenFolder(SubFolders()[0]);
-  EXPECT_EQ(window_->FolderPath(), folder);
-  ASSERT_EQ(window_->EntryCount(), 1);
-  EXPECT_EQ(window_->EntryName(0), "caf\xe9.htm");
+  EXPECT_EQ(window_->Request().folder, folder);
+  ASSERT_EQ(static_cast<int>(window_->Request().entries.size()), 1);
+  EXPECT_EQ(window_->Request().entries.at(std::size_t(0)).name, "caf\xe9.htm");
   // QTemporaryDir cannot spell these names to remove them.
   std::filesystem::remove_all(folder);
 }

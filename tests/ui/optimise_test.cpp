@@ -60,7 +60,8 @@ TEST_F(OptimiseTest, RunsTheTickedPassesOnTheSelectedPagesAndReports) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Slimtag v2.5"));
   EXPECT_FALSE(QFileInfo::exists(QDir(WorkFolder()).filePath(QStringLiteral("slimtag.tmp"))));
-  EXPECT_FALSE(window_->EntrySelected(0) || window_->EntrySelected(2));  // the list was re-read
+  EXPECT_FALSE(window_->Request().entries.at(std::size_t(0)).selected ||
+               window_->Request().entries.at(std::size_t(2)).selected);  // the list was re-read
 }
 
 TEST_F(OptimiseTest, NoPagesGiveTheWarningAndNoBackupFolder) {
@@ -137,11 +138,9 @@ TEST_F(OptimiseTest, APageChosenByItsWindows1251NameIsThePageRewritten) {
 TEST_F(OptimiseTest, TheTitleNamesThePageInHand) {
   window_ = nullptr;
   Start();
-  window_->SetTitle(std::string("Оптимизируется файл: caf\xe9.htm"));
+  window_->PageStarted("caf\xe9.htm");
   EXPECT_EQ(window_->windowTitle(),
             QStringLiteral("Оптимизируется файл: ") + QFile::decodeName(QByteArray("caf\xe9.htm")));
-  window_->SetTitle("Slimtag v2.5");
-  EXPECT_EQ(window_->windowTitle(), QStringLiteral("Slimtag v2.5"));
 }
 
 // The real box: modal, titled "Slimtag", the icon, one OK button, the normal pointer over it.

@@ -101,7 +101,8 @@ TEST_F(StartupTest, ANewStartRestoresTheStoredStates) {
       {"Check14", 1}, {"Check5", 0}, {"Check12", 0}, {"Check13", 0}};
   for (const auto& [name, value] : expected) {
     EXPECT_EQ(Find<OptionBox>(name.c_str())->Value(), value) << name;
-    EXPECT_EQ(window_->CheckState(std::stoi(name.substr(5))), value) << name;
+    EXPECT_EQ(window_->Request().options.box.at(std::size_t(std::stoi(name.substr(5)))), value)
+        << name;
   }
   for (const char* field : {"Text1", "Text6", "Text13"}) EXPECT_FALSE(Find(field)->isEnabled());
 }
@@ -112,7 +113,7 @@ TEST_F(StartupTest, TheGreyedMetaTagBoxIsRestoredAndSavedBack) {
     WriteStoreFile(QByteArray("[General]\nad=1\nrun=1\nst4=") + state + "\n");
     Start();
     EXPECT_FALSE(Find("Check4")->isEnabled());
-    EXPECT_EQ(window_->CheckState(4), std::stoi(state));
+    EXPECT_EQ(window_->Request().options.box.at(std::size_t(4)), std::stoi(state));
     Close();
     EXPECT_EQ(StoredValues(ReadStoreFile()).at("st4"), state);
   }
@@ -125,9 +126,9 @@ TEST_F(StartupTest, OptionsSurviveFromOneStartToTheNext) {
   Click("Check11");
   Close();
   Start();
-  EXPECT_EQ(window_->CheckState(2), 1);
-  EXPECT_EQ(window_->CheckState(11), 1);
-  EXPECT_EQ(window_->CheckState(1), 0);
+  EXPECT_EQ(window_->Request().options.box.at(std::size_t(2)), 1);
+  EXPECT_EQ(window_->Request().options.box.at(std::size_t(11)), 1);
+  EXPECT_EQ(window_->Request().options.box.at(std::size_t(1)), 0);
   EXPECT_EQ(window_->AdFlag(), 1);  // the first start marked the store
 }
 
