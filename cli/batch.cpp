@@ -164,6 +164,9 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
   }
   request.listed_folders = std::move(folders);
   request.line_ends = arguments.line_ends;
+  // Each page's new content is written beside it: the tool runs from any working directory, and
+  // runs on different folders never meet.
+  request.temp_file.clear();
   // The JSON document carries names as they are; everything else is read on a terminal.
   request.names = arguments.report == ReportForm::kJson ? nullptr : &QuotedForTerminal;
 

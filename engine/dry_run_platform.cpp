@@ -1,5 +1,7 @@
 #include "dry_run_platform.h"
 
+#include <stdexcept>
+
 namespace slimtag {
 
 namespace {
@@ -14,6 +16,29 @@ class DryRunFolder : public Folder {
   std::string path_;
 };
 
+// Counts what would be written.
+class CountingSink : public ByteSink {
+ public:
+  void Write(std::string_view bytes) override { size += bytes.size(); }
+  std::uint64_t size = 0;
+};
+
+// What a page's new content would be: its size.
+class DryRunContent : public NewContent {
+ public:
+  explicit DryRunContent(const Page& page) : page_(page) {}
+  ByteSink& Writer() override { return sink_; }
+  void FinishWriting() override {}
+
+ private:
+  std::uint64_t PutInPlace(std::unique_ptr<Page> page) override {
+    if (page.get() != &page_) throw std::logic_error("content of another page");
+    return sink_.size;
+  }
+  const Page& page_;
+  CountingSink sink_;
+};
+
 class DryRunPage : public Page {
  public:
   DryRunPage(std::unique_ptr<Page> real, bool counted)
@@ -23,33 +48,13 @@ class DryRunPage : public Page {
   bool RewrittenEarlier() const override { return counted_; }
   FileIdentity Identity() const override { return real_->Identity(); }
   void BackUpTo(Folder&, const std::string&) override {}
+  std::unique_ptr<NewContent> StartNewContent() override {
+    return std::make_unique<DryRunContent>(*this);
+  }
 
  private:
   std::unique_ptr<Page> real_;
   bool counted_;  // the same file came earlier under another name
-};
-
-// Counts what would be written.
-class CountingSink : public ByteSink {
- public:
-  void Write(std::string_view bytes) override { size += bytes.size(); }
-  std::uint64_t size = 0;
-};
-
-class DryRunTempFile : public TempFile {
- public:
-  explicit DryRunTempFile(std::uint64_t& replaced) : replaced_(replaced) {}
-  ByteSink& Writer() override { return sink_; }
-  void FinishWriting() override {}
-  std::uint64_t CopyOver(Page&) override {
-    ++replaced_;
-    return sink_.size;
-  }
-  void Delete() override {}
-
- private:
-  CountingSink sink_;
-  std::uint64_t& replaced_;
 };
 
 }  // namespace
@@ -72,8 +77,11 @@ std::unique_ptr<Page> DryRunPlatform::OpenPage(Folder& folder, const std::string
   return std::make_unique<DryRunPage>(std::move(real), earlier);
 }
 
-std::unique_ptr<TempFile> DryRunPlatform::CreateTempFile(const std::string&) {
-  return std::make_unique<DryRunTempFile>(replaced_);
+std::uint64_t DryRunPlatform::Replace(std::unique_ptr<Page> page,
+                                      std::unique_ptr<NewContent> content) {
+  const std::uint64_t size = PutInPlace(*content, std::move(page));
+  ++replaced_;
+  return size;
 }
 
 }  // namespace slimtag

@@ -9,9 +9,9 @@
 namespace slimtag {
 
 // A run that writes nothing: every page is opened and checked as a real run would, and read
-// through the passes, but no backup folder, backup copy, temporary or side file is made and no
-// page is replaced. A page's size after is the size it would have. It holds no folder against
-// other runs, as it changes nothing in them.
+// through the passes, but no backup folder, backup copy, temporary file, lock or side file is made
+// and no page is replaced. A page's size after is the size it would have. It holds no folder
+// against other runs, as it changes nothing in them.
 class DryRunPlatform : public Platform {
  public:
   explicit DryRunPlatform(Platform& real) : real_(real) {}
@@ -29,9 +29,12 @@ class DryRunPlatform : public Platform {
   std::vector<Recovery> RecoverFolder(Folder&) override { return {}; }
   std::shared_ptr<Folder> CreateFolder(Folder& parent, const std::string& name) override;
   std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) override;
-  std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override;
+  // Nothing is written: no temporary file is used, so none is held.
+  void UseTempFile(const std::string&) override {}
+  std::uint64_t Replace(std::unique_ptr<Page> page, std::unique_ptr<NewContent> content) override;
   void CommitReplacements() override {}
   std::uint64_t PagesReplaced() const override { return replaced_; }
+  void EndRun() override {}
 
  private:
   Platform& real_;

@@ -92,7 +92,7 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const std:
   const std::string base_name = name.substr(slash + 1);
   Folder& folder = PageFolder(request, sub_folder);
   const std::string path = JoinPath(folder.Path(), base_name);
-  const std::unique_ptr<Page> page = platform_.OpenPage(folder, base_name);
+  std::unique_ptr<Page> page = platform_.OpenPage(folder, base_name);
   // A link to a page of the list, or a second name of it: its one file is done once, and its
   // backup holds what it was before the run.
   if (page->RewrittenEarlier()) return;
@@ -107,8 +107,8 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const std:
                                options.Ticked(Box::kDropEmptyLines)};
 
     auto source = page->Read();
-    auto temp = platform_.CreateTempFile(kTempFileName);
-    ByteSink& sink = temp->Writer();
+    auto content = page->StartNewContent();
+    ByteSink& sink = content->Writer();
     const LineEndRule rule = request.line_ends;
     // No line is longer than its page. Room for the longest at once spares a line that doubles as
     // it grows its copies and its fresh memory; only up to a bound, so that a large page of many
@@ -123,11 +123,11 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const std:
     OptimiseLines(reader, pipeline, output, rule, join, state_.CurrentLine, sink);
     source.reset();
     const auto before = static_cast<std::int64_t>(page->Size());
-    temp->FinishWriting();
-    const auto after = static_cast<std::int64_t>(temp->CopyOver(*page));
+    content->FinishWriting();
+    const auto after =
+        static_cast<std::int64_t>(platform_.Replace(std::move(page), std::move(content)));
     // Counted once it is replaced, which may be later, with its batch.
     prepared_.push_back({name, before, after});
-    temp->Delete();
   } catch (const std::bad_alloc&) {
     // A page too large for memory (one line of gigabytes, or joined): it stays as it was.
     state_.CurrentLine = std::string();
@@ -157,6 +157,7 @@ std::string Optimiser::WithRecoveryNote(std::string text, NameStyle names) const
 }
 
 void Optimiser::ReleaseFolders() {
+  platform_.EndRun();
   folders_.clear();
   backup_folders_.clear();
   list_folder_.reset();
@@ -177,9 +178,9 @@ void Optimiser::BeginRun() {
 }
 
 void Optimiser::OpenFolders(const RunRequest& request) {
-  // A second copy of the program at work in this folder holds the temporary file: stop before
+  // A second copy of the program at work with the same temporary file holds it: stop before
   // anything is made or touched.
-  platform_.CreateTempFile(kTempFileName)->Delete();
+  platform_.UseTempFile(request.temp_file);
   // Held until the run ends: another run in it waits, and a folder swapped since the listing is
   // never worked in.
   auto& folder = folders_[""];

@@ -27,9 +27,6 @@ struct RunState {
   std::optional<FileError> Failure;  // what stopped the last run, if anything did
 };
 
-// The temporary file's name: a bare name, so it lives in the working directory.
-inline constexpr const char* kTempFileName = "slimtag.tmp";
-
 class Optimiser {
  public:
   explicit Optimiser(Platform& platform) : platform_(platform) {}
@@ -77,7 +74,7 @@ class Optimiser {
   std::string WithRecoveryNote(std::string text, NameStyle names) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,
                                   const UserTexts& texts);
-  // Lets go of every folder of the run.
+  // Lets go of every folder of the run, and of the temporary file.
   void ReleaseFolders();
 
   Platform& platform_;

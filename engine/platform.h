@@ -92,6 +92,23 @@ struct Recovery {
   std::string kept_as;
 };
 
+class Page;
+
+// The new content of one page as the run writes it, from its first byte; it replaces the page
+// with Platform::Replace. Content that never does is removed with the object.
+class NewContent {
+ public:
+  virtual ~NewContent() = default;
+  virtual ByteSink& Writer() = 0;
+  // Everything written has reached the file.
+  virtual void FinishWriting() = 0;
+
+ private:
+  friend class Platform;
+  // Puts the content in place of page, the one it was started for; its file is gone afterwards.
+  virtual std::uint64_t PutInPlace(std::unique_ptr<Page> page) = 0;
+};
+
 // A page held open from the checks before its first byte is read until it is replaced, so that
 // the run reads, backs up and replaces one and the same file.
 class Page {
@@ -108,21 +125,9 @@ class Page {
   // Copies the page to a new file name in folder (never over an existing one) that the user who
   // runs the program owns, with the page's permission bits but no set-ID or sticky bit.
   virtual void BackUpTo(Folder& folder, const std::string& name) = 0;
-};
-
-// The temporary file of one page, held exclusively while it is in use so that a second copy of
-// the program working in the same folder cannot mix pages through it.
-class TempFile {
- public:
-  virtual ~TempFile() = default;  // a file not yet deleted goes with the object
-  virtual ByteSink& Writer() = 0;
-  virtual void FinishWriting() = 0;
-  // Puts the written content in place of the page, which must still be the file that was read,
-  // now or with the platform's next CommitReplacements. The page holds its old or its new content
-  // at every moment and keeps its owner, group, mode, access rules, extended attributes and hard
-  // links. Returns the page's new size.
-  virtual std::uint64_t CopyOver(Page& page) = 0;
-  virtual void Delete() = 0;
+  // Starts the page's new content: in the run's temporary file (Platform::UseTempFile), or where
+  // the run has none, in a new file beside the page.
+  virtual std::unique_ptr<NewContent> StartNewContent() = 0;
 };
 
 // The file system and clock as the run uses them; every failure throws FileError.
@@ -149,14 +154,31 @@ class Platform {
   virtual std::shared_ptr<Folder> CreateFolder(Folder& parent, const std::string& name) = 0;
   // Opens the page name of folder for the run after checking that the run may rewrite it.
   virtual std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) = 0;
-  // Creates (or empties) the temporary file; throws with kTempLocked when another process has it.
-  virtual std::unique_ptr<TempFile> CreateTempFile(const std::string& path) = 0;
+  // Where the run writes each page's new content: the temporary file at path, created (or
+  // emptied) for each page and held from now until EndRun, so that a second copy of the program
+  // that wants it stops with kTempLocked before it touches anything; with an empty path, a new
+  // file beside each page.
+  virtual void UseTempFile(const std::string& path) = 0;
+  // Puts content, finished, in place of the page it was started for, now or with the next
+  // CommitReplacements; both are used up. The page holds its old or its new content at every
+  // moment and keeps its owner, group, mode, access rules, extended attributes and hard links.
+  // The page must still be the file that was read. Returns the page's new size.
+  virtual std::uint64_t Replace(std::unique_ptr<Page> page,
+                                std::unique_ptr<NewContent> content) = 0;
   // Completes every replacement still pending, in the order they were asked for, and makes the
   // new names durable. After a failure the pages before the one named are replaced, that one and
   // the later ones are not.
   virtual void CommitReplacements() = 0;
   // How many pages have been replaced since the run began: the first ones of those asked for.
   virtual std::uint64_t PagesReplaced() const = 0;
+  // The run is over: lets go of the temporary file.
+  virtual void EndRun() = 0;
+
+ protected:
+  // For a platform's Replace, and one that wraps another's pages.
+  static std::uint64_t PutInPlace(NewContent& content, std::unique_ptr<Page> page) {
+    return content.PutInPlace(std::move(page));
+  }
 };
 
 }  // namespace slimtag

@@ -11,6 +11,9 @@
 
 namespace slimtag {
 
+// The window's temporary file: a bare name, so it lives in the working directory.
+inline constexpr const char* kTempFileName = "slimtag.tmp";
+
 // What a run is asked to do, read from its front end once before it starts. Texts are UTF-8;
 // entry names and paths are the file system's bytes.
 struct RunRequest {
@@ -33,6 +36,8 @@ struct RunRequest {
   // knows: the run works only in that very folder.
   ListedFolders listed_folders;
   LineEndRule line_ends = LineEndRule::kCrLf;
+  // The file through which each page's new content goes; empty: a new file beside each page.
+  std::string temp_file = kTempFileName;
   // How the messages show file names; null: as they are.
   NameStyle names = nullptr;
 };

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "posix/new_content.h"
+
 namespace slimtag::posix {
 
 namespace {
@@ -109,6 +111,7 @@ PosixPage::PosixPage(const PosixFolder& folder, const std::string& name, RunFile
 
 bool PosixPage::OpenIn(const PosixFolder& folder, const std::string& name) {
   folder_ = folder.Shared();
+  folder_path_ = folder.Path();
   watch_ = folder.Watch();
   name_ = name;
   // Whatever another program writes to the page from here on shows when the page is replaced.
@@ -124,6 +127,10 @@ bool PosixPage::OpenIn(const PosixFolder& folder, const std::string& name) {
 
 std::unique_ptr<ByteSource> PosixPage::Read() {
   return std::make_unique<PageSource>(fd_.get(), path_, opened_.st_size);
+}
+
+std::unique_ptr<NewContent> PosixPage::StartNewContent() {
+  return std::make_unique<PosixNewContent>(*this, run_files_);
 }
 
 bool PosixPage::RewrittenEarlier() const {

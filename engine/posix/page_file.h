@@ -41,7 +41,9 @@ struct RunFiles {
   FolderWatch watch;
   // The folder that a page's link led to last, resolved once for all its pages.
   std::shared_ptr<PosixFolder> link_folder;
-  std::string write_buffer;  // the temporary file's, allocated once
+  // The run's temporary file; empty: each page's new content is written beside it.
+  std::string temp_path;
+  std::string write_buffer;  // the new content's, allocated once
 };
 
 // A page of the run, opened after the checks that decide whether the run may rewrite it: a link
@@ -60,8 +62,11 @@ class PosixPage : public Page {
     return {static_cast<std::uint64_t>(opened_.st_dev), static_cast<std::uint64_t>(opened_.st_ino)};
   }
   void BackUpTo(Folder& folder, const std::string& name) override;
+  std::unique_ptr<NewContent> StartNewContent() override;
 
   const std::string& Path() const { return path_; }
+  // The folder the file is in, as messages name it.
+  const std::string& FolderPath() const { return folder_path_; }
   int Folder() const { return folder_->get(); }
   const std::shared_ptr<const Fd>& SharedFolder() const { return folder_; }
   const std::string& Name() const { return name_; }
@@ -80,6 +85,7 @@ class PosixPage : public Page {
   std::string path_;  // as the run named it
   RunFiles& run_files_;
   std::shared_ptr<const Fd> folder_;
+  std::string folder_path_;
   int watch_ = -1;
   std::string name_;  // in folder_, never a link
   Fd fd_;

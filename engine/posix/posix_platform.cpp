@@ -10,11 +10,11 @@
 #include <ctime>
 #include <thread>
 
+#include "posix/new_content.h"
 #include "posix/page_file.h"
 #include "posix/page_replacement.h"
 #include "posix/replacement_batch.h"
 #include "posix/step_hook.h"
-#include "posix/temp_file.h"
 
 namespace slimtag {
 
@@ -50,7 +50,9 @@ PosixPlatform::PosixPlatform()
       batch_(std::make_unique<posix::ReplacementBatch>()) {
   run_files_->batch = batch_.get();
 }
-PosixPlatform::~PosixPlatform() = default;
+PosixPlatform::~PosixPlatform() {
+  EndRun();
+}
 
 std::string PosixPlatform::TimeOfDayText() {
   const std::time_t now = std::time(nullptr);
@@ -157,8 +159,30 @@ std::unique_ptr<Page> PosixPlatform::OpenPage(Folder& folder, const std::string&
   return std::make_unique<posix::PosixPage>(Held(folder), name, *run_files_);
 }
 
-std::unique_ptr<TempFile> PosixPlatform::CreateTempFile(const std::string& path) {
-  return std::make_unique<posix::PosixTempFile>(path, *batch_, run_files_->write_buffer);
+void PosixPlatform::UseTempFile(const std::string& path) {
+  EndRun();
+  run_files_->temp_path = path;
+  if (path.empty()) return;
+  // The lock beside the temporary file is held for the whole run, while the temporary file comes
+  // and goes with each page: a copy started later stops at once, and never the one at work.
+  bool empty = false;
+  run_lock_path_ = path + std::string(kRunLockSuffix);
+  run_lock_ = posix::HoldOwnFile(run_lock_path_, path, empty);
+  // The temporary file must be one the run can make, before anything else is touched.
+  posix::HoldOwnFile(path, path, empty);
+  if (::unlink(path.c_str()) != 0) throw FileError(Op::kDeleteTemp, path, errno);
+}
+
+std::uint64_t PosixPlatform::Replace(std::unique_ptr<Page> page,
+                                     std::unique_ptr<NewContent> content) {
+  return PutInPlace(*content, std::move(page));
+}
+
+void PosixPlatform::EndRun() {
+  if (!run_lock_) return;
+  // Ours while it is held: a copy that opened it meanwhile finds the name gone and makes anew.
+  ::unlink(run_lock_path_.c_str());
+  run_lock_.Reset();
 }
 
 void PosixPlatform::CommitReplacements() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "posix/fd.h"
 
 namespace slimtag {
 
@@ -28,9 +29,14 @@ class PosixPlatform : public Platform {
   std::vector<Recovery> RecoverFolder(Folder& folder) override;
   std::shared_ptr<Folder> CreateFolder(Folder& parent, const std::string& name) override;
   std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) override;
-  std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override;
+  void UseTempFile(const std::string& path) override;
+  std::uint64_t Replace(std::unique_ptr<Page> page, std::unique_ptr<NewContent> content) override;
   void CommitReplacements() override;
   std::uint64_t PagesReplaced() const override;
+  void EndRun() override;
+
+  // The name of the lock held beside the temporary file for a run: "slimtag.tmp.lock".
+  static constexpr std::string_view kRunLockSuffix = ".lock";
 
   // How long a run waits for another run to let go of a folder before it stops.
   void SetFolderWait(std::chrono::milliseconds wait) { folder_wait_ = wait; }
@@ -42,6 +48,8 @@ class PosixPlatform : public Platform {
 
   std::unique_ptr<posix::RunFiles> run_files_;
   std::unique_ptr<posix::ReplacementBatch> batch_;
+  posix::Fd run_lock_;
+  std::string run_lock_path_;
   std::chrono::milliseconds folder_wait_{3000};
 };
 

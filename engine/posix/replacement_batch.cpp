@@ -47,14 +47,15 @@ std::size_t MaxPages() {
   return max;
 }
 
-// Moves the temporary file into the page's folder under a free side name; no descriptor when it
-// cannot be moved there (another file system) and must be copied.
-Fd MoveBeside(const PosixPage& page, int temp, const struct stat& ours,
-              const std::string& temp_path, std::string& name) {
+// Moves the working directory's temporary file into the page's folder under a free side name; no
+// descriptor when it cannot be moved there (another file system) and must be copied.
+Fd MoveBeside(const PosixPage& page, const ContentFile& file, const struct stat& ours,
+              std::string& name) {
 #ifdef RENAME_NOREPLACE
+  const std::string& temp_path = file.name;
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = RandomName(kSideFilePrefix, kPartSuffix);
-    if (::renameat2(AT_FDCWD, temp_path.c_str(), page.Folder(), name.c_str(), RENAME_NOREPLACE) !=
+    if (::renameat2(file.dir, temp_path.c_str(), page.Folder(), name.c_str(), RENAME_NOREPLACE) !=
         0) {
       if (errno == EEXIST) continue;
       return Fd();
@@ -63,13 +64,13 @@ Fd MoveBeside(const PosixPage& page, int temp, const struct stat& ours,
     struct stat moved {};
     if (::fstatat(page.Folder(), name.c_str(), &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
         FileStamp::Of(ours).SameFile(moved)) {
-      return Fd(::fcntl(temp, F_DUPFD_CLOEXEC, 0));
+      return Fd(::fcntl(file.fd.get(), F_DUPFD_CLOEXEC, 0));
     }
-    ::renameat2(page.Folder(), name.c_str(), AT_FDCWD, temp_path.c_str(), RENAME_NOREPLACE);
+    ::renameat2(page.Folder(), name.c_str(), file.dir, temp_path.c_str(), RENAME_NOREPLACE);
     return Fd();
   }
 #else
-  (void)page, (void)temp, (void)ours, (void)temp_path, (void)name;
+  (void)page, (void)file, (void)ours, (void)name;
 #endif
   return Fd();
 }
@@ -136,7 +137,7 @@ struct ReplacementBatch::Prepared {
   Fd side;
   struct stat side_file {};
   std::string side_name;
-  std::string temp_path;
+  std::string content_path;  // the content's file before it came here, for warnings
 
   void Drop() {
     side.Reset();
@@ -208,32 +209,39 @@ void ReplacementBatch::AddBackup(Backup backup) {
   HandOffWhenDue();
 }
 
-std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::string& temp_path,
-                                        bool* moved) {
+std::uint64_t ReplacementBatch::Replace(std::unique_ptr<PosixPage> page, ContentFile& file) {
   if (committer_.Failed()) {
     committer_.Wait();
     ThrowCommitFailure();
   }
+  const int temp = file.fd.get();
+  const std::string& temp_path = file.path;
   struct stat content {};
-  if (::fstat(temp, &content) != 0) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
+  if (::fstat(temp, &content) != 0) throw FileError(Op::kReplace, page->Path(), errno, temp_path);
   // Whether the page is still the file that was read is asked just before it is replaced.
-  const struct stat& st = page.Opened();
+  const struct stat& st = page->Opened();
   if (st.st_nlink == 1 && CanGiveOwnership(st.st_uid, st.st_gid)) {
     auto p = std::make_unique<Prepared>();
-    p->temp_path = temp_path;
-    p->folder = page.Folder();
+    p->content_path = temp_path;
+    p->folder = page->Folder();
     const auto fail = [&](int err) {
       p->Drop();
-      throw FileError(Op::kReplace, page.Path(), err, temp_path);
+      throw FileError(Op::kReplace, page->Path(), err, temp_path);
     };
     struct stat made = content;
-    if (!*moved) {
-      p->side = MoveBeside(page, temp, content, temp_path, p->side_name);
-      *moved = static_cast<bool>(p->side);
+    if (file.beside) {
+      // Written where it goes: the batch names it, or drops it.
+      p->side = Fd(::fcntl(temp, F_DUPFD_CLOEXEC, 0));
+      if (!p->side) throw FileError(Op::kReplace, page->Path(), errno, temp_path);
+      p->side_name = file.name;
+      file.gone = true;
+    } else {
+      p->side = MoveBeside(*page, file, content, p->side_name);
+      file.gone = static_cast<bool>(p->side);
     }
     if (!p->side) {
-      p->side = CreateLockedFile(page.Folder(), kSideFilePrefix, kPartSuffix, p->side_name, 0600);
-      if (!p->side) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
+      p->side = CreateLockedFile(page->Folder(), kSideFilePrefix, kPartSuffix, p->side_name, 0600);
+      if (!p->side) throw FileError(Op::kReplace, page->Path(), errno, temp_path);
       if (const int err = CopyFrom(temp, 0, p->side.get(), 0)) fail(err);
       if (::fstat(p->side.get(), &made) != 0) fail(errno);
     }
@@ -244,23 +252,24 @@ std::uint64_t ReplacementBatch::Replace(PosixPage& page, int temp, const std::st
         ::fchown(side, st.st_uid, st.st_gid) != 0) {
       fail(errno);
     }
-    if (CopyAttributes(page.Descriptor(), side)) {
+    if (CopyAttributes(page->Descriptor(), side)) {
       // After the access list: the mode's group bits are the list's mask, as on the page.
       if (::fchmod(side, st.st_mode & 07777) != 0) fail(errno);
       // Both files at once: the page's new one is known already, and the commit thread must not
       // touch what the run shares.
-      page.MarkRewritten(made);
-      p->page = std::make_unique<PosixPage>(std::move(page));
+      page->MarkRewritten(made);
+      p->page = std::move(page);
       batch_.bytes += static_cast<std::uint64_t>(content.st_size);
       batch_.prepared.push_back(std::move(p));
       HandOffWhenDue();
       return static_cast<std::uint64_t>(content.st_size);
     }
-    // A new file could not be given the page's attributes: the page's own file keeps them.
+    // A new file could not be given the page's attributes: the page's own file keeps them. The
+    // content is read from its descriptor, whatever became of its name.
     p->Drop();
   }
   Commit();  // the pages before this one are replaced first, in list order
-  const std::uint64_t size = ReplaceInPlace(page, temp, content.st_size, temp_path);
+  const std::uint64_t size = ReplaceInPlace(*page, temp, content.st_size, temp_path);
   state_.replaced.fetch_add(1, std::memory_order_acq_rel);
   return size;
 }
@@ -336,7 +345,7 @@ void ReplacementBatch::CommitBatch(Batch& batch, CommitState& state) {
       throw FileError(Op::kBackup, backups[0].page, err, backups[0].copy);
     }
     if (err != 0) {
-      throw FileError(Op::kReplace, prepared[0]->page->Path(), err, prepared[0]->temp_path);
+      throw FileError(Op::kReplace, prepared[0]->page->Path(), err, prepared[0]->content_path);
     }
     // The copies before their pages: a page is never replaced before its backup has its name.
     for (; backups_done < backups.size(); ++backups_done) {
@@ -351,7 +360,7 @@ void ReplacementBatch::CommitBatch(Batch& batch, CommitState& state) {
       p.page->CheckUnchanged();
       if (::renameat(p.page->Folder(), p.side_name.c_str(), p.page->Folder(),
                      p.page->Name().c_str()) != 0) {
-        throw FileError(Op::kReplace, p.page->Path(), errno, p.temp_path);
+        throw FileError(Op::kReplace, p.page->Path(), errno, p.content_path);
       }
       state.replaced.fetch_add(1, std::memory_order_acq_rel);
       renamed_in(p.page->SharedFolder(), DirectoryOf(p.page->Path()));

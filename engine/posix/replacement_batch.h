@@ -11,6 +11,7 @@
 
 #include "posix/committer.h"
 #include "posix/fd.h"
+#include "posix/new_content.h"
 #include "posix/page_file.h"
 
 namespace slimtag::posix {
@@ -29,12 +30,12 @@ class ReplacementBatch {
   ReplacementBatch(const ReplacementBatch&) = delete;
   ReplacementBatch& operator=(const ReplacementBatch&) = delete;
 
-  // Puts the content of the temporary file (descriptor temp, named temp_path) in place of the
-  // page, now or with the batch, and returns the page's new size. When the temporary file can
-  // become the page's new file by a rename, it is moved (*moved is set) instead of copied.
-  // A page whose owner, group, hard links or attributes a new file could not keep is rewritten
-  // in its own file, after the pages before it have been committed.
-  std::uint64_t Replace(PosixPage& page, int temp, const std::string& temp_path, bool* moved);
+  // Puts the content of file in place of the page, now or with the batch, and returns the page's
+  // new size. A file beside the page becomes its new file; the working directory's temporary
+  // file is moved there where it can be (file.gone is set then), else copied. A page whose owner,
+  // group, hard links or attributes a new file could not keep is rewritten in its own file,
+  // after the pages before it have been committed.
+  std::uint64_t Replace(std::unique_ptr<PosixPage> page, ContentFile& file);
 
   // A backup copy, complete under its passing name in its folder.
   struct Backup {

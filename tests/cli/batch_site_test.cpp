@@ -148,11 +148,13 @@ class FailOnePage : public Platform {
     if (path == path_) throw FileError(FileError::Operation::kOpen, path, EACCES);
     return real_.OpenPage(folder, name);
   }
-  std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override {
-    return real_.CreateTempFile(path);
+  void UseTempFile(const std::string& path) override { real_.UseTempFile(path); }
+  std::uint64_t Replace(std::unique_ptr<Page> page, std::unique_ptr<NewContent> content) override {
+    return real_.Replace(std::move(page), std::move(content));
   }
   void CommitReplacements() override { real_.CommitReplacements(); }
   std::uint64_t PagesReplaced() const override { return real_.PagesReplaced(); }
+  void EndRun() override { real_.EndRun(); }
 
  private:
   Platform& real_;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -81,21 +82,48 @@ TEST(Batch, VersionIsTheProductLine) {
   }
 }
 
-TEST(Batch, LockedTemporaryFileStopsTheRunWithTheReportOnErr) {
-  Batch b;
-  b.AddPage("a.htm", "a&nbsp;\r\n");
-  const int fd = ::open("slimtag.tmp", O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  const BatchResult r = b.Run({"--nbsp", "{pages}"});
-  ::close(fd);
-  EXPECT_EQ(r.code, kExitFailed);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(
-      r.err,
-      "slimtag-batch: Оптимизация остановлена.\nВременный файл «slimtag.tmp» занят другой копией "
-      "программы. Дождитесь окончания её работы и повторите.\n");
-  EXPECT_EQ(b.Page("a.htm"), "a&nbsp;\r\n");
+// Each page's new content is written beside it: the working directory is never used, so neither
+// what holds it nor a run at work in another folder from it stops slimtag-batch.
+TEST(Batch, NeedsNothingOfTheWorkingDirectory) {
+  struct Case {
+    const char* name;
+    std::function<void(Batch& b, FailingPlatform& platform)> set_up;
+  };
+  // Made first, so that both runs have its working directory.
+  Batch other;
+  other.AddPage("c.htm", "c&nbsp;\r\n");
+  std::optional<BatchResult> other_result;
+  int held = -1;
+  const Case cases[] = {
+      {"another copy holds slimtag.tmp",
+       [&](Batch&, FailingPlatform&) {
+         held = ::open("slimtag.tmp", O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+         ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+       }},
+      {"the working directory is gone",
+       [](Batch&, FailingPlatform&) { fs::remove_all(fs::current_path()); }},
+      {"a run in another folder is at work",
+       [&](Batch&, FailingPlatform& platform) {
+         platform.Before("copy-over", [&] { other_result = other.Run({"--nbsp", "{pages}"}); });
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Batch b;
+    b.AddPage("a.htm", "a&nbsp;\r\n");
+    Timeline timeline;
+    FailingPlatform platform(b.posix, timeline);
+    c.set_up(b, platform);
+    const BatchResult r = b.RunWith(platform, {"--nbsp", "{pages}"});
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.code, kExitStatistics);
+    EXPECT_EQ(b.Page("a.htm"), "a\r\n");
+    EXPECT_EQ(fs::exists("slimtag.tmp.lock"), false);
+  }
+  ::close(held);
+  ASSERT_TRUE(other_result.has_value());
+  EXPECT_EQ(other_result->code, kExitStatistics) << other_result->err;
+  EXPECT_EQ(other.Page("c.htm"), "c\r\n");
 }
 
 TEST(Batch, FailedFileOperationGivesExitTwoAndNamesTheFile) {

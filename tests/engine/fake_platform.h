@@ -152,15 +152,21 @@ class FailingPlatform : public Platform {
     Step("open", Op::kOpen, path);
     return std::make_unique<WrappedPage>(*this, real_.OpenPage(folder, name), path);
   }
-  std::unique_ptr<TempFile> CreateTempFile(const std::string& path) override {
-    Step("create-temp", Op::kCreateTemp, path);
-    return std::make_unique<Temp>(*this, real_.CreateTempFile(path), path);
+  void UseTempFile(const std::string& path) override {
+    temp_path_ = path;
+    Step("use-temp", Op::kCreateTemp, path);
+    real_.UseTempFile(path);
+  }
+  // Logged as "copy-over" by the content, which knows its page.
+  std::uint64_t Replace(std::unique_ptr<Page> page, std::unique_ptr<NewContent> content) override {
+    return PutInPlace(*content, std::move(page));
   }
   void CommitReplacements() override {
     Step("commit", Op::kReplace, "");
     real_.CommitReplacements();
   }
   std::uint64_t PagesReplaced() const override { return real_.PagesReplaced(); }
+  void EndRun() override { real_.EndRun(); }
 
  private:
   class Source : public ByteSource {
@@ -192,7 +198,8 @@ class FailingPlatform : public Platform {
       owner_.Step("copy", Op::kBackup, path_, JoinPath(folder.Path(), name));
       real_->BackUpTo(folder, name);
     }
-    Page& Real() { return *real_; }
+    std::unique_ptr<NewContent> StartNewContent() override;
+    std::unique_ptr<Page> TakeReal() { return std::move(real_); }
     const std::string& Path() const { return path_; }
 
    private:
@@ -222,10 +229,11 @@ class FailingPlatform : public Platform {
     const std::string& path_;
   };
 
-  class Temp : public TempFile {
+  class Content : public NewContent {
    public:
-    Temp(FailingPlatform& owner, std::unique_ptr<TempFile> real, std::string path)
-        : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
+    Content(FailingPlatform& owner, WrappedPage& page, std::unique_ptr<NewContent> real,
+            std::string path)
+        : owner_(owner), page_(page), real_(std::move(real)), path_(std::move(path)) {}
     ByteSink& Writer() override {
       if (!sink_) sink_ = std::make_unique<Sink>(owner_, real_->Writer(), path_);
       return *sink_;
@@ -234,19 +242,16 @@ class FailingPlatform : public Platform {
       owner_.Step("finish-temp", Op::kWriteTemp, path_);
       real_->FinishWriting();
     }
-    std::uint64_t CopyOver(Page& page) override {
-      auto& wrapped = static_cast<WrappedPage&>(page);
-      owner_.Step("copy-over", Op::kReplace, wrapped.Path(), path_);
-      return real_->CopyOver(wrapped.Real());
-    }
-    void Delete() override {
-      owner_.Step("delete-temp", Op::kDeleteTemp, path_);
-      real_->Delete();
-    }
 
    private:
+    std::uint64_t PutInPlace(std::unique_ptr<Page> page) override {
+      if (page.get() != &page_) throw std::logic_error("content of another page");
+      owner_.Step("copy-over", Op::kReplace, page_.Path(), path_);
+      return owner_.real_.Replace(page_.TakeReal(), std::move(real_));
+    }
     FailingPlatform& owner_;
-    std::unique_ptr<TempFile> real_;
+    WrappedPage& page_;
+    std::unique_ptr<NewContent> real_;
     std::string path_;
     std::unique_ptr<Sink> sink_;
   };
@@ -282,6 +287,14 @@ class FailingPlatform : public Platform {
   std::string each_what_;
   std::function<void()> each_;
   std::string out_of_memory_what_;
+  std::string temp_path_;  // the run's, as the run named it
 };
+
+// Logged with the run's temporary file, or the page's path where the content goes beside it.
+inline std::unique_ptr<NewContent> FailingPlatform::WrappedPage::StartNewContent() {
+  const std::string& where = owner_.temp_path_.empty() ? path_ : owner_.temp_path_;
+  owner_.Step("create-temp", Op::kCreateTemp, where);
+  return std::make_unique<Content>(owner_, *this, real_->StartNewContent(), where);
+}
 
 }  // namespace slimtag::testing

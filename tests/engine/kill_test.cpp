@@ -51,14 +51,15 @@ std::optional<posix::Step> kill_at;
     platform.BeginRun();
     auto pages = platform.OpenFolder(folder, nullptr, true);
     auto backups = platform.OpenSubFolder(*pages, backup, nullptr, false);
+    platform.UseTempFile("slimtag.tmp");
     auto opened = platform.OpenPage(*pages, "a.htm");
     opened->BackUpTo(*backups, "a.htm");
-    auto temp = platform.CreateTempFile("slimtag.tmp");
-    temp->Writer().Write(kNew);
-    temp->FinishWriting();
-    temp->CopyOver(*opened);
+    auto content = opened->StartNewContent();
+    content->Writer().Write(kNew);
+    content->FinishWriting();
+    platform.Replace(std::move(opened), std::move(content));
     platform.CommitReplacements();
-    temp->Delete();
+    platform.EndRun();
   } catch (...) {
     ::_exit(1);
   }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -496,8 +497,8 @@ TEST(OptimisationRun, FailureAtEveryOperationStopsTheRunWithAWarning) {
   }
   EXPECT_EQ(kinds_failed,
             (std::set<std::string>{"commit", "copy", "copy-over", "create-folder", "create-temp",
-                                   "delete-temp", "finish-temp", "open", "open-folder", "read",
-                                   "recover", "write"}))
+                                   "finish-temp", "open", "open-folder", "read", "recover",
+                                   "use-temp", "write"}))
       << "every kind of file operation is made to fail at least once";
 }
 
@@ -569,13 +570,49 @@ TEST(OptimisationRun, TemporaryFileLockedByAnotherCopyStopsTheRunBeforeAnyPage) 
   EXPECT_EQ(w.Page("a.htm"), "a\r\n");
 }
 
-TEST(OptimisationRun, LeftoverTemporaryFileOfAnEarlierRunIsTakenOver) {
+// Another window started from the same working directory while a run is between two pages, when
+// the temporary file itself is not there: it stops before it touches anything, and the run at
+// work goes on to its end.
+TEST(OptimisationRun, ACopyStartedDuringARunStopsFirstAndTheRunGoesOn) {
+  World w;
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  w.AddPage("b.htm", "b&nbsp;\r\n");
+  w.host.Check(7);
+  const std::string other_folder = w.dir.Root() + "/other";
+  fs::create_directory(other_folder);
+  WriteFile(other_folder + "/c.htm", "c&nbsp;\r\n");
+  Timeline other_timeline;
+  FakeHost other(other_timeline, other_folder);
+  other.AddEntry("c.htm").Check(7);
+  PosixPlatform other_platform;
+  std::optional<RunOutcome> other_outcome;
+  w.platform.Before(
+      "open",
+      [&] {
+        ASSERT_FALSE(fs::exists("slimtag.tmp")) << "the first page's file is gone already";
+        other_outcome = Optimiser(other_platform).RunOptimisation(other.Request(), other);
+      },
+      w.dir.Page("b.htm"));
+
+  EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(other_outcome, RunOutcome::kFailed);
+  EXPECT_EQ(other.Messages().at(0).first,
+            "Оптимизация остановлена.\r\nВременный файл «slimtag.tmp» занят другой копией "
+            "программы. Дождитесь окончания её работы и повторите.");
+  EXPECT_EQ(ReadFile(other_folder + "/c.htm"), "c&nbsp;\r\n");
+  EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+  EXPECT_EQ(w.Page("b.htm"), "b\r\n");
+  EXPECT_TRUE(Listing(w.dir.Work()).empty()) << "neither the temporary file nor its lock stays";
+}
+
+TEST(OptimisationRun, LeftoverTemporaryFileAndLockOfAKilledRunAreTakenOver) {
   World w;
   WriteFile("slimtag.tmp", "stale content of a run that was killed\r\n");
+  WriteFile("slimtag.tmp.lock", "");
   w.AddPage("a.htm", "a\r\n");
   EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
   EXPECT_EQ(w.Page("a.htm"), "a\r\n");
-  EXPECT_FALSE(fs::exists("slimtag.tmp"));
+  EXPECT_TRUE(Listing(w.dir.Work()).empty());
 }
 
 struct BackupCase {

@@ -1,0 +1,126 @@
+#include "posix/new_content.h"
+
+#include "posix/replacement_batch.h"
+#include "posix/side_files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace slimtag::posix {
+
+namespace {
+using Op = FileError::Operation;
+}  // namespace
+
+void TempFileSink::Write(std::string_view bytes) {
+  // A long line (a whole page, where it ends its lines with LF alone) goes to the file as it is:
+  // copying it into the block first would cost more than a second write.
+  if (bytes.size() >= kDirect || buffer_.size() + bytes.size() > kSize) {
+    if (!buffer_.empty()) Flush();
+    if (bytes.size() >= kDirect) {
+      Check(WriteAll(fd_, bytes.data(), bytes.size()));
+      return;
+    }
+  }
+  buffer_.append(bytes);
+}
+
+void TempFileSink::WriteLine(std::string_view line, std::string_view terminator) {
+  if (line.size() < kDirect) {
+    Write(line);
+    Write(terminator);
+    return;
+  }
+  if (!buffer_.empty()) Flush();
+  Check(WriteAll(fd_, line, terminator));
+}
+
+void TempFileSink::Flush() {
+  Check(WriteAll(fd_, buffer_.data(), buffer_.size()));
+  buffer_.clear();
+}
+
+void TempFileSink::Check(int err) {
+  if (err != 0) throw FileError(Op::kWriteTemp, path_, err);
+}
+
+Fd HoldOwnFile(const std::string& path, const std::string& busy_path, bool& empty) {
+  for (;;) {
+    // Never through a link: a link of that name planted in a shared working directory would
+    // otherwise make the run empty the file it leads to.
+    Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (!fd) {
+      if (errno == ELOOP) throw FileError(Op::kTempUnsafe, path, 0);
+      throw FileError(Op::kCreateTemp, path, errno);
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK) throw FileError(Op::kTempLocked, busy_path, 0);
+      throw FileError(Op::kCreateTemp, path, errno);
+    }
+    // The holder before us may have deleted the file between our open and our lock; the lock
+    // only counts on the file that the name still refers to.
+    struct stat by_fd {
+    }, by_name{};
+    if (::fstat(fd.get(), &by_fd) != 0) throw FileError(Op::kCreateTemp, path, errno);
+    if (::lstat(path.c_str(), &by_name) != 0 || !FileStamp::Of(by_fd).SameFile(by_name)) continue;
+    // Only a plain file of ours with no other name may be emptied and written.
+    if (!S_ISREG(by_fd.st_mode) || by_fd.st_uid != ::geteuid() || by_fd.st_nlink != 1) {
+      throw FileError(Op::kTempUnsafe, path, 0);
+    }
+    // It may become a page's new file by a rename: nobody else reads it before it has the
+    // page's mode.
+    if ((by_fd.st_mode & 0777) != 0600 && ::fchmod(fd.get(), 0600) != 0) {
+      throw FileError(Op::kCreateTemp, path, errno);
+    }
+    empty = by_fd.st_size == 0;
+    return fd;
+  }
+}
+
+PosixNewContent::PosixNewContent(PosixPage& page, RunFiles& run_files)
+    : page_(page), batch_(*run_files.batch) {
+  if (run_files.temp_path.empty()) {
+    file_.dir = page.Folder();
+    file_.beside = true;
+    file_.fd = CreateLockedFile(file_.dir, kSideFilePrefix, kPartSuffix, file_.name, 0600);
+    file_.path = JoinPath(page.FolderPath(), file_.name);
+    if (!file_.fd) throw FileError(Op::kCreateTemp, file_.path, errno);
+  } else {
+    file_.path = file_.name = run_files.temp_path;
+    bool empty = false;
+    file_.fd = HoldOwnFile(file_.path, file_.path, empty);
+    // Only a file left by an earlier run needs emptying. Truncating a new, empty file is not
+    // free: some file systems then write its content out on close, although it is deleted.
+    if (!empty && ::ftruncate(file_.fd.get(), 0) != 0) {
+      throw FileError(Op::kCreateTemp, file_.path, errno);
+    }
+  }
+  sink_ = std::make_unique<TempFileSink>(file_.fd.get(), file_.path, run_files.write_buffer);
+}
+
+PosixNewContent::~PosixNewContent() {
+  // We hold the lock, so the name is ours.
+  if (file_.fd && !file_.gone) ::unlinkat(file_.dir, file_.name.c_str(), 0);
+}
+
+std::uint64_t PosixNewContent::PutInPlace(std::unique_ptr<Page> page) {
+  // The page this content was started for, and no other: its owner hands it over here.
+  if (page.get() != static_cast<Page*>(&page_)) throw std::logic_error("content of another page");
+  page.release();
+  const std::uint64_t size = batch_.Replace(std::unique_ptr<PosixPage>(&page_), file_);
+  Delete();
+  return size;
+}
+
+void PosixNewContent::Delete() {
+  if (!file_.gone && ::unlinkat(file_.dir, file_.name.c_str(), 0) != 0) {
+    throw FileError(Op::kDeleteTemp, file_.path, errno);
+  }
+  file_.gone = true;
+  file_.fd.Reset();
+}
+
+}  // namespace slimtag::posix
