@@ -83,8 +83,6 @@ const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& 
 }
 
 void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const std::string& name) {
-  const RunOptions& options = request.options;
-  const UserTexts& texts = request.texts;
   host.PageStarted(name);
   // An entry below the folder ("sub/page.htm") has its folder's own backup folder and recovery.
   const std::size_t slash = name.find_last_of('/');
@@ -96,36 +94,12 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const std:
   // A link to a page of the list, or a second name of it: its one file is done once, and its
   // backup holds what it was before the run.
   if (page->RewrittenEarlier()) return;
-  if (options.Ticked(Box::kBackup)) page->BackUpTo(BackupFolderFor(sub_folder), base_name);
-
+  if (request.options.Ticked(Box::kBackup)) {
+    page->BackUpTo(BackupFolderFor(sub_folder), base_name);
+  }
   try {
-    // Only the user's own texts can tell the two encodings apart; the fixed needles are ASCII.
-    const Encoding encoding =
-        texts.NeedsPageEncoding(options) ? PageEncoding(*page) : Encoding::Utf8;
-    const LinePipeline& pipeline = PipelineFor(encoding, options, texts);
-    const OutputOptions output{options.Ticked(Box::kJoinLines),
-                               options.Ticked(Box::kDropEmptyLines)};
-
-    auto source = page->Read();
-    auto content = page->StartNewContent();
-    ByteSink& sink = content->Writer();
-    const LineEndRule rule = request.line_ends;
-    // No line is longer than its page. Room for the longest at once spares a line that doubles as
-    // it grows its copies and its fresh memory; only up to a bound, so that a large page of many
-    // short lines takes no more memory than they need.
-    constexpr std::uint64_t kLineRoom = std::uint64_t(64) << 20;
-    if (page->Size() <= kLineRoom && state_.CurrentLine.capacity() < page->Size()) {
-      state_.CurrentLine.reserve(static_cast<std::size_t>(page->Size()));
-    }
-    LineReader reader(*source, ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
-    // The joined text's tail lives for one page: each page ends its joined line itself.
-    JoinState join;
-    OptimiseLines(reader, pipeline, output, rule, join, state_.CurrentLine, sink);
-    source.reset();
     const auto before = static_cast<std::int64_t>(page->Size());
-    content->FinishWriting();
-    const auto after =
-        static_cast<std::int64_t>(platform_.Replace(std::move(page), std::move(content)));
+    const auto after = static_cast<std::int64_t>(Rewrite(request, std::move(page)));
     // Counted once it is replaced, which may be later, with its batch.
     prepared_.push_back({name, before, after});
   } catch (const std::bad_alloc&) {
@@ -134,6 +108,33 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const std:
     throw FileError(FileError::Operation::kOutOfMemory, path, 0);
   }
   ReportReplaced(host);
+}
+
+std::uint64_t Optimiser::Rewrite(const RunRequest& request, std::unique_ptr<Page> page) {
+  const RunOptions& options = request.options;
+  // Only the user's own texts can tell the two encodings apart; the fixed needles are ASCII.
+  const Encoding encoding =
+      request.texts.NeedsPageEncoding(options) ? PageEncoding(*page) : Encoding::Utf8;
+  const LinePipeline& pipeline = PipelineFor(encoding, options, request.texts);
+  const OutputOptions output{options.Ticked(Box::kJoinLines), options.Ticked(Box::kDropEmptyLines)};
+
+  auto source = page->Read();
+  auto content = page->StartNewContent();
+  // No line is longer than its page. Room for the longest at once spares a line that doubles as
+  // it grows its copies and its fresh memory; only up to a bound, so that a large page of many
+  // short lines takes no more memory than they need.
+  constexpr std::uint64_t kLineRoom = std::uint64_t(64) << 20;
+  if (page->Size() <= kLineRoom && state_.CurrentLine.capacity() < page->Size()) {
+    state_.CurrentLine.reserve(static_cast<std::size_t>(page->Size()));
+  }
+  const LineEndRule rule = request.line_ends;
+  LineReader reader(*source, ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
+  // The joined text's tail lives for one page: each page ends its joined line itself.
+  JoinState join;
+  OptimiseLines(reader, pipeline, output, rule, join, state_.CurrentLine, content->Writer());
+  source.reset();
+  content->FinishWriting();
+  return platform_.Replace(std::move(page), std::move(content));
 }
 
 void Optimiser::ReportReplaced(RunHost& host) {

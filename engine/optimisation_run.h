@@ -67,6 +67,8 @@ class Optimiser {
   Folder& PageFolder(const RunRequest& request, const std::string& sub_folder);
   char* ReadBlock();
   void ProcessPage(const RunRequest& request, RunHost& host, const std::string& name);
+  // The page through the passes into its new content, which then replaces it; its new size.
+  std::uint64_t Rewrite(const RunRequest& request, std::unique_ptr<Page> page);
   // Counts and reports the pages replaced since the last call.
   void ReportReplaced(RunHost& host);
   Encoding PageEncoding(Page& page);

@@ -209,6 +209,31 @@ void ReplacementBatch::AddBackup(Backup backup) {
   HandOffWhenDue();
 }
 
+void ReplacementBatch::PlaceBeside(const PosixPage& page, ContentFile& file,
+                                   const struct stat& content, Prepared& p) {
+  const std::string& temp_path = file.path;
+  const auto fail = [&](int err) {
+    p.Drop();
+    throw FileError(Op::kReplace, page.Path(), err, temp_path);
+  };
+  p.side_file = content;
+  if (file.beside) {
+    // Written where it goes: the batch names it, or drops it.
+    p.side = Fd(::fcntl(file.fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!p.side) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
+    p.side_name = file.name;
+    file.gone = true;
+    return;
+  }
+  p.side = MoveBeside(page, file, content, p.side_name);
+  file.gone = static_cast<bool>(p.side);
+  if (p.side) return;
+  p.side = CreateLockedFile(page.Folder(), kSideFilePrefix, kPartSuffix, p.side_name, 0600);
+  if (!p.side) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
+  if (const int err = CopyFrom(file.fd.get(), 0, p.side.get(), 0)) fail(err);
+  if (::fstat(p.side.get(), &p.side_file) != 0) fail(errno);
+}
+
 std::uint64_t ReplacementBatch::Replace(std::unique_ptr<PosixPage> page, ContentFile& file) {
   if (committer_.Failed()) {
     committer_.Wait();
@@ -228,24 +253,8 @@ std::uint64_t ReplacementBatch::Replace(std::unique_ptr<PosixPage> page, Content
       p->Drop();
       throw FileError(Op::kReplace, page->Path(), err, temp_path);
     };
-    struct stat made = content;
-    if (file.beside) {
-      // Written where it goes: the batch names it, or drops it.
-      p->side = Fd(::fcntl(temp, F_DUPFD_CLOEXEC, 0));
-      if (!p->side) throw FileError(Op::kReplace, page->Path(), errno, temp_path);
-      p->side_name = file.name;
-      file.gone = true;
-    } else {
-      p->side = MoveBeside(*page, file, content, p->side_name);
-      file.gone = static_cast<bool>(p->side);
-    }
-    if (!p->side) {
-      p->side = CreateLockedFile(page->Folder(), kSideFilePrefix, kPartSuffix, p->side_name, 0600);
-      if (!p->side) throw FileError(Op::kReplace, page->Path(), errno, temp_path);
-      if (const int err = CopyFrom(temp, 0, p->side.get(), 0)) fail(err);
-      if (::fstat(p->side.get(), &made) != 0) fail(errno);
-    }
-    p->side_file = made;
+    PlaceBeside(*page, file, content, *p);
+    const struct stat& made = p->side_file;
     const int side = p->side.get();
     // The owner first: a change of owner clears the set-ID bits.
     if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&

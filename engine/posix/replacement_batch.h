@@ -81,6 +81,10 @@ class ReplacementBatch {
     // The folders in which names were given since they were last made durable.
     std::map<const Fd*, std::pair<std::shared_ptr<const Fd>, std::string>> renamed_in;
   };
+  // Gives p the content's file in the page's folder: as it is where it was written there, else
+  // moved or copied from the working directory.
+  static void PlaceBeside(const PosixPage& page, ContentFile& file, const struct stat& content,
+                          Prepared& p);
   // Syncs and renames; the batch is empty afterwards, whether it succeeded or not.
   static void CommitBatch(Batch& batch, CommitState& state);
   // Makes every new file of the batch durable; returns the errno of a failure, 0 when done.
