@@ -43,7 +43,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--replace", "параметру --replace нужны два значения: ЧТО и НА_ЧТО"},
     {"--remove", "параметру --remove нужен ТЕКСТ"},
     {"--report", "параметру --report нужен формат (json)"},
-    {"--line-ends", "параметру --line-ends нужно значение lf или crlf"},
+    {"--line-ends", "параметру --line-ends нужно значение auto, lf или crlf"},
 };
 
 constexpr const char* kHelpFooter =
@@ -180,7 +180,7 @@ struct TypedOptions {
   std::vector<std::string> replace;  // pairs, one after the other
   std::vector<std::string> remove;
   std::string report = "text";
-  std::string line_ends = "crlf";
+  std::string line_ends = "auto";
 };
 
 // Every option and operand, with its help line; flags and operands go straight to arguments.
@@ -223,10 +223,12 @@ void DescribeOptions(CLI::App& app, TypedOptions& typed, BatchArguments& argumen
   app.add_option("--report", typed.report, "Напечатать итог документом JSON вместо сообщения")
       ->type_name("json");
   app.add_option("--line-ends", typed.line_ends,
-                 "crlf (по умолчанию, как в окне): строка кончается на CR или CR LF\n"
+                 "auto (по умолчанию): страница без CR LF читается и пишется\n"
+                 "с LF (как lf), любая другая — как в окне (как crlf);\n"
+                 "crlf (правило окна): строка кончается на CR или CR LF\n"
                  "и пишется с CR LF; lf: ещё и на LF, и каждая строка пишется\n"
                  "с тем концом, что у неё был")
-      ->type_name("lf|crlf");
+      ->type_name("auto|lf|crlf");
   app.add_option("ПАПКА", arguments.folder, "Папка со страницами или «-»")->required();
   app.add_option("ИМЯ", arguments.names, "Страницы папки, которые обработать (по умолчанию все)");
 }
@@ -263,10 +265,14 @@ std::optional<std::string> TakeForms(const TypedOptions& typed, BatchArguments& 
   } else if (typed.report != "text") {
     return "--report: формата «" + typed.report + "» нет (есть json)";
   }
-  if (typed.line_ends == "lf") {
+  if (typed.line_ends == "auto") {
+    arguments.line_ends = LineEndRule::kByPage;
+  } else if (typed.line_ends == "lf") {
     arguments.line_ends = LineEndRule::kAsRead;
-  } else if (typed.line_ends != "crlf") {
-    return "--line-ends: значения «" + typed.line_ends + "» нет (есть lf и crlf)";
+  } else if (typed.line_ends == "crlf") {
+    arguments.line_ends = LineEndRule::kCrLf;
+  } else {
+    return "--line-ends: значения «" + typed.line_ends + "» нет (есть auto, lf и crlf)";
   }
   return std::nullopt;
 }

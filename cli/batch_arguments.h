@@ -38,7 +38,7 @@ struct BatchArguments {
   bool dry_run = false;
   bool verbose = false;
   ReportForm report = ReportForm::kText;
-  LineEndRule line_ends = LineEndRule::kCrLf;
+  LineEndRule line_ends = LineEndRule::kByPage;
 
   bool Filter() const { return folder == kStandardStreams; }
 };

@@ -14,7 +14,8 @@ namespace slimtag {
 
 namespace {
 
-// The whole of standard input: the encoding of the user's texts depends on every line.
+// The whole of standard input: the encoding of the user's texts and the page's line ends depend
+// on every line.
 std::string ReadAll(ByteSource& in) {
   std::string whole;
   std::string block(std::size_t(1) << 16, '\0');
@@ -30,11 +31,16 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
   std::int64_t size_before = 0;
   try {
     const UserTexts& texts = arguments.texts;
-    if (texts.NeedsPageEncoding(arguments.options)) {
+    const bool by_page = arguments.line_ends == LineEndRule::kByPage;
+    if (texts.NeedsPageEncoding(arguments.options) || by_page) {
       const std::string whole = ReadAll(in);
       StringSource source(whole);
-      OptimiseStream(source, out, arguments.options, texts, GuessEncoding(whole),
-                     arguments.line_ends);
+      CrLfFinder line_ends;
+      line_ends.Feed(whole);
+      const Encoding encoding =
+          texts.NeedsPageEncoding(arguments.options) ? GuessEncoding(whole) : Encoding::Utf8;
+      OptimiseStream(source, out, arguments.options, texts, encoding,
+                     by_page ? line_ends.Rule() : arguments.line_ends);
       size_before = static_cast<std::int64_t>(whole.size());
     } else {
       OptimiseStream(in, out, arguments.options, texts, Encoding::Utf8, arguments.line_ends);

@@ -35,8 +35,27 @@ struct JoinState {
 // Where lines end. kCrLf, the window's rule: a CR or a CR LF ends a line, a LF alone stays inside
 // it, and every line is written with CR LF. kAsRead: a LF, CR LF or CR ends a line, and each line
 // is written back with the terminator it had (a last line without one gets none), so that pages
-// written on Unix are edited line by line and keep every byte no pass changes.
-enum class LineEndRule { kCrLf, kAsRead };
+// written on Unix are edited line by line and keep every byte no pass changes. kByPage: each page
+// by its own line ends, kAsRead where no CR LF ends a line in it (a page written on Unix), the
+// window's rule on every other page.
+enum class LineEndRule { kCrLf, kAsRead, kByPage };
+
+// Finds whether a text fed in pieces holds a CR LF, one across two pieces too.
+class CrLfFinder {
+ public:
+  void Feed(std::string_view bytes) {
+    if (found_ || bytes.empty()) return;
+    found_ = (cr_last_ && bytes.front() == '\n') || bytes.find("\r\n") != std::string_view::npos;
+    cr_last_ = bytes.back() == '\r';
+  }
+  bool Found() const { return found_; }
+  // The rule kByPage gives a text that holds a CR LF or not.
+  LineEndRule Rule() const { return found_ ? LineEndRule::kCrLf : LineEndRule::kAsRead; }
+
+ private:
+  bool found_ = false;
+  bool cr_last_ = false;
+};
 
 // The terminator of every written line under the window's rule.
 inline constexpr std::string_view kCrLf = "\r\n";

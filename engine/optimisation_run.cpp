@@ -63,6 +63,18 @@ char* Optimiser::ReadBlock() {
   return read_block_.get();
 }
 
+LineEndRule Optimiser::PageLineEnds(Page& page) {
+  const auto source = page.Read();
+  char* block = ReadBlock();
+  CrLfFinder finder;
+  while (!finder.Found()) {
+    const std::size_t n = source->Read(block, LineReader::kBlockSize);
+    if (n == 0) break;
+    finder.Feed(std::string_view(block, n));
+  }
+  return finder.Rule();
+}
+
 Encoding Optimiser::PageEncoding(Page& page) {
   const auto source = page.Read();
   char* block = ReadBlock();
@@ -127,7 +139,8 @@ std::uint64_t Optimiser::Rewrite(const RunRequest& request, std::unique_ptr<Page
   if (page->Size() <= kLineRoom && state_.CurrentLine.capacity() < page->Size()) {
     state_.CurrentLine.reserve(static_cast<std::size_t>(page->Size()));
   }
-  const LineEndRule rule = request.line_ends;
+  const LineEndRule rule =
+      request.line_ends == LineEndRule::kByPage ? PageLineEnds(*page) : request.line_ends;
   LineReader reader(*source, ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
   // The joined text's tail lives for one page: each page ends its joined line itself.
   JoinState join;

@@ -72,6 +72,8 @@ class Optimiser {
   // Counts and reports the pages replaced since the last call.
   void ReportReplaced(RunHost& host);
   Encoding PageEncoding(Page& page);
+  // The rule that kByPage gives the page.
+  LineEndRule PageLineEnds(Page& page);
   // The final message, with a line for each page whose interrupted rewrite was found.
   std::string WithRecoveryNote(std::string text, NameStyle names) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,

@@ -115,7 +115,7 @@ const ArgumentCase kArgumentCases[] = {
      {"{pages}", "--line-ends", "cr"},
      64,
      {},
-     "--line-ends: значения «cr» нет (есть lf и crlf)"},
+     "--line-ends: значения «cr» нет (есть auto, lf и crlf)"},
     {"NAMEs with FOLDER -", {"-", "a.htm"}, 64, {}, "с ПАПКОЙ «-» ИМЕНА не указываются"},
     {"--backup with FOLDER -", {"--backup", "-"}, 64, {}, "--backup нельзя сочетать с ПАПКОЙ «-»"},
 };

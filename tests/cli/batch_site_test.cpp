@@ -282,7 +282,8 @@ struct LineEndCase {
   std::vector<std::string> options;
   std::string page;
   std::string as_read;  // with --line-ends lf
-  std::string window;   // with the default, --line-ends crlf
+  std::string window;   // with --line-ends crlf
+  std::string by_page;  // with the default, --line-ends auto
 };
 
 const LineEndCase kLineEndCases[] = {
@@ -290,32 +291,44 @@ const LineEndCase kLineEndCases[] = {
      {},
      "  a  \n  b  \r\n c \r d ",
      "  a  \n  b  \r\n c \r d ",
+     "  a  \n  b  \r\n c \r\n d \r\n",
      "  a  \n  b  \r\n c \r\n d \r\n"},
     {"boxes 1 and 2 trim each line",
      {"--trim-start", "--trim-end"},
      "  a  \n  b  \r\n c \r d ",
      "a\nb\r\nc\rd",
+     "a  \n  b\r\nc\r\nd\r\n",
      "a  \n  b\r\nc\r\nd\r\n"},
-    {"an LF page with empty lines dropped", {"--check", "3"}, "a\n\nb\n", "a\nb\n", "a\n\nb\n\r\n"},
+    {"an LF page with empty lines dropped",
+     {"--check", "3"},
+     "a\n\nb\n",
+     "a\nb\n",
+     "a\n\nb\n\r\n",
+     "a\nb\n"},
+    {"an LF page trimmed", {"--check", "1,2"}, " a \n b \n", "a\nb\n", "a \n b \n\r\n", "a\nb\n"},
+    {"a page with no line end", {"--check", "2"}, "x ", "x", "x\r\n", "x"},
 };
 
-TEST(BatchLineEnds, LfKeepsEachLinesTerminator) {
+TEST(BatchLineEnds, EachRuleOnPagesAndOnTheFilter) {
   for (const LineEndCase& c : kLineEndCases) {
-    for (const bool lf : {true, false}) {
-      SCOPED_TRACE(std::string(c.name) + (lf ? ", lf" : ", crlf"));
+    for (const char* rule : {"auto", "lf", "crlf", ""}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + (*rule ? rule : "default"));
+      const std::string& expected = std::string_view(rule) == "lf"     ? c.as_read
+                                    : std::string_view(rule) == "crlf" ? c.window
+                                                                       : c.by_page;
       Batch b;
       b.AddPage("a.htm", c.page);
       std::vector<std::string> args = c.options;
-      if (lf) args.insert(args.end(), {"--line-ends", "lf"});
+      if (*rule) args.insert(args.end(), {"--line-ends", rule});
       args.push_back("{pages}");
       EXPECT_EQ(b.Run(args).code, kExitStatistics);
-      EXPECT_EQ(b.Page("a.htm"), lf ? c.as_read : c.window);
+      EXPECT_EQ(b.Page("a.htm"), expected);
       // The filter gives the same bytes.
       std::vector<std::string> filter_args = args;
       filter_args.back() = "-";
       const BatchResult f = b.Filter(filter_args, c.page);
       EXPECT_EQ(f.code, kExitStatistics);
-      EXPECT_EQ(f.out, lf ? c.as_read : c.window);
+      EXPECT_EQ(f.out, expected);
       EXPECT_EQ(f.err, "");
     }
   }

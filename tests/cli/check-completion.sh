@@ -23,7 +23,7 @@ expect() {
 
 expect "slimtag-batch --line" "--line-ends"
 expect "slimtag-batch --dry" "--dry-run"
-expect "slimtag-batch --line-ends " "crlf lf"
+expect "slimtag-batch --line-ends " "auto crlf lf"
 expect "slimtag-batch --report j" "json"
 expect "slimtag-batch --check 1" "1 10 11 14"
 expect "slimtag-batch --replace " ""

@@ -23,6 +23,27 @@ namespace slimtag {
 namespace {
 
 using testing::StringSink;
+
+struct CrLfCase {
+  std::vector<std::string> pieces;
+  bool found;
+};
+
+// A page's line-end rule is decided on the pieces it is read in: a CR LF split between two of them
+// counts, a LF CR or a lone CR does not.
+TEST(CrLfFinder, FindsACrLfWithinAndAcrossPieces) {
+  const CrLfCase cases[] = {
+      {{"a\r\nb"}, true},         {{"a\r", "\nb"}, true},  {{"a\r", "", "\n"}, true},
+      {{"a\r", "b\n"}, false},    {{"\n\r"}, false},       {{"a\rb\rc\n"}, false},
+      {{"\r", "\r", "\n"}, true}, {{"a\n", "b\n"}, false}, {{}, false},
+  };
+  for (const CrLfCase& c : cases) {
+    CrLfFinder finder;
+    for (const std::string& piece : c.pieces) finder.Feed(piece);
+    EXPECT_EQ(finder.Found(), c.found) << ::testing::PrintToString(c.pieces);
+    EXPECT_EQ(finder.Rule(), c.found ? LineEndRule::kCrLf : LineEndRule::kAsRead);
+  }
+}
 using testing::StringSource;
 
 std::vector<std::string> Lines(const std::string& data, std::size_t block) {

@@ -19,6 +19,7 @@
 
 #include "fake_host.h"
 #include "fake_platform.h"
+#include "line_reader.h"
 #include "posix/posix_platform.h"
 #include "run_world.h"
 
@@ -759,6 +760,23 @@ TEST(OptimisationRun, LinesKeepTheirTerminatorsWhenTheHostAsks) {
       EXPECT_EQ(w.Page("a.htm"), rule == LineEndRule::kAsRead ? c.as_read : c.window);
     }
   }
+}
+
+// By page: each page is read by its own line ends, whatever the pages before it had; a CR LF that
+// only the second block of a read holds counts.
+TEST(OptimisationRun, LineEndsByPageFollowEachPage) {
+  const std::string long_line(LineReader::kBlockSize - 1, 'x');
+  World w;
+  w.AddPage("a.htm", "a \nb \n");
+  w.AddPage("b.htm", "a \r\nb \n");
+  w.AddPage("c.htm", long_line + "\r\nb \n");
+  w.AddPage("d.htm", "a \n");
+  w.host.SetLineEnds(LineEndRule::kByPage).Check(2);
+  ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+  EXPECT_EQ(w.Page("a.htm"), "a\nb\n");
+  EXPECT_EQ(w.Page("b.htm"), "a\r\nb \n\r\n");
+  EXPECT_EQ(w.Page("c.htm"), long_line + "\r\nb \n\r\n");
+  EXPECT_EQ(w.Page("d.htm"), "a\n");
 }
 
 TEST(OptimisationRun, PagesBelowTheFolderGetTheirFoldersOwnBackupFolder) {
