@@ -48,12 +48,15 @@ constexpr ValueOption kValueOptions[] = {
 
 constexpr const char* kHelpFooter =
     "Без ИМЁН обрабатываются все страницы ПАПКИ; ПАПКА «-» читает одну страницу со\n"
-    "стандартного ввода и пишет результат на стандартный вывод.\n"
+    "стандартного ввода и пишет результат на стандартный вывод. Если первый операнд\n"
+    "не папка, все операнды — ФАЙЛЫ: каждый обрабатывается, каково бы ни было его\n"
+    "расширение, в своей папке; итог один на все папки.\n"
     "\n"
     "Коды возврата:\n"
     "  0   страницы обработаны, напечатана статистика\n"
     "  1   файлы не выбраны: в папке нет страниц или все они пусты\n"
-    "  2   не удалась операция с файлом или папкой (причина на стандартном выводе ошибок)\n"
+    "  2   не удалась операция с файлом или папкой (причина на стандартном выводе ошибок);\n"
+    "      с -k: хотя бы одна страница не обработана\n"
     "  64  ошибка в аргументах\n"
     "\n"
     "Подробнее: man slimtag-batch. Сайт программы: http://www.slimtag.example/";
@@ -214,6 +217,10 @@ void DescribeOptions(CLI::App& app, TypedOptions& typed, BatchArguments& argumen
   app.add_flag("-r,--recursive", arguments.recursive,
                "Обработать и все вложенные папки (кроме скрытых и резервных)")
       ->disable_flag_override();
+  app.add_flag("-k,--keep-going", arguments.keep_going,
+               "Пропускать страницы, которые не удалось обработать (они остаются\n"
+               "как были), и перечислить их в конце; код возврата тогда 2")
+      ->disable_flag_override();
   app.add_flag("-n,--dry-run", arguments.dry_run,
                "Только подсчитать, сколько байт удалится; ничего не записывать")
       ->disable_flag_override();
@@ -229,8 +236,10 @@ void DescribeOptions(CLI::App& app, TypedOptions& typed, BatchArguments& argumen
                  "и пишется с CR LF; lf: ещё и на LF, и каждая строка пишется\n"
                  "с тем концом, что у неё был")
       ->type_name("auto|lf|crlf");
-  app.add_option("ПАПКА", arguments.folder, "Папка со страницами или «-»")->required();
-  app.add_option("ИМЯ", arguments.names, "Страницы папки, которые обработать (по умолчанию все)");
+  app.add_option("ПАПКА", arguments.folder, "Папка со страницами, «-» или первый ФАЙЛ")->required();
+  app.add_option("ИМЯ", arguments.names,
+                 "Страницы ПАПКИ, которые обработать (по умолчанию все),\n"
+                 "или остальные ФАЙЛЫ");
 }
 
 // The boxes and the user's texts; the reason when they are wrong.
@@ -279,12 +288,12 @@ std::optional<std::string> TakeForms(const TypedOptions& typed, BatchArguments& 
 
 // What may not go together; the reason when something does.
 std::optional<std::string> CheckCombinations(const BatchArguments& arguments) {
-  if (arguments.recursive && !arguments.names.empty()) return "с --recursive ИМЕНА не указываются";
   if (!arguments.Filter()) return std::nullopt;
   // One page passes through: there is no folder to walk, name, back up or try.
   if (!arguments.names.empty()) return "с ПАПКОЙ «-» ИМЕНА не указываются";
   if (arguments.recursive) return "--recursive нельзя сочетать с ПАПКОЙ «-»";
   if (arguments.dry_run) return "--dry-run нельзя сочетать с ПАПКОЙ «-»";
+  if (arguments.keep_going) return "--keep-going нельзя сочетать с ПАПКОЙ «-»";
   if (arguments.options.Ticked(Box::kBackup)) return "--backup нельзя сочетать с ПАПКОЙ «-»";
   if (arguments.report == ReportForm::kJson) return "--report json нельзя сочетать с ПАПКОЙ «-»";
   return std::nullopt;

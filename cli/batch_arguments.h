@@ -20,8 +20,11 @@ enum BatchExit : int {
   kExitUsage = 64,
 };
 
-// The one synopsis of the program: the help, every usage error and the manual page show it.
-inline constexpr std::string_view kSynopsis = "slimtag-batch [ПАРАМЕТР]... ПАПКА [ИМЯ]...";
+// The synopsis of the program, its two forms: the help, every usage error and the manual page
+// show it.
+inline constexpr std::string_view kSynopsis =
+    "slimtag-batch [ПАРАМЕТР]... ПАПКА [ИМЯ]...\n"
+    "  или:  slimtag-batch [ПАРАМЕТР]... ФАЙЛ...";
 
 // FOLDER "-": one page from standard input to standard output.
 inline constexpr std::string_view kStandardStreams = "-";
@@ -32,9 +35,11 @@ enum class ReportForm { kText, kJson };
 struct BatchArguments {
   RunOptions options;
   UserTexts texts;
+  // The operands: a folder and names of its pages, or files (the first here).
   std::string folder;
   std::vector<std::string> names;
   bool recursive = false;
+  bool keep_going = false;
   bool dry_run = false;
   bool verbose = false;
   ReportForm report = ReportForm::kText;

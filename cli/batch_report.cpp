@@ -84,8 +84,10 @@ std::string Number(std::int64_t value) {
   return std::to_string(value);
 }
 
-std::string FailureObject(const ReportFailure& f) {
-  return "{\"operation\": " + JsonString(f.operation) + ", \"path\": " + JsonString(f.path) +
+// With a name, the object of a failed page: its name first.
+std::string FailureObject(const ReportFailure& f, const std::string* name = nullptr) {
+  return "{" + (name != nullptr ? "\"name\": " + JsonString(*name) + ", " : std::string()) +
+         "\"operation\": " + JsonString(f.operation) + ", \"path\": " + JsonString(f.path) +
          ", \"other\": " + (f.other.empty() ? std::string("null") : JsonString(f.other)) +
          ", \"errno\": " + Number(f.error) +
          ", \"reason\": " + (f.error == 0 ? std::string("null") : JsonString(ReasonText(f.error))) +
@@ -137,12 +139,20 @@ std::string JsonDocument(const RunReport& report) {
              ", \"size_after\": " + Number(p.size_after) + "}";
   }
   pages += report.pages.empty() ? "]" : "\n  ]";
+  std::string failed = "[";
+  if (report.failed_pages) {
+    const auto& list = *report.failed_pages;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      failed += (i == 0 ? "\n    " : ",\n    ") + FailureObject(list[i].failure, &list[i].name);
+    }
+    failed += list.empty() ? "]" : "\n  ]";
+  }
   const std::string percent =
       before == 0 ? "null" : Number(RoundedPercent(PercentRemoved(before, after)));
-  const std::string fields[] = {
+  std::vector<std::string> fields = {
       Field("outcome", JsonString(report.outcome)),
       Field("dry_run", report.dry_run ? "true" : "false"),
-      Field("folder", JsonString(report.folder)),
+      Field("folder", report.folder ? JsonString(*report.folder) : "null"),
       Field("files_done", Number(report.files_done)),
       Field("size_before", Number(before)),
       Field("size_after", Number(after)),
@@ -150,12 +160,13 @@ std::string JsonDocument(const RunReport& report) {
       Field("removed_percent", percent),
       Field("pages", pages),
       Field("failure", report.failure ? FailureObject(*report.failure) : "null"),
-      Field("message", JsonString(report.message)),
   };
+  if (report.failed_pages) fields.push_back(Field("failed_pages", failed));
+  fields.push_back(Field("message", JsonString(report.message)));
   std::string out = "{\n";
-  for (const std::string& field : fields) {
-    out += field;
-    out += &field == &fields[std::size(fields) - 1] ? "\n" : ",\n";
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    out += fields[i];
+    out += i + 1 == fields.size() ? "\n" : ",\n";
   }
   return out + "}\n";
 }

@@ -26,16 +26,23 @@ struct ReportFailure {
   std::string message;  // the Russian warning
 };
 
+// A page that failed with -k, or a folder whose run stopped.
+struct FailedPageReport {
+  std::string name;  // as the page's figures name it; a folder by its path
+  ReportFailure failure;
+};
+
 // What a run did, for the JSON document.
 struct RunReport {
   std::string outcome;  // "statistics", "nothing_selected", "failed"
   bool dry_run = false;
-  std::string folder;
+  std::optional<std::string> folder;  // none for files in several folders
   std::int64_t files_done = 0;
   std::int64_t size_before = 0;  // the run's totals
   std::int64_t size_after = 0;
   std::vector<PageFigures> pages;
   std::optional<ReportFailure> failure;
+  std::optional<std::vector<FailedPageReport>> failed_pages;  // with -k only
   std::string message;  // the Russian message the window would show, with LF line ends
 };
 

@@ -200,7 +200,7 @@ static_assert(EveryOperationHasItsRow());
 
 }  // namespace
 
-std::string FailureText(const FileError& e, NameStyle names) {
+std::string PageFailureText(const FileError& e, NameStyle names) {
   const auto quoted = [names](const std::string& path) {
     return "«" + (names != nullptr ? names(path) : path) + "»";
   };
@@ -209,7 +209,11 @@ std::string FailureText(const FileError& e, NameStyle names) {
   if (!w.between.empty()) what += std::string(w.between) + quoted(e.other);
   what += w.after;
   if (e.error != 0) what += ": " + ReasonText(e.error);
-  return "Оптимизация остановлена." + std::string(kMessageLineEnd) + what + ".";
+  return what + ".";
+}
+
+std::string FailureText(const FileError& e, NameStyle names) {
+  return "Оптимизация остановлена." + std::string(kMessageLineEnd) + PageFailureText(e, names);
 }
 
 }  // namespace slimtag

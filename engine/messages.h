@@ -28,6 +28,9 @@ double PercentRemoved(std::int64_t size_before, std::int64_t size_after);
 // in the style given (as they are when none is).
 std::string FailureText(const FileError& error, NameStyle names = nullptr);
 
+// What failed, on which file, and why, as one sentence: FailureText without its first line.
+std::string PageFailureText(const FileError& error, NameStyle names = nullptr);
+
 // The line of the final message for a page whose rewrite, cut short by a killed run, was found
 // when this run started: completed, or left as someone changed it, with its new content beside it.
 std::string RecoveryText(const Recovery& recovery, NameStyle names = nullptr);

@@ -1,6 +1,7 @@
 #include "optimisation_run.h"
 
 #include <cerrno>
+#include <iterator>
 #include <memory>
 #include <new>
 
@@ -18,6 +19,35 @@ namespace {
 const FileIdentity* Listed(const RunRequest& request, const std::string& sub_folder) {
   const auto it = request.listed_folders.find(sub_folder);
   return it == request.listed_folders.end() ? nullptr : &it->second;
+}
+
+// A failure after which the run cannot go on with its next page: its folders, its backup folder,
+// its temporary file, the names it gave, or a page left half rewritten for the next run to
+// complete.
+bool StopsTheRun(const FileError& error, const RunRequest& request) {
+  using Op = FileError::Operation;
+  switch (error.operation) {
+    case Op::kCreateFolder:
+    case Op::kTempLocked:
+    case Op::kTempUnsafe:
+    case Op::kDeleteTemp:
+    case Op::kOverwrite:
+    case Op::kRecover:
+    case Op::kOpenFolder:
+    case Op::kFolderChanged:
+    case Op::kFolderBusy:
+    case Op::kSyncFolder:
+      return true;
+    case Op::kCreateTemp:
+      // The run's one temporary file; a file beside the page is the page's own.
+      return !request.temp_file.empty();
+    default:
+      return false;
+  }
+}
+
+std::pair<std::uint64_t, std::uint64_t> Key(const FileIdentity& file) {
+  return {file.device, file.inode};
 }
 
 }  // namespace
@@ -38,9 +68,12 @@ std::shared_ptr<Folder> Optimiser::MakeBackupFolder(Folder& parent) {
   }
 }
 
-Folder& Optimiser::BackupFolderFor(const std::string& sub_folder) {
-  auto [at, made] = backup_folders_.try_emplace(sub_folder);
-  if (made) at->second = MakeBackupFolder(*folders_.at(sub_folder));
+Folder& Optimiser::BackupFolderFor(const std::string& sub_folder, int attempt) {
+  auto [at, made] = backup_folders_.try_emplace({sub_folder, attempt});
+  if (made) {
+    Folder& parent = sub_folder.empty() && list_folder_ ? *list_folder_ : *folders_.at(sub_folder);
+    at->second = MakeBackupFolder(parent);
+  }
   return *at->second;
 }
 
@@ -94,7 +127,10 @@ const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& 
   return *slot;
 }
 
-void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const std::string& name) {
+void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const Work& work) {
+  const std::string& name = work.name;
+  current_path_.clear();
+  current_file_.reset();
   host.PageStarted(name);
   // An entry below the folder ("sub/page.htm") has its folder's own backup folder and recovery.
   const std::size_t slash = name.find_last_of('/');
@@ -102,18 +138,21 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const std:
   const std::string base_name = name.substr(slash + 1);
   Folder& folder = PageFolder(request, sub_folder);
   const std::string path = JoinPath(folder.Path(), base_name);
+  current_path_ = path;
   std::unique_ptr<Page> page = platform_.OpenPage(folder, base_name);
+  const FileIdentity file = page->Identity();
+  current_file_ = file;
   // A link to a page of the list, or a second name of it: its one file is done once, and its
-  // backup holds what it was before the run.
-  if (page->RewrittenEarlier()) return;
+  // backup holds what it was before the run. A file whose new content was dropped is not done.
+  if (page->RewrittenEarlier() && (dropped_.empty() || dropped_.erase(Key(file)) == 0)) return;
   if (request.options.Ticked(Box::kBackup)) {
-    page->BackUpTo(BackupFolderFor(sub_folder), base_name);
+    page->BackUpTo(BackupFolderFor(sub_folder, work.attempt), base_name);
   }
   try {
     const auto before = static_cast<std::int64_t>(page->Size());
     const auto after = static_cast<std::int64_t>(Rewrite(request, std::move(page)));
     // Counted once it is replaced, which may be later, with its batch.
-    prepared_.push_back({name, before, after});
+    prepared_.push_back({name, before, after, path, file, work.attempt, std::nullopt});
   } catch (const std::bad_alloc&) {
     // A page too large for memory (one line of gigabytes, or joined): it stays as it was.
     state_.CurrentLine = std::string();
@@ -152,8 +191,16 @@ std::uint64_t Optimiser::Rewrite(const RunRequest& request, std::unique_ptr<Page
 
 void Optimiser::ReportReplaced(RunHost& host) {
   // Pages are replaced in the order they were prepared: the first ones are those replaced.
-  for (const std::uint64_t replaced = platform_.PagesReplaced();
-       reported_ < replaced && !prepared_.empty(); ++reported_) {
+  const std::uint64_t replaced = platform_.PagesReplaced();
+  while (!prepared_.empty()) {
+    if (prepared_.front().failure) {
+      const Prepared failed = std::move(prepared_.front());
+      prepared_.pop_front();
+      host.PageFailed(failed.name, *failed.failure);
+      continue;
+    }
+    if (reported_ == replaced) break;
+    ++reported_;
     const Prepared page = std::move(prepared_.front());
     prepared_.pop_front();
     ++state_.FilesDone;
@@ -187,6 +234,8 @@ void Optimiser::BeginRun() {
   ReleaseFolders();
   prepared_.clear();
   reported_ = 0;
+  work_.clear();
+  dropped_.clear();
   state_.Failure.reset();
   platform_.BeginRun();
 }
@@ -213,8 +262,9 @@ void Optimiser::OpenFolders(const RunRequest& request) {
     }
     parent = list_folder_.get();
   }
-  backup_folders_[""] = MakeBackupFolder(*parent);
-  state_.BackupFolder = backup_folders_[""]->Path();
+  auto& backup_folder = backup_folders_[{"", 0}];
+  backup_folder = MakeBackupFolder(*parent);
+  state_.BackupFolder = backup_folder->Path();
 }
 
 RunOutcome Optimiser::Tell(RunHost& host, RunOutcome outcome, std::string message) {
@@ -227,6 +277,7 @@ RunOutcome Optimiser::Tell(RunHost& host, RunOutcome outcome, std::string messag
   result.size_before = state_.SizeBefore;
   result.size_after = state_.SizeAfter;
   result.failure = state_.Failure;
+  result.recovered = recovered_;
   host.RunFinished(result);
   return outcome;
 }
@@ -240,6 +291,15 @@ RunOutcome Optimiser::Stop(const RunRequest& request, RunHost& host, const FileE
     state_.Failure = earlier;
   }
   ReportReplaced(host);
+  // The pages that failed before the run stopped are told all the same.
+  for (const Prepared& page : prepared_) {
+    if (page.failure) host.PageFailed(page.name, *page.failure);
+  }
+  for (const Work& work : work_) {
+    if (work.failure) host.PageFailed(work.name, *work.failure);
+  }
+  prepared_.clear();
+  work_.clear();
   ReleaseFolders();
   return Tell(host, RunOutcome::kFailed,
               WithRecoveryNote(FailureText(*state_.Failure, request.names), request.names));
@@ -258,6 +318,90 @@ RunOutcome Optimiser::Finish(const RunRequest& request, RunHost& host) {
                        request.names));
 }
 
+void Optimiser::ProcessWork(const RunRequest& request, RunHost& host) {
+  for (;;) {
+    while (!work_.empty()) {
+      const Work work = std::move(work_.front());
+      work_.pop_front();
+      if (work.failure) {
+        prepared_.push_back({work.name, 0, 0, {}, {}, work.attempt, work.failure});
+        ReportReplaced(host);
+        continue;
+      }
+      try {
+        ProcessPage(request, host, work);
+      } catch (const FileError& error) {
+        if (!request.keep_going || StopsTheRun(error, request)) throw;
+        Settle(request, host, error, &work);
+      }
+    }
+    try {
+      platform_.CommitReplacements();
+      ReportReplaced(host);
+      return;
+    } catch (const FileError& error) {
+      if (!request.keep_going || StopsTheRun(error, request)) throw;
+      Settle(request, host, error, nullptr);
+    }
+  }
+}
+
+void Optimiser::Settle(const RunRequest& request, RunHost& host, const FileError& error,
+                       const Work* current) {
+  std::vector<FileError> failures{error};
+  // Nothing may wait in a batch: a page is then either replaced or not, and the platform says
+  // which.
+  try {
+    platform_.CommitReplacements();
+  } catch (const FileError& commit) {
+    if (StopsTheRun(commit, request)) throw;
+    failures.push_back(commit);
+    // A failed commit drops what it did not put in place: this one only makes names durable.
+    platform_.CommitReplacements();
+  }
+  ReportReplaced(host);
+
+  // What is left was not replaced. A page that a failure names failed; one dropped with its
+  // batch is done again, and the failure of a batch names the page it failed on.
+  std::vector<bool> named(failures.size(), false);
+  const auto failure_of = [&](const std::string& path) -> std::optional<FileError> {
+    std::optional<FileError> first;
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+      if (failures[i].path != path) continue;
+      named[i] = true;
+      if (!first) first = failures[i];
+    }
+    return first;
+  };
+  std::vector<Work> again;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> dropped;
+  const auto put_back = [&](const std::string& name, const std::string& path, int attempt,
+                            const std::optional<FileIdentity>& file) {
+    if (auto failure = failure_of(path)) {
+      again.push_back({name, attempt, std::move(failure)});
+    } else {
+      again.push_back({name, attempt + 1, std::nullopt});
+      if (file) dropped.push_back(Key(*file));
+    }
+  };
+  for (const Prepared& page : prepared_) {
+    if (page.failure) {
+      again.push_back({page.name, page.attempt, page.failure});
+    } else {
+      put_back(page.name, page.path, page.attempt, page.file);
+    }
+  }
+  if (current != nullptr) put_back(current->name, current_path_, current->attempt, current_file_);
+  prepared_.clear();
+  dropped_.insert(dropped.begin(), dropped.end());
+  work_.insert(work_.begin(), std::make_move_iterator(again.begin()),
+               std::make_move_iterator(again.end()));
+  // A failure of no page in hand is one of the run's.
+  for (std::size_t i = 0; i < failures.size(); ++i) {
+    if (!named[i]) throw failures[i];
+  }
+}
+
 RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) {
   BeginRun();
   if (request.entries.empty()) {
@@ -266,10 +410,9 @@ RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) 
   try {
     OpenFolders(request);
     for (const RunRequest::Entry& entry : request.entries) {
-      if (entry.selected) ProcessPage(request, host, entry.name);
+      if (entry.selected) work_.push_back({entry.name, 0, std::nullopt});
     }
-    platform_.CommitReplacements();
-    ReportReplaced(host);
+    ProcessWork(request, host);
   } catch (const FileError& error) {
     return Stop(request, host, error);
   }

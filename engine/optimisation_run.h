@@ -5,7 +5,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "line_output.h"
@@ -51,25 +53,46 @@ class Optimiser {
   RunOutcome Finish(const RunRequest& request, RunHost& host);
   RunOutcome Tell(RunHost& host, RunOutcome outcome, std::string message);
 
-  // A page whose new content waits to replace it; it is reported once it has.
+  // An entry of the list on its way: to be done, done again, or told as failed.
+  struct Work {
+    std::string name;
+    // How often its new content was dropped with a batch that failed on another page.
+    int attempt = 0;
+    std::optional<FileError> failure;
+  };
+
+  // A page whose new content waits to replace it; it is reported once it has. With keep_going,
+  // also a page that failed, told once the pages before it are.
   struct Prepared {
     std::string name;
     std::int64_t size_before = 0;
     std::int64_t size_after = 0;
+    std::string path;  // as failures name it
+    FileIdentity file;
+    int attempt = 0;
+    std::optional<FileError> failure;
   };
 
   void MakeBackupStamp();
   // Makes the run's backup folder in parent and returns it.
   std::shared_ptr<Folder> MakeBackupFolder(Folder& parent);
-  Folder& BackupFolderFor(const std::string& sub_folder);
+  // A page done again may have had its first copy named already: each attempt has its own.
+  Folder& BackupFolderFor(const std::string& sub_folder, int attempt);
   // The folder of the entries below sub_folder ("" for the folder itself), held from the first
   // of its pages to the end of the run; a folder reached for the first time is recovered first.
   Folder& PageFolder(const RunRequest& request, const std::string& sub_folder);
   char* ReadBlock();
-  void ProcessPage(const RunRequest& request, RunHost& host, const std::string& name);
+  void ProcessPage(const RunRequest& request, RunHost& host, const Work& work);
   // The page through the passes into its new content, which then replaces it; its new size.
   std::uint64_t Rewrite(const RunRequest& request, std::unique_ptr<Page> page);
-  // Counts and reports the pages replaced since the last call.
+  // The run's list, page by page, and the last commit.
+  void ProcessWork(const RunRequest& request, RunHost& host);
+  // With keep_going, after a page's failure: commits what waits, tells the pages replaced, and
+  // puts back in the list, in list order, each page not replaced: as failed where a failure names
+  // it, else to be done again. Throws a failure that names no such page.
+  void Settle(const RunRequest& request, RunHost& host, const FileError& error,
+              const Work* current);
+  // Counts and reports the pages replaced since the last call, and the failed ones between them.
   void ReportReplaced(RunHost& host);
   Encoding PageEncoding(Page& page);
   // The rule that kByPage gives the page.
@@ -85,11 +108,18 @@ class Optimiser {
   RunState state_;
   std::optional<LinePipeline> pipelines_[2];
   std::vector<Recovery> recovered_;  // interrupted rewrites found in this run
-  std::map<std::string, std::shared_ptr<Folder>> folders_;         // "" or sub-folder → held
-  std::map<std::string, std::shared_ptr<Folder>> backup_folders_;  // the same → its backups
+  std::map<std::string, std::shared_ptr<Folder>> folders_;  // "" or sub-folder → held
+  // The same, and the attempt → its backups.
+  std::map<std::pair<std::string, int>, std::shared_ptr<Folder>> backup_folders_;
   std::shared_ptr<Folder> list_folder_;  // where the folder's own backup folder is made
   std::deque<Prepared> prepared_;
   std::uint64_t reported_ = 0;  // pages replaced and reported
+  std::deque<Work> work_;
+  // The page in hand: its path, and its file once opened.
+  std::string current_path_;
+  std::optional<FileIdentity> current_file_;
+  // Files whose new content was dropped: marked rewritten by the platform, yet to be done again.
+  std::set<std::pair<std::uint64_t, std::uint64_t>> dropped_;
   std::unique_ptr<char[]> read_block_;
 };
 

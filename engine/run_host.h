@@ -40,6 +40,9 @@ struct RunRequest {
   std::string temp_file = kTempFileName;
   // How the messages show file names; null: as they are.
   NameStyle names = nullptr;
+  // A page that fails is told (RunHost::PageFailed) and keeps its content, and the run goes on;
+  // only a failure of the run as a whole (its folders, its temporary file) stops it.
+  bool keep_going = false;
 };
 
 enum class MessageIcon { kInformation, kWarning };
@@ -61,17 +64,23 @@ struct RunResult {
   std::int64_t size_before = 0;
   std::int64_t size_after = 0;
   std::optional<FileError> failure;  // what stopped the run
+  // The interrupted rewrites the run found, each with its line in the message.
+  std::vector<Recovery> recovered;
 };
 
 // What a run tells its front end (the main window, or the batch front end) as it goes.
 class RunHost {
  public:
   virtual ~RunHost() = default;
-  // A page of the list is about to be opened: its entry name.
+  // A page of the list is about to be opened: its entry name. With keep_going, a page whose
+  // batch failed on another page is started once more.
   virtual void PageStarted(const std::string& /*name*/) {}
   // A page is replaced; told in list order, never before its new content is in place.
   virtual void PageDone(const std::string& /*name*/, std::int64_t /*size_before*/,
                         std::int64_t /*size_after*/) {}
+  // With keep_going: the page failed and holds what it held before (or what another program
+  // wrote to it); told in list order with PageDone.
+  virtual void PageFailed(const std::string& /*name*/, const FileError& /*error*/) {}
   // The run is over; nothing of it is held any more.
   virtual void RunFinished(const RunResult& result) = 0;
 };

@@ -135,6 +135,7 @@ TEST(BatchArguments, EachOptionTakesExactlyItsValuesWhereverItStands) {
       EXPECT_EQ(r.out, "");
       EXPECT_EQ(r.err, b.Expand("slimtag-batch: " + c.err +
                                 "\nИспользование: slimtag-batch [ПАРАМЕТР]... ПАПКА [ИМЯ]...\n"
+                                "  или:  slimtag-batch [ПАРАМЕТР]... ФАЙЛ...\n"
                                 "Подробнее: slimtag-batch --help\n"));
     }
     for (const char* name : kPageNames) {

@@ -31,7 +31,9 @@ using testing::VerboseNames;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 
-const std::string kUsageLine = "Использование: slimtag-batch [ПАРАМЕТР]... ПАПКА [ИМЯ]...\n";
+const std::string kUsageLine =
+    "Использование: slimtag-batch [ПАРАМЕТР]... ПАПКА [ИМЯ]...\n"
+    "  или:  slimtag-batch [ПАРАМЕТР]... ФАЙЛ...\n";
 
 struct OutcomeCase {
   const char* name;
@@ -158,7 +160,12 @@ TEST(Batch, UsageErrorsProcessNothing) {
        "«notes.txt» не является страницей папки «{pages}»"},
       {"folder missing", {"--nbsp"}, ""},
       {"no argument at all", {}, ""},
-      {"folder is a file", {"{pages}/a.htm"}, "«{pages}/a.htm» не является папкой"},
+      {"a folder after a file", {"{pages}/a.htm", "{pages}"}, "«{pages}» не является файлом"},
+      {"a missing file after a file",
+       {"{pages}/a.htm", "{pages}/none.htm"},
+       "«{pages}/none.htm»: файл или папка не найдены"},
+      {"files with --recursive", {"-r", "{pages}/a.htm"}, "--recursive нельзя сочетать с ФАЙЛАМИ"},
+      {"--keep-going with FOLDER -", {"-k", "-"}, "--keep-going нельзя сочетать с ПАПКОЙ «-»"},
       {"folder does not exist", {"{pages}/none"}, "«{pages}/none»: файл или папка не найдены"},
       {"box 0", {"--check", "0", "{pages}"}, ""},
       {"box 15", {"--check", "15", "{pages}"}, ""},

@@ -60,6 +60,13 @@ class FakeHost : public RunHost {
     request_.line_ends = rule;
     return *this;
   }
+  // As the batch tool asks: each page's new content beside it, and the run going on past a page
+  // that fails.
+  FakeHost& KeepGoingBesideEachPage() {
+    request_.temp_file.clear();
+    request_.keep_going = true;
+    return *this;
+  }
   const RunRequest& Request() const { return request_; }
 
   void PageStarted(const std::string& name) override {
@@ -71,6 +78,11 @@ class FakeHost : public RunHost {
   std::function<void(const std::string&)> on_started;
   void PageDone(const std::string& name, std::int64_t before, std::int64_t after) override {
     pages_done_.push_back(name + " " + std::to_string(before) + " " + std::to_string(after));
+    page_ends_.push_back("done " + pages_done_.back());
+  }
+  void PageFailed(const std::string& name, const FileError& error) override {
+    page_ends_.push_back("failed " + name);
+    failures_.push_back(error);
   }
   void RunFinished(const RunResult& result) override {
     results_.push_back(result);
@@ -79,6 +91,10 @@ class FakeHost : public RunHost {
 
   // "name before after" of each page done, in order.
   const std::vector<std::string>& PagesDone() const { return pages_done_; }
+  // "done name before after" and "failed name", in the order told.
+  const std::vector<std::string>& PageEnds() const { return page_ends_; }
+  // What each failed page was told with, in order.
+  const std::vector<FileError>& Failures() const { return failures_; }
   // The entry name of the last page started; empty before any.
   const std::string& LastStarted() const { return last_started_; }
   // The message of each run that finished, with its icon.
@@ -94,6 +110,8 @@ class FakeHost : public RunHost {
   RunRequest request_;
   std::string last_started_;
   std::vector<std::string> pages_done_;
+  std::vector<std::string> page_ends_;
+  std::vector<FileError> failures_;
   std::vector<RunResult> results_;
 };
 

@@ -96,9 +96,11 @@ class FailingPlatform : public Platform {
     fail_at_ = n;
     error_ = error;
   }
-  // Makes the first operation of that kind ("open", "copy-over", …, as logged) fail.
-  void FailAtFirst(std::string what, int error = EIO) {
+  // Makes the first operation of that kind ("open", "copy-over", …, as logged) fail; with a
+  // path, the first on that path.
+  void FailAtFirst(std::string what, int error = EIO, std::string path = {}) {
     fail_what_ = std::move(what);
+    fail_path_ = std::move(path);
     error_ = error;
   }
   // Runs act just before the first operation of that kind (on that path, when one is given) is
@@ -121,8 +123,11 @@ class FailingPlatform : public Platform {
     }
     return n;
   }
-  // Makes the first operation of that kind run out of memory.
-  void OutOfMemoryAt(std::string what) { out_of_memory_what_ = std::move(what); }
+  // Makes the first operation of that kind (on that path, when one is given) run out of memory.
+  void OutOfMemoryAt(std::string what, std::string path = {}) {
+    out_of_memory_what_ = std::move(what);
+    out_of_memory_path_ = std::move(path);
+  }
   int Operations() const { return count_; }
   // The error thrown, when one was.
   const FileError* Injected() const { return injected_.get(); }
@@ -263,11 +268,14 @@ class FailingPlatform : public Platform {
       std::exchange(before_, nullptr)();
     }
     if (each_ && each_what_ == what) each_();
-    if (out_of_memory_what_ == what) {
+    if (out_of_memory_what_ == what &&
+        (out_of_memory_path_.empty() || out_of_memory_path_ == path)) {
       out_of_memory_what_.clear();
       throw std::bad_alloc();
     }
-    if (count_ != fail_at_ && (fail_what_.empty() || fail_what_ != what)) return;
+    const bool chosen =
+        !fail_what_.empty() && fail_what_ == what && (fail_path_.empty() || fail_path_ == path);
+    if (count_ != fail_at_ && !chosen) return;
     fail_what_.clear();
     injected_ = std::make_unique<FileError>(op, path, error_, other);
     throw *injected_;
@@ -279,6 +287,7 @@ class FailingPlatform : public Platform {
   int count_ = 0;
   int fail_at_ = 0;
   std::string fail_what_;
+  std::string fail_path_;
   int error_ = EIO;
   std::unique_ptr<FileError> injected_;
   std::string before_what_;
@@ -287,6 +296,7 @@ class FailingPlatform : public Platform {
   std::string each_what_;
   std::function<void()> each_;
   std::string out_of_memory_what_;
+  std::string out_of_memory_path_;
   std::string temp_path_;  // the run's, as the run named it
 };
 

@@ -830,5 +830,170 @@ TEST(OptimisationRun, PageIsEditedInTheEncodingItDeclares) {
   }
 }
 
+struct KeepGoingCase {
+  const char* name;
+  bool backup;
+  // Makes page b.htm fail; the world's pages are a.htm to d.htm, each "<letter>&nbsp;\r\n".
+  std::function<void(World&)> fail_b;
+  FileError::Operation operation;
+  std::string b_after;  // b.htm's content after the run
+  // The pages started after the first a, b, c, d: those done again after their batch failed.
+  std::vector<std::string> started_again;
+  // Each backup folder's names; every copy holds its page's old content unless it is b's, which
+  // holds b_backup.
+  std::map<std::string, std::vector<std::string>> backups;
+  std::string b_backup;
+};
+
+// With keep_going, a page that fails anywhere, from its open to the commit of its batch, is told
+// and keeps its content; every other page is replaced and told, in list order; a page dropped
+// with a batch that failed on another page is done again, its copy in a backup folder of its own.
+TEST(OptimisationRun, KeepGoingFailsOnlyThePageThatFails) {
+  const auto on_b = [](const char* what, int error = EIO) {
+    return [what, error](World& w) { w.platform.FailAtFirst(what, error, w.dir.Page("b.htm")); };
+  };
+  const std::string b = kBackupName;
+  const std::string b2 = b + "_2";
+  using Op = FileError::Operation;
+  const KeepGoingCase cases[] = {
+      {"open", false, on_b("open"), Op::kOpen, "b&nbsp;\r\n", {}, {}, ""},
+      {"read", false, on_b("read"), Op::kRead, "b&nbsp;\r\n", {}, {}, ""},
+      {"backup copy",
+       true,
+       on_b("copy"),
+       Op::kBackup,
+       "b&nbsp;\r\n",
+       {},
+       {{b, {"a.htm", "c.htm", "d.htm"}}},
+       ""},
+      {"new content made", false, on_b("create-temp"), Op::kCreateTemp, "b&nbsp;\r\n", {}, {}, ""},
+      {"new content written",
+       false,
+       on_b("write", ENOSPC),
+       Op::kWriteTemp,
+       "b&nbsp;\r\n",
+       {},
+       {},
+       ""},
+      {"new content finished",
+       false,
+       on_b("finish-temp"),
+       Op::kWriteTemp,
+       "b&nbsp;\r\n",
+       {},
+       {},
+       ""},
+      {"copy over",
+       true,
+       on_b("copy-over"),
+       Op::kReplace,
+       "b&nbsp;\r\n",
+       {},
+       {{b, {"a.htm", "b.htm", "c.htm", "d.htm"}}},
+       "b&nbsp;\r\n"},
+      {"out of memory",
+       false,
+       [](World& w) { w.platform.OutOfMemoryAt("read", w.dir.Page("b.htm")); },
+       Op::kOutOfMemory,
+       "b&nbsp;\r\n",
+       {},
+       {},
+       ""},
+      {"commit: changed by another program",
+       false,
+       [](World& w) {
+         w.platform.Before("commit", [&w] { WriteFile(w.dir.Page("b.htm"), "saved"); });
+       },
+       Op::kChanged,
+       "saved",
+       {"c.htm", "d.htm"},
+       {},
+       ""},
+      {"commit with backups: changed by another program",
+       true,
+       [](World& w) {
+         w.platform.Before("commit", [&w] { WriteFile(w.dir.Page("b.htm"), "saved"); });
+       },
+       Op::kChanged,
+       "saved",
+       {"c.htm", "d.htm"},
+       {{b, {"a.htm", "b.htm", "c.htm", "d.htm"}}, {b2, {"c.htm", "d.htm"}}},
+       "b&nbsp;\r\n"},
+      // Copies are named before any page of their batch is replaced: the whole batch is dropped.
+      {"commit: the name of b's copy taken",
+       true,
+       [b](World& w) {
+         w.platform.Before("commit", [&w, b] { WriteFile(w.dir.Page(b + "/b.htm"), "someone's"); });
+       },
+       Op::kBackup,
+       "b&nbsp;\r\n",
+       {"a.htm", "c.htm", "d.htm"},
+       {{b, {"a.htm", "b.htm"}}, {b2, {"a.htm", "c.htm", "d.htm"}}},
+       "someone's"},
+  };
+  for (const KeepGoingCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    for (const char* name : {"a.htm", "b.htm", "c.htm", "d.htm"}) {
+      w.AddPage(name, std::string(1, name[0]) + "&nbsp;\r\n");
+    }
+    w.host.Check(7).KeepGoingBesideEachPage();
+    if (c.backup) w.host.Check(6);
+    c.fail_b(w);
+    EXPECT_EQ(w.Run(), RunOutcome::kStatistics);
+
+    std::vector<std::string> expected = {Optimising("a.htm"), Optimising("b.htm"),
+                                         Optimising("c.htm"), Optimising("d.htm")};
+    for (const std::string& name : c.started_again) expected.push_back(Optimising(name));
+    expected.push_back(
+        Information("3 файл(ов) обработано.\r\nРазмер до оптимизации: 27 байт.\r\nРазмер после "
+                    "оптимизации: 9 байт.\r\n\r\nУдалено: 18 байт. (67%)"));
+    EXPECT_EQ(w.HostEvents(), expected);
+    EXPECT_EQ(w.host.PageEnds(), (std::vector<std::string>{"done a.htm 9 3", "failed b.htm",
+                                                           "done c.htm 9 3", "done d.htm 9 3"}));
+    ASSERT_EQ(w.host.Failures().size(), 1u);
+    EXPECT_EQ(w.host.Failures()[0].operation, c.operation);
+    EXPECT_EQ(w.host.Failures()[0].path, w.dir.Page("b.htm"));
+
+    EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+    EXPECT_EQ(w.Page("b.htm"), c.b_after);
+    EXPECT_EQ(w.Page("c.htm"), "c\r\n");
+    EXPECT_EQ(w.Page("d.htm"), "d\r\n");
+    std::vector<std::string> listing = {"a.htm", "b.htm", "c.htm", "d.htm"};
+    for (const auto& [folder, names] : c.backups) {
+      listing.push_back(folder);
+      EXPECT_EQ(Listing(w.dir.Page(folder)), names) << folder;
+      for (const std::string& name : names) {
+        EXPECT_EQ(ReadFile(w.dir.Page(folder + "/" + name)),
+                  name == "b.htm" ? c.b_backup : std::string(1, name[0]) + "&nbsp;\r\n")
+            << folder << "/" << name;
+      }
+    }
+    std::sort(listing.begin(), listing.end());
+    EXPECT_EQ(Listing(w.dir.Pages()), listing) << "no side file is left";
+  }
+}
+
+// A failure of the run as a whole stops it with keep_going too, after the pages before it.
+TEST(OptimisationRun, KeepGoingStopsAtAFailureOfTheRun) {
+  World w;
+  fs::create_directory(w.dir.Page("sub"));
+  for (const char* name : {"a.htm", "b.htm", "sub/c.htm"}) w.AddPage(name, "x&nbsp;\r\n");
+  w.host.Check(7).KeepGoingBesideEachPage();
+  w.platform.FailAtFirst("read", EIO, w.dir.Page("a.htm"));
+  const std::string sub = w.dir.Page("sub");
+  w.platform.Before(
+      "open-folder", [&] { fs::rename(sub, sub + ".away"); }, sub);
+  EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+  EXPECT_EQ(w.host.PageEnds(), (std::vector<std::string>{"failed a.htm", "done b.htm 9 3"}));
+  EXPECT_EQ(w.HostEvents().back(),
+            Warning("Оптимизация остановлена.\r\nПапка «" + sub +
+                    "» подменена или изменена другой программой во время оптимизации; в ней "
+                    "ничего не записано."));
+  EXPECT_EQ(w.Page("a.htm"), "x&nbsp;\r\n");
+  EXPECT_EQ(w.Page("b.htm"), "x\r\n");
+  EXPECT_EQ(w.Page("sub.away/c.htm"), "x&nbsp;\r\n");
+}
+
 }  // namespace
 }  // namespace slimtag
