@@ -1,10 +1,6 @@
 #include "line_pipeline.h"
 
-#include "passes/colour_codes.h"
-#include "passes/line_end_blanks.h"
-#include "passes/line_survey.h"
-#include "passes/space_entity.h"
-#include "user_edits.h"
+#include "passes/line_passes.h"
 
 namespace slimtag {
 
@@ -37,36 +33,23 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
 LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding,
                            const ScanningPasses& scanning)
     : scanning_(scanning) {
-  auto add = [this](std::unique_ptr<LinePass> pass, std::uint32_t signs, std::uint32_t forms,
-                    bool copied = false) {
-    steps_.push_back({std::move(pass), signs, forms, copied});
-    scans_ = scans_ || (signs & sign::kScanned) != 0;
-  };
-  // The first three in the run's order edit runs of blanks, which a copy of whole lines does.
+  // The first three rows edit runs of blanks, which a copy of whole lines does.
   copy_edits_ = {options.Ticked(Box::kTrimStart), options.Ticked(Box::kTrimEnd),
                  options.Ticked(Box::kTagBlanks)};
-  within_lines_ = !options.Ticked(Box::kReplace) && !options.Ticked(Box::kRemove);
-  // The run's fixed order of the line passes. Trimming the ends joins nothing; the other fixed
-  // passes delete, and insert only their tables' texts: "<" (logical tags) and letters.
-  if (options.Ticked(Box::kTrimStart))
-    add(FunctionPassOf(&RemoveLeadingBlanks), sign::kBlankAtStart, 0, true);
-  if (options.Ticked(Box::kTrimEnd))
-    add(FunctionPassOf(&RemoveTrailingBlanks), sign::kBlankAtEnd, 0, true);
-  if (options.Ticked(Box::kTagBlanks)) {
-    add(FunctionPassOf(scanning.remove_tag_blanks), sign::kEditedBlankRun, sign::kJoined, true);
+  for (std::size_t i = 0; i < kLinePassCount; ++i) {
+    // What the builds share: every row but its edit.
+    const LinePassRow& row = kLinePasses[i];
+    if (!options.Ticked(row.box)) continue;
+    std::unique_ptr<LinePass> pass;
+    if (row.make != nullptr) {
+      pass = row.make(texts, encoding);
+      within_lines_ = false;
+    } else {
+      pass = FunctionPassOf(scanning.edits[i]);
+    }
+    steps_.push_back({std::move(pass), sign::kByRow[i], sign::Formed(row.forms), row.copied});
+    scans_ = scans_ || (sign::kByRow[i] & sign::kScanned) != 0;
   }
-  if (options.Ticked(Box::kReplace)) add(MakeUserReplacementPass(texts, encoding), 0, sign::kEvery);
-  if (options.Ticked(Box::kRemove)) add(MakeUserRemovalPass(texts, encoding), 0, sign::kJoined);
-  if (options.Ticked(Box::kEditorMeta))
-    add(FunctionPassOf(scanning.remove_editor_meta_tags), sign::kMetaOpening, sign::kJoined);
-  if (options.Ticked(Box::kSpaceEntity))
-    add(FunctionPassOf(&RemoveSpaceEntities), sign::kAmpersand, sign::kJoined);
-  if (options.Ticked(Box::kEmptyTags))
-    add(FunctionPassOf(scanning.remove_empty_tags), sign::kEmptyTagHead, sign::kJoined);
-  if (options.Ticked(Box::kLogicalTags))
-    add(FunctionPassOf(scanning.replace_logical_tags), sign::kTagName, sign::kJoined);
-  if (options.Ticked(Box::kColours))
-    add(FunctionPassOf(&ShortenColourCodes), sign::kHash, sign::kJoined);
 }
 
 LinePipeline::~LinePipeline() = default;

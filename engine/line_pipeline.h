@@ -11,9 +11,10 @@
 
 namespace slimtag {
 
-// The ticked passes in the run's fixed order, prepared for pages of one encoding.
+// The ticked passes in the run's fixed order (kLinePasses, line_passes.h), prepared for pages of
+// one encoding.
 //
-// A short line is first surveyed in one scan for the signs that the passes act on (line_survey.h),
+// A short line is first surveyed in one scan for the signs that the passes act on (line_passes.h),
 // and a pass whose signs the line does not hold is not called: on the pages' many short lines the
 // calls would cost more than the scan. A pass that changed the line counts as having formed the
 // signs that its edits can form: the signs of several bytes after a deletion, every sign after

@@ -3,8 +3,8 @@
 #
 #   setup-debian.sh          to build, package and run the two programs
 #   setup-debian.sh --test   that and the test suite's tools: GoogleTest, Google Benchmark,
-#                            clang-format and the checkers of the package, the manual pages and
-#                            the desktop files (CI and the README's test command)
+#                            clang-format, clang-tidy and the checkers of the package, the manual
+#                            pages and the desktop files (CI and the README's test command)
 #
 # As root it runs apt-get itself (a minimal Debian has no sudo); otherwise through sudo.
 set -eu
@@ -31,8 +31,8 @@ packages="git cmake g++ make pkg-config libcli11-dev qt6-base-dev qt6-base-dev-t
   fonts-liberation2 dpkg-dev"
 # The power-loss test runs the pages on a FUSE file system of its own.
 if [ "$test_tools" -eq 1 ]; then
-  packages="$packages libgtest-dev libgmock-dev libbenchmark-dev clang-format desktop-file-utils
-    appstream groff-base mandoc lintian file libfuse3-dev fuse3"
+  packages="$packages libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-tidy
+    desktop-file-utils appstream groff-base mandoc lintian file libfuse3-dev fuse3"
 fi
 
 missing=""

@@ -15,10 +15,10 @@
 #include <emmintrin.h>
 #endif
 
-// Finding where a short pattern of bytes starts, sixteen positions at a time (thirty-two in the
-// passes built for AVX2, pass_isa.h). A pass describes its
-// trigger as a function of four loads (the bytes at offsets 0 to 3 from each position) and gets
-// back the positions where it holds. Lines that a pass cannot touch then cost one such scan,
+// Finding where a short pattern of bytes starts, kWidth positions at a time: sixteen with SSE2,
+// thirty-two in the passes built for AVX2 (pass_isa.h). A pass describes its trigger as a function
+// of four loads (the bytes at offsets 0 to 3 from each position) and gets back the positions where
+// it holds. Lines that a pass cannot touch then cost one such scan,
 // whatever bytes they hold: HTML is dense in "<", ">" and blanks, so a search for one of those
 // bytes followed by a check of each hit would cost a call per tag.
 //

@@ -11,7 +11,6 @@
 #include "text_compare.h"
 
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
 
@@ -217,5 +216,4 @@ void ShortenColourCodes(std::string& line) {
   }
 }
 
-}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

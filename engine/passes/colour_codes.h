@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "byte_scan.h"
 #include "pass_isa.h"
 #include "pass_row.h"
 
@@ -23,8 +24,15 @@ inline constexpr PassRow kColourCodes[] = {
     {"#F5DEB3", "wheat"},  {"#FFFFFF", "white"},
 };
 
-// Every row in table order, each on the line the rows before it left.
-void ShortenColourCodes(std::string& line);
+// The codes' "#".
+inline constexpr auto kColourCodeTrigger = [](const scan::Window& w) {
+  return w.at0 == kColourCodes[0].needle[0];
+};
 
 }  // namespace SLIMTAG_PASS_ISA
+
+// Every row in table order, each on the line the rows before it left. Built once: it does not scan
+// with byte_scan.h.
+void ShortenColourCodes(std::string& line);
+
 }  // namespace slimtag

@@ -1,6 +1,8 @@
 #include "scanning_passes.h"
 
-#if defined(SLIMTAG_AVX2_PASSES) && defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+// (Not with clang, which knows no _Bool in C++ and so cannot read glibc 2.36's header.)
+#if defined(SLIMTAG_AVX2_PASSES) && defined(__GLIBC__) && !defined(__clang__) && \
+    __has_include(<sys/platform/x86.h>)
 #include <sys/platform/x86.h>
 #define SLIMTAG_ASK_THE_C_LIBRARY 1
 #endif

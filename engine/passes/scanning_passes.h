@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -13,12 +14,12 @@ struct BlankEdits {
   bool tag_blanks = false;  // Check8
 };
 
-// The passes that scan their lines with byte_scan.h, as one set of one build (pass_isa.h).
+// The line passes as one build gives them (pass_isa.h): where a pass scans with byte_scan.h, its
+// code of that build; elsewhere its one code.
 struct ScanningPasses {
-  void (*remove_tag_blanks)(std::string&);
-  void (*remove_editor_meta_tags)(std::string&);
-  void (*remove_empty_tags)(std::string&);
-  void (*replace_logical_tags)(std::string&);
+  // Row by row of kLinePasses (line_passes.h): each pass as a function of the line; nullptr for
+  // the passes made from the user's texts.
+  std::span<void (*const)(std::string&)> edits;
   std::uint32_t (*survey_line)(std::string_view);
   // On a text of whole lines (line_end_blanks.h, empty_lines.h).
   void (*copy_whole_lines)(std::string_view, std::string&, const BlankEdits&);

@@ -3,7 +3,6 @@
 #include "replace_all.h"
 
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
 
 namespace {
 
@@ -21,5 +20,4 @@ void RemoveSpaceEntities(std::string& line) {
   ReplaceAll(line, SpaceEntity(), kSpaceEntity.replacement);
 }
 
-}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

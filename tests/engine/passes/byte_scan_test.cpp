@@ -1,6 +1,6 @@
-// The sixteen-at-a-time trigger search against the plain byte-by-byte reading of the same trigger,
-// on texts of every length around the block sizes, so that every way of reading a text's last
-// positions is met.
+// The trigger search, kWidth positions at a time, against the plain byte-by-byte reading of the
+// same trigger, on texts of every length around the block sizes, so that every way of reading a
+// text's last positions is met.
 
 #include "passes/byte_scan.h"
 
@@ -18,7 +18,7 @@ namespace slimtag {
 namespace {
 
 // Whether trigger holds at pos, read one position at a time: the trigger's own flag for a window
-// whose sixteen places all show the bytes at pos, pos + 1, … (zero bytes past the end).
+// whose kWidth places all show the bytes at pos, pos + 1, … (zero bytes past the end).
 template <class Trigger>
 bool HoldsAt(std::string_view text, std::size_t pos, const Trigger& trigger) {
   char bytes[scan::kWidth + scan::kLookahead] = {};

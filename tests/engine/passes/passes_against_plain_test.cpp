@@ -16,7 +16,7 @@
 #include "passes/editor_meta.h"
 #include "passes/empty_tags.h"
 #include "passes/line_end_blanks.h"
-#include "passes/line_survey.h"
+#include "passes/line_passes.h"
 #include "passes/logical_tags.h"
 #include "passes/scanning_passes.h"
 #include "passes/space_entity.h"
@@ -119,7 +119,7 @@ TEST(TagBlanks, OneSweepAgreesWithTheStepsOnRandomLines) {
       const int length = static_cast<int>(random() % 80);
       for (int i = 0; i < length; ++i) line += alphabet[random() % alphabet.size()];
       std::string fast = line;
-      build->remove_tag_blanks(fast);
+      build->edits[RowOf(Box::kTagBlanks)](fast);
       ASSERT_EQ(fast, testing::ReferenceTagBlanks(line)) << "line \"" << line << '"';
     }
   }
@@ -137,12 +137,6 @@ TEST(ScanningBuilds, Avx2BuildGivesTheBaselineLines) {
   rows.push_back({"<meta name=\"GENERATOR\" content=\"x\">", ""});
   rows.push_back({"< ", "> "});
   LineMaker maker(rows, 99);
-  using Edit = void (*)(std::string&);
-  const std::pair<const char*, Edit ScanningPasses::*> edits[] = {
-      {"tag blanks", &ScanningPasses::remove_tag_blanks},
-      {"editor meta", &ScanningPasses::remove_editor_meta_tags},
-      {"empty tags", &ScanningPasses::remove_empty_tags},
-      {"logical tags", &ScanningPasses::replace_logical_tags}};
   for (int trial = 0; trial < 20000; ++trial) {
     std::string line;
     for (int part = trial % 5; part >= 0; --part) line += maker.Line();
@@ -150,14 +144,16 @@ TEST(ScanningBuilds, Avx2BuildGivesTheBaselineLines) {
     // tag's name may follow the "<" that the baseline looks for.
     const std::uint32_t wide_signs = avx2->survey_line(line);
     const std::uint32_t base_signs = baseline.survey_line(line);
-    ASSERT_EQ(wide_signs & ~sign::kTagName, base_signs & ~sign::kTagName)
-        << "line \"" << line << '"';
+    const std::uint32_t tag_name = SignOf(Box::kLogicalTags);
+    ASSERT_EQ(wide_signs & ~tag_name, base_signs & ~tag_name) << "line \"" << line << '"';
     ASSERT_EQ(wide_signs & ~base_signs, 0u) << "line \"" << line << '"';
-    for (const auto& [name, edit] : edits) {
+    for (std::size_t row = 0; row < kLinePassCount; ++row) {
+      if (kLinePasses[row].edit == nullptr) continue;
       std::string wide = line, base = line;
-      (avx2->*edit)(wide);
-      (baseline.*edit)(base);
-      ASSERT_EQ(wide, base) << name << ", line \"" << line << '"';
+      avx2->edits[row](wide);
+      baseline.edits[row](base);
+      ASSERT_EQ(wide, base) << "box " << static_cast<int>(kLinePasses[row].box) << ", line \""
+                            << line << '"';
     }
   }
 }
@@ -173,32 +169,24 @@ TEST(LineSurvey, APassChangesOnlyLinesWithItsSign) {
   rows.push_back({"<meta name=\"GENERATOR\">", ""});
   rows.push_back({"< ", "  >"});
   for (const ScanningPasses* build : Builds()) {
-    const std::pair<std::uint32_t, void (*)(std::string&)> passes[] = {
-        {sign::kBlankAtStart, RemoveLeadingBlanks},
-        {sign::kBlankAtEnd, RemoveTrailingBlanks},
-        {sign::kEditedBlankRun, build->remove_tag_blanks},
-        {sign::kMetaOpening, build->remove_editor_meta_tags},
-        {sign::kAmpersand, RemoveSpaceEntities},
-        {sign::kEmptyTagHead, build->remove_empty_tags},
-        {sign::kTagName, build->replace_logical_tags},
-        {sign::kHash, ShortenColourCodes}};
     LineMaker maker(rows, 7);
-    std::size_t changed[std::size(passes)] = {};
+    std::size_t changed[kLinePassCount] = {};
     for (int trial = 0; trial < 20000; ++trial) {
       std::string line;
       for (int part = trial % 4; part >= 0; --part) line += maker.Line();
       const std::uint32_t signs = build->survey_line(line);
-      for (std::size_t p = 0; p < std::size(passes); ++p) {
-        const auto& [sign, edit] = passes[p];
+      for (std::size_t row = 0; row < kLinePassCount; ++row) {
+        if (sign::kByRow[row] == 0) continue;
         std::string edited = line;
-        edit(edited);
+        build->edits[row](edited);
         if (edited == line) continue;
-        ++changed[p];
-        ASSERT_NE(signs & sign, 0u) << "sign " << sign << ", line \"" << line << '"';
+        ++changed[row];
+        ASSERT_NE(signs & sign::kByRow[row], 0u) << "row " << row << ", line \"" << line << '"';
       }
     }
-    for (std::size_t p = 0; p < std::size(passes); ++p) {
-      EXPECT_GT(changed[p], 100u) << "sign " << passes[p].first << ": the lines give it no work";
+    for (std::size_t row = 0; row < kLinePassCount; ++row) {
+      if (sign::kByRow[row] == 0) continue;
+      EXPECT_GT(changed[row], 100u) << "row " << row << ": the lines give it no work";
     }
   }
 }
@@ -208,18 +196,19 @@ TEST(LineSurvey, FindsTheSignsOfALine) {
   const std::pair<std::string_view, std::uint32_t> cases[] = {
       {"plain words, no markup", 0},
       {"", 0},
-      {" a&b# ", sign::kBlankAtStart | sign::kBlankAtEnd | sign::kAmpersand | sign::kHash},
-      {"x < y", sign::kEditedBlankRun},
-      {"<P><Center>x", sign::kEmptyTagHead},
-      {"<STRONG>", sign::kTagName},
-      {"a long line of text with no sign in it before <mEta at its end", sign::kMetaOpening},
+      {" a&b# ",
+       sign::kBlankAtStart | sign::kBlankAtEnd | SignOf(Box::kSpaceEntity) | SignOf(Box::kColours)},
+      {"x < y", SignOf(Box::kTagBlanks)},
+      {"<P><Center>x", SignOf(Box::kEmptyTags)},
+      {"<STRONG>", SignOf(Box::kLogicalTags)},
+      {"a long line of text with no sign in it before <mEta at its end", SignOf(Box::kEditorMeta)},
   };
   for (const ScanningPasses* build : Builds()) {
     for (const auto& [line, signs] : cases) {
       std::uint32_t expected = signs;
       // "<" is the logical tags' sign where a build cannot look at the name.
       if (build == &BaselineScanningPasses() && line.find('<') != std::string_view::npos) {
-        expected |= sign::kTagName;
+        expected |= SignOf(Box::kLogicalTags);
       }
       EXPECT_EQ(build->survey_line(line), expected) << "line \"" << line << '"';
     }
