@@ -109,8 +109,10 @@ PosixNewContent::~PosixNewContent() {
 std::uint64_t PosixNewContent::PutInPlace(std::unique_ptr<Page> page) {
   // The page this content was started for, and no other: its owner hands it over here.
   if (page.get() != static_cast<Page*>(&page_)) throw std::logic_error("content of another page");
-  page.release();
-  const std::uint64_t size = batch_.Replace(std::unique_ptr<PosixPage>(&page_), file_);
+  // The same object, owned from here on as what it is.
+  std::unique_ptr<PosixPage> own(&page_);
+  static_cast<void>(page.release());
+  const std::uint64_t size = batch_.Replace(std::move(own), file_);
   Delete();
   return size;
 }
