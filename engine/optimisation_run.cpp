@@ -207,8 +207,9 @@ RunOutcome Optimiser::Tell(RunHost& host, RunOutcome outcome, std::string messag
   RunResult result;
   result.outcome = outcome;
   result.message = std::move(message);
-  result.icon =
-      outcome == RunOutcome::kStatistics ? MessageIcon::kInformation : MessageIcon::kWarning;
+  // A stop is the user's own wish, not a fault.
+  const bool fine = outcome == RunOutcome::kStatistics || outcome == RunOutcome::kStopped;
+  result.icon = fine ? MessageIcon::kInformation : MessageIcon::kWarning;
   result.files_done = state_.FilesDone;
   result.size_before = state_.SizeBefore;
   result.size_after = state_.SizeAfter;
@@ -244,23 +245,37 @@ RunOutcome Optimiser::Finish(const RunRequest& request, RunHost& host) {
                        request.names));
 }
 
+RunOutcome Optimiser::FinishStopped(const RunRequest& request, RunHost& host) {
+  return Tell(host, RunOutcome::kStopped,
+              WithRecoveryNote(StoppedText(static_cast<std::uint64_t>(state_.FilesDone),
+                                           state_.SizeBefore, state_.SizeAfter),
+                               request.names));
+}
+
 RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) {
   BeginRun();
   if (request.entries.empty()) {
     return Tell(host, RunOutcome::kNothingSelected, std::string(kNoFilesSelected));
   }
+  bool stopped = false;
   try {
     OpenFolders(request);
     for (const RunRequest::Entry& entry : request.entries) {
-      if (entry.selected) ProcessPage(request, host, entry.name);
+      if (!entry.selected) continue;
+      if (request.stop && request.stop->load()) {
+        stopped = true;
+        break;
+      }
+      ProcessPage(request, host, entry.name);
     }
+    // A stopped run commits like one that went through: the pages before the stop are done.
     platform_.CommitReplacements();
     ReportReplaced(host);
   } catch (const FileError& error) {
     return Stop(request, host, error);
   }
   ReleaseFolders();
-  return Finish(request, host);
+  return stopped ? FinishStopped(request, host) : Finish(request, host);
 }
 
 }  // namespace slimtag

@@ -33,7 +33,7 @@ class Optimiser {
 
   // The run behind the optimise button: every selected entry of the request's file list, in list
   // order, through the ticked passes and back over the page; the host is told of each page and,
-  // once, of the end.
+  // once, of the end. The host is told on the thread that runs it.
   RunOutcome RunOptimisation(const RunRequest& request, RunHost& host);
 
   RunState& State() { return state_; }
@@ -49,6 +49,8 @@ class Optimiser {
   RunOutcome Stop(const RunRequest& request, RunHost& host, const FileError& error);
   // The end of a run that went through.
   RunOutcome Finish(const RunRequest& request, RunHost& host);
+  // The end of a run stopped between two pages, once those before are committed.
+  RunOutcome FinishStopped(const RunRequest& request, RunHost& host);
   RunOutcome Tell(RunHost& host, RunOutcome outcome, std::string message);
 
   // A page whose new content waits to replace it; it is reported once it has.

@@ -4,6 +4,7 @@
 // everything the run tells it, in the order it happened.
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <utility>
@@ -58,6 +59,11 @@ class FakeHost : public RunHost {
   }
   FakeHost& SetLineEnds(LineEndRule rule) {
     request_.line_ends = rule;
+    return *this;
+  }
+  // The flag the run reads before each page.
+  FakeHost& SetStop(const std::atomic<bool>* stop) {
+    request_.stop = stop;
     return *this;
   }
   const RunRequest& Request() const { return request_; }
