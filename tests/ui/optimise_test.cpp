@@ -42,7 +42,7 @@ TEST_F(OptimiseTest, RunsTheTickedPassesOnTheSelectedPagesAndReports) {
   ClickEntry("File1", QStringLiteral("a.htm"));
   Click("rpButton2");
   Click("Check3");  // drop empty lines
-  Click("Command1");
+  Optimise();
 
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].icon, MessageIcon::kInformation);
@@ -69,7 +69,7 @@ TEST_F(OptimiseTest, NoPagesGiveTheWarningAndNoBackupFolder) {
   ShowFolder(PagesFolder());
   Click("rpButton2");
   Click("Check6");
-  Click("Command1");
+  Optimise();
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text.toStdString(), "Файлы не выбраны! ");
   EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
@@ -83,7 +83,7 @@ TEST_F(OptimiseTest, EmptyPagesLeaveTheTitleOnTheLastPage) {
   Start();
   ShowFolder(PagesFolder());
   Click("Command2");
-  Click("Command1");
+  Optimise();
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text.toStdString(), "Файлы не выбраны! ");
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Оптимизируется файл: empty.htm"));
@@ -99,11 +99,11 @@ TEST_F(OptimiseTest, TheUsersCyrillicTextsReachTheRunOnlyWhileTheirBoxIsTicked) 
   Find<QLineEdit>("Text2")->setText(QStringLiteral("Здравствуй"));
   Find<QLineEdit>("Text13")->setText(QStringLiteral(" Лишнее"));
   Click("Check13");
-  Click("Command1");
+  Optimise();
   EXPECT_EQ(ReadFile(Page("p.htm")), QStringLiteral("Привет, мир!\r\n").toUtf8());
   Click("Check12");
   Click("Command2");
-  Click("Command1");
+  Optimise();
   EXPECT_EQ(ReadFile(Page("p.htm")), QStringLiteral("Здравствуй, мир!\r\n").toUtf8());
   EXPECT_EQ(messages_.size(), 2u);
 }
@@ -120,7 +120,7 @@ TEST_F(OptimiseTest, APageChosenByItsWindows1251NameIsThePageRewritten) {
   ClickEntry("File1", QStringLiteral("Мир.htm"));
   Click("rpButton2");
   Click("Check3");  // drop empty lines
-  Click("Command1");
+  Optimise();
   const auto content = [](const std::string& page) {
     std::ifstream in(page, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -191,7 +191,7 @@ TEST_F(RealMessageBoxTest, StatisticsComeInAModalBoxWithOneOkButton) {
   WriteFile(Page("a.htm"), "x\r\n");
   ShowFolder(PagesFolder());
   Click("Command2");
-  Click("Command1");
+  Optimise();
   ASSERT_EQ(seen_.size(), 1u);
   const Seen& seen = seen_[0];
   EXPECT_EQ(seen.title, QStringLiteral("Slimtag"));
@@ -205,7 +205,7 @@ TEST_F(RealMessageBoxTest, StatisticsComeInAModalBoxWithOneOkButton) {
 
 TEST_F(RealMessageBoxTest, TheWarningComesWithTheWarningIcon) {
   ShowFolder(PagesFolder());
-  Click("Command1");
+  Optimise();
   ASSERT_EQ(seen_.size(), 1u);
   EXPECT_EQ(seen_[0].icon, QMessageBox::Warning);
   EXPECT_EQ(seen_[0].text, QStringLiteral("Файлы не выбраны! "));
