@@ -154,6 +154,8 @@ class RealMessageBoxTest : public OptimiseTest {
     qsizetype buttons = 0;
     bool modal = false;
     std::optional<Qt::CursorShape> pointer;
+    QStringList button_texts;  // sorted
+    QString default_button;
   };
 
   void SetUp() override {
@@ -173,11 +175,16 @@ class RealMessageBoxTest : public OptimiseTest {
     if (!box || !box->isVisible()) return;
     std::optional<Qt::CursorShape> pointer;
     if (const QCursor* cursor = QGuiApplication::overrideCursor()) pointer = cursor->shape();
+    QStringList texts;
+    for (const QAbstractButton* button : box->buttons()) texts.push_back(button->text());
+    texts.sort();  // their order on the screen is the style's
     seen_.push_back({box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
-                     box->isModal(), pointer});
+                     box->isModal(), pointer, texts,
+                     box->defaultButton() ? box->defaultButton()->text() : QString()});
     QAbstractButton* ok = box->button(QMessageBox::Ok);
-    if (ok) {
-      QTest::mouseClick(ok, Qt::LeftButton);
+    QAbstractButton* no = box->button(QMessageBox::No);
+    if (ok || no) {
+      QTest::mouseClick(ok ? ok : no, Qt::LeftButton);
     } else {
       box->reject();
     }
@@ -210,6 +217,22 @@ TEST_F(RealMessageBoxTest, TheWarningComesWithTheWarningIcon) {
   EXPECT_EQ(seen_[0].icon, QMessageBox::Warning);
   EXPECT_EQ(seen_[0].text, QStringLiteral("Файлы не выбраны! "));
   EXPECT_EQ(seen_[0].buttons, 1);
+}
+
+// The question whether to stop a run: «Да» and «Нет», «Нет» the default, the normal pointer.
+TEST_F(RealMessageBoxTest, TheQuestionComesInAModalBoxWithYesAndNoAndNoTheDefault) {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);  // as during a run
+  EXPECT_FALSE(ModalMessageBoxes().Ask(window_.get(), QStringLiteral("Остановить <b>?")));
+  QGuiApplication::restoreOverrideCursor();
+  ASSERT_EQ(seen_.size(), 1u);
+  const Seen& seen = seen_[0];
+  EXPECT_EQ(seen.title, QStringLiteral("Slimtag"));
+  EXPECT_EQ(seen.text, QStringLiteral("Остановить <b>?"));
+  EXPECT_EQ(seen.icon, QMessageBox::Question);
+  EXPECT_EQ(seen.button_texts, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
+  EXPECT_EQ(seen.default_button, QStringLiteral("Нет"));
+  EXPECT_TRUE(seen.modal);
+  EXPECT_EQ(seen.pointer, Qt::ArrowCursor);
 }
 
 }  // namespace
