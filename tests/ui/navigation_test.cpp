@@ -156,6 +156,7 @@ TEST_F(NavigationTest, ReturnAndEnterPressTheFocusedButton) {
     auto* optimise = Find<RpButton>("Command1");
     optimise->setFocus();
     QTest::keyClick(optimise, key);
+    WaitForRun();
   }
   ASSERT_EQ(messages_.size(), 2u);
   EXPECT_EQ(messages_[1].text, QStringLiteral("Файлы не выбраны! "));
