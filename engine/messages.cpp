@@ -33,6 +33,17 @@ std::string StatisticsText(std::uint64_t files_done, std::int64_t size_before,
   return text;
 }
 
+std::string StoppedText(std::uint64_t files_done, std::int64_t size_before,
+                        std::int64_t size_after) {
+  std::string text(kRunStopped);
+  text += kMessageLineEnd;
+  text += kMessageLineEnd;
+  // No percentage of nothing: empty pages alone give only their count.
+  if (size_before == 0) return text + std::to_string(files_done) + " файл(ов) обработано.";
+  return text + StatisticsText(files_done, size_before, size_after,
+                               PercentRemoved(size_before, size_after));
+}
+
 std::string ReasonText(int error) {
   switch (error) {
     case ENOENT:

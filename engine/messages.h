@@ -11,10 +11,17 @@ namespace slimtag {
 inline constexpr std::string_view kNoFilesSelected = "Файлы не выбраны! ";
 inline constexpr std::string_view kOptimisingFile = "Оптимизируется файл: ";
 inline constexpr std::string_view kMessageLineEnd = "\r\n";
+inline constexpr std::string_view kRunStopped =
+    "Оптимизация остановлена по вашему запросу; остальные файлы не тронуты.";
 
 // The five lines of the statistics message, joined by CR LF.
 std::string StatisticsText(std::uint64_t files_done, std::int64_t size_before,
                            std::int64_t size_after, double saved_percent);
+
+// The message of a run stopped by the user: a line saying so, an empty line, then the
+// statistics of the pages done before the stop (only their count when they held nothing).
+std::string StoppedText(std::uint64_t files_done, std::int64_t size_before,
+                        std::int64_t size_after);
 
 // The percentage as shown: rounded to the nearest whole number, halves to the even neighbour.
 std::int64_t RoundedPercent(double percent);

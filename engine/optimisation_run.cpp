@@ -271,8 +271,9 @@ RunOutcome Optimiser::Tell(RunHost& host, RunOutcome outcome, std::string messag
   RunResult result;
   result.outcome = outcome;
   result.message = std::move(message);
-  result.icon =
-      outcome == RunOutcome::kStatistics ? MessageIcon::kInformation : MessageIcon::kWarning;
+  // A stop is the user's own wish, not a fault.
+  const bool fine = outcome == RunOutcome::kStatistics || outcome == RunOutcome::kStopped;
+  result.icon = fine ? MessageIcon::kInformation : MessageIcon::kWarning;
   result.files_done = state_.FilesDone;
   result.size_before = state_.SizeBefore;
   result.size_after = state_.SizeAfter;
@@ -318,7 +319,8 @@ RunOutcome Optimiser::Finish(const RunRequest& request, RunHost& host) {
                        request.names));
 }
 
-void Optimiser::ProcessWork(const RunRequest& request, RunHost& host) {
+bool Optimiser::ProcessWork(const RunRequest& request, RunHost& host) {
+  bool stopped = false;
   for (;;) {
     while (!work_.empty()) {
       const Work work = std::move(work_.front());
@@ -328,6 +330,9 @@ void Optimiser::ProcessWork(const RunRequest& request, RunHost& host) {
         ReportReplaced(host);
         continue;
       }
+      // Read before each page: the page in hand is finished, the rest stay untouched.
+      stopped = stopped || (request.stop && request.stop->load());
+      if (stopped) continue;
       try {
         ProcessPage(request, host, work);
       } catch (const FileError& error) {
@@ -335,10 +340,11 @@ void Optimiser::ProcessWork(const RunRequest& request, RunHost& host) {
         Settle(request, host, error, &work);
       }
     }
+    // A stopped run commits like one that went through: the pages before the stop are done.
     try {
       platform_.CommitReplacements();
       ReportReplaced(host);
-      return;
+      return stopped;
     } catch (const FileError& error) {
       if (!request.keep_going || StopsTheRun(error, request)) throw;
       Settle(request, host, error, nullptr);
@@ -402,22 +408,30 @@ void Optimiser::Settle(const RunRequest& request, RunHost& host, const FileError
   }
 }
 
+RunOutcome Optimiser::FinishStopped(const RunRequest& request, RunHost& host) {
+  return Tell(host, RunOutcome::kStopped,
+              WithRecoveryNote(StoppedText(static_cast<std::uint64_t>(state_.FilesDone),
+                                           state_.SizeBefore, state_.SizeAfter),
+                               request.names));
+}
+
 RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) {
   BeginRun();
   if (request.entries.empty()) {
     return Tell(host, RunOutcome::kNothingSelected, std::string(kNoFilesSelected));
   }
+  bool stopped = false;
   try {
     OpenFolders(request);
     for (const RunRequest::Entry& entry : request.entries) {
       if (entry.selected) work_.push_back({entry.name, 0, std::nullopt});
     }
-    ProcessWork(request, host);
+    stopped = ProcessWork(request, host);
   } catch (const FileError& error) {
     return Stop(request, host, error);
   }
   ReleaseFolders();
-  return Finish(request, host);
+  return stopped ? FinishStopped(request, host) : Finish(request, host);
 }
 
 }  // namespace slimtag

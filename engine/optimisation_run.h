@@ -35,7 +35,7 @@ class Optimiser {
 
   // The run behind the optimise button: every selected entry of the request's file list, in list
   // order, through the ticked passes and back over the page; the host is told of each page and,
-  // once, of the end.
+  // once, of the end. The host is told on the thread that runs it.
   RunOutcome RunOptimisation(const RunRequest& request, RunHost& host);
 
   RunState& State() { return state_; }
@@ -51,6 +51,8 @@ class Optimiser {
   RunOutcome Stop(const RunRequest& request, RunHost& host, const FileError& error);
   // The end of a run that went through.
   RunOutcome Finish(const RunRequest& request, RunHost& host);
+  // The end of a run stopped between two pages, once those before are committed.
+  RunOutcome FinishStopped(const RunRequest& request, RunHost& host);
   RunOutcome Tell(RunHost& host, RunOutcome outcome, std::string message);
 
   // An entry of the list on its way: to be done, done again, or told as failed.
@@ -85,8 +87,8 @@ class Optimiser {
   void ProcessPage(const RunRequest& request, RunHost& host, const Work& work);
   // The page through the passes into its new content, which then replaces it; its new size.
   std::uint64_t Rewrite(const RunRequest& request, std::unique_ptr<Page> page);
-  // The run's list, page by page, and the last commit.
-  void ProcessWork(const RunRequest& request, RunHost& host);
+  // The run's list, page by page, and the last commit; whether the stop flag cut it short.
+  bool ProcessWork(const RunRequest& request, RunHost& host);
   // With keep_going, after a page's failure: commits what waits, tells the pages replaced, and
   // puts back in the list, in list order, each page not replaced: as failed where a failure names
   // it, else to be done again. Throws a failure that names no such page.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +44,9 @@ struct RunRequest {
   // A page that fails is told (RunHost::PageFailed) and keeps its content, and the run goes on;
   // only a failure of the run as a whole (its folders, its temporary file) stops it.
   bool keep_going = false;
+  // Set by the front end, from any thread, to stop the run: it is read before each page, so the
+  // page in hand is finished and committed with those before it. Null: the run cannot be stopped.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 enum class MessageIcon { kInformation, kWarning };
@@ -51,12 +55,14 @@ enum class RunOutcome {
   kStatistics,       // the run went through
   kNothingSelected,  // "Файлы не выбраны! "
   kFailed,           // a file operation failed
+  kStopped,          // the front end stopped it between two pages
 };
 
 // How a run ended: the one message its front end shows, and the figures behind it.
 struct RunResult {
   RunOutcome outcome = RunOutcome::kStatistics;
-  // The statistics, "Файлы не выбраны! " or the failure's warning, with a line for each
+  // The statistics (after a stop, below a line saying so), "Файлы не выбраны! " or the failure's
+  // warning, with a line for each
   // interrupted rewrite the run found; lines end with CR LF.
   std::string message;
   MessageIcon icon = MessageIcon::kInformation;

@@ -1,11 +1,14 @@
 #include "form1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QWindow>
+#include <utility>
 
 #include "accessibility.h"
 #include "click_label.h"
@@ -31,6 +34,47 @@ namespace slimtag {
 namespace {
 
 const QString kOptimise = QStringLiteral("Оптимизировать");
+
+const QString kStopQuestion = QStringLiteral(
+    "Оптимизация ещё идёт. Остановить её и закрыть окно?\n\n"
+    "Файл, который обрабатывается сейчас, будет обработан до конца, остальные останутся "
+    "нетронутыми.");
+
+// What the user does with the keyboard, the mouse, a pen or a finger; painting, moving and
+// resizing go on.
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::NativeGesture:
+    case QEvent::Gesture:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      return true;
+    default:
+      return false;
+  }
+}
 
 std::int32_t ReadValue(const QString& name) {
   return ReadDwordValue(RegistryRoot::kCurrentUser, kSettingsKey, name);
@@ -116,7 +160,9 @@ Form1::Form1(WindowServices services)
       message_boxes_(services.message_boxes ? std::move(services.message_boxes)
                                             : std::make_unique<ModalMessageBoxes>()),
       volumes_(services.volumes ? std::move(services.volumes) : std::make_unique<MountedVolumes>()),
-      shell_(services.shell ? std::move(services.shell) : std::make_unique<DesktopShell>()) {
+      shell_(services.shell ? std::move(services.shell) : std::make_unique<DesktopShell>()),
+      platform_(services.platform ? std::move(services.platform)
+                                  : std::make_unique<PosixPlatform>()) {
   InitResources();
   InstallAccessibleInterfaces();
   setFont(RpButton::ButtonFont());
@@ -243,6 +289,7 @@ void Form1::StyleAboutPanel() {
 
 Form1::~Form1() {
   if (busy_) QGuiApplication::restoreOverrideCursor();
+  if (running_) qApp->removeEventFilter(this);
 }
 
 OptionBox* Form1::Box(int number) const {
@@ -295,8 +342,52 @@ void Form1::Unload() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    // The run holds the folder and a page in hand: the window goes only once the run has ended.
+    event->ignore();
+    if (!asking_ && !close_when_finished_) AskToStop();
+    return;
+  }
   Unload();
   event->accept();
+}
+
+void Form1::AskToStop() {
+  asking_ = true;
+  const bool stop = message_boxes_->Ask(this, kStopQuestion);
+  asking_ = false;
+  if (stop) {
+    close_when_finished_ = true;
+    run_.RequestStop();
+  }
+  // The run may have ended while the question was up; its message comes after the answer, not
+  // on top of the question, and once the close asked for has been refused, so that the window can
+  // close then.
+  if (auto finished = std::exchange(finished_meanwhile_, std::nullopt)) {
+    QMetaObject::invokeMethod(
+        this, [this, result = *std::move(finished)] { RunFinished(result); }, Qt::QueuedConnection);
+  }
+}
+
+// While a run works, the window's input is dropped before any widget sees it, its window's
+// included, so that not even the focus moves; the window's question and message boxes are windows
+// of their own.
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (running_ && IsUserInput(event->type())) {
+    if (watched == windowHandle()) return true;
+    if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Form1::SetRunning(bool running) {
+  if (running == running_) return;
+  running_ = running;
+  if (running) {
+    qApp->installEventFilter(this);
+  } else {
+    qApp->removeEventFilter(this);
+  }
 }
 
 void Form1::NavigationClick(RpButton* clicked) {
@@ -348,11 +439,14 @@ void Form1::ClearFieldsClick() {
   }
 }
 
-// The run keeps the event loop to itself until it ends: nothing the user does meanwhile is
-// handled, so the options and the selection cannot change under it.
+// The request is read here, whole, before the run starts: the run's thread never touches a widget.
+// Until its end is shown the window ignores the user's input, so that the options and the
+// selection stay as the run took them.
 void Form1::Command1Click() {
+  if (running_) return;
   SetBusyPointer(true);
-  optimiser_.RunOptimisation(Request(), *this);
+  SetRunning(true);
+  run_.Start(Request());
 }
 
 void Form1::Label7Click() {
@@ -399,6 +493,12 @@ void Form1::PageStarted(const std::string& name) {
 }
 
 void Form1::RunFinished(const RunResult& result) {
+  if (asking_) {
+    finished_meanwhile_ = result;
+    return;
+  }
+  run_.Join();
+  SetRunning(false);
   const bool went_through = result.outcome == RunOutcome::kStatistics;
   if (went_through) setWindowTitle(WindowTitle());
   QString shown = QString::fromStdString(result.message);
@@ -407,6 +507,8 @@ void Form1::RunFinished(const RunResult& result) {
   // The pages' sizes and times have changed.
   if (went_through) file_panel_->Refresh();
   SetBusyPointer(false);
+  if (std::exchange(close_when_finished_, false)) close();
+  emit RunEnded();
 }
 
 void Form1::SetBusyPointer(bool busy) {

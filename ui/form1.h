@@ -4,12 +4,14 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "message_boxes.h"
 #include "module1.h"
 #include "optimisation_run.h"
 #include "posix/posix_platform.h"
 #include "run_host.h"
+#include "run_thread.h"
 #include "volumes.h"
 
 namespace Ui {
@@ -28,11 +30,14 @@ struct WindowServices {
   std::unique_ptr<MessageBoxes> message_boxes;
   std::unique_ptr<Volumes> volumes;
   std::unique_ptr<Shell> shell;
+  // The file system the runs work on.
+  std::unique_ptr<Platform> platform;
 };
 
 // The main window. It owns the optimisation run and its state, and is the run's host: a run is
-// asked for with the boxes, the fields and the file list as they stand, and shows itself in the
-// title, the pointer and one message box.
+// asked for with the boxes, the fields and the file list as they stand, works on a thread of its
+// own while the window paints and ignores the user's input, and shows itself in the title, the
+// pointer and one message box. Closed during a run, the window asks whether to stop it.
 class Form1 : public QWidget, public RunHost {
   Q_OBJECT
 
@@ -52,12 +57,19 @@ class Form1 : public QWidget, public RunHost {
 
   // What the optimise button asks of the run.
   RunRequest Request() const;
+  // From the optimise button's click until the run's end is shown.
+  bool Running() const { return running_; }
 
-  // RunHost
+  // RunHost, on the window's thread.
   void PageStarted(const std::string& name) override;
   void RunFinished(const RunResult& result) override;
 
+ signals:
+  // A run's end is shown (and the window closed, when the user asked for that meanwhile).
+  void RunEnded();
+
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
@@ -82,6 +94,8 @@ class Form1 : public QWidget, public RunHost {
   void KeepFrameCentred();
   OptionBox* Box(int number) const;
   void SetBusyPointer(bool busy);
+  void SetRunning(bool running);
+  void AskToStop();
 
   std::unique_ptr<Ui::Form1> ui_;
   std::unique_ptr<MessageBoxes> message_boxes_;
@@ -91,14 +105,19 @@ class Form1 : public QWidget, public RunHost {
   QTimer* timer1_ = nullptr;
   std::unique_ptr<Form2> banner_;       // a window of its own: no Qt parent
   std::array<OptionBox*, 15> boxes_{};  // by box number; 0 unused
-  PosixPlatform platform_;
-  Optimiser optimiser_{platform_};
+  std::unique_ptr<Platform> platform_;
+  Optimiser optimiser_{*platform_};
   int ad_flag_ = 0;
   int run_marker_ = 0;
   bool busy_ = false;
-  QString optimise_tip_;  // Command1's tip, shown while it can optimise
-  QSize centred_frame_;   // the frame size the window was last centred with
+  bool running_ = false;
+  bool asking_ = false;                          // whether to stop the run
+  bool close_when_finished_ = false;             // the user chose to stop and close
+  std::optional<RunResult> finished_meanwhile_;  // a run's end told while the user was asked
+  QString optimise_tip_;                         // Command1's tip, shown while it can optimise
+  QSize centred_frame_;                          // the frame size the window was last centred with
   bool frame_known_ = false;
+  RunThread run_{optimiser_, *this, *this};  // last: its run ends before anything else goes
 };
 
 // "Slimtag v2.5": the window's title.

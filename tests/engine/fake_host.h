@@ -4,6 +4,7 @@
 // everything the run tells it, in the order it happened.
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <utility>
@@ -65,6 +66,11 @@ class FakeHost : public RunHost {
   FakeHost& KeepGoingBesideEachPage() {
     request_.temp_file.clear();
     request_.keep_going = true;
+    return *this;
+  }
+  // The flag the run reads before each page.
+  FakeHost& SetStop(const std::atomic<bool>* stop) {
+    request_.stop = stop;
     return *this;
   }
   const RunRequest& Request() const { return request_; }

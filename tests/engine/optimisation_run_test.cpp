@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -604,6 +605,72 @@ TEST(OptimisationRun, ACopyStartedDuringARunStopsFirstAndTheRunGoesOn) {
   EXPECT_EQ(w.Page("a.htm"), "a\r\n");
   EXPECT_EQ(w.Page("b.htm"), "b\r\n");
   EXPECT_TRUE(Listing(w.dir.Work()).empty()) << "neither the temporary file nor its lock stays";
+}
+
+// The front end stops the run while a page is in hand: that page and those before it are
+// finished, backed up, committed and reported; the rest stay untouched; the folders and the lock
+// are let go, so the next run goes through.
+TEST(OptimisationRun, AStopTakesEffectAfterThePageInHand) {
+  struct Case {
+    const char* name;
+    std::string stop_when_started;  // empty: stopped before the run starts
+    std::vector<std::string> done;  // as the host is told
+    std::string message;
+  };
+  const std::string stopped =
+      "Оптимизация остановлена по вашему запросу; остальные файлы не тронуты.\r\n\r\n";
+  const Case cases[] = {
+      {"in the second page",
+       "b.htm",
+       {"a.htm 9 3", "b.htm 10 4"},
+       stopped + "2 файл(ов) обработано.\r\nРазмер до оптимизации: 19 байт.\r\nРазмер после "
+                 "оптимизации: 7 байт.\r\n\r\nУдалено: 12 байт. (63%)"},
+      {"in the first page",
+       "a.htm",
+       {"a.htm 9 3"},
+       stopped + "1 файл(ов) обработано.\r\nРазмер до оптимизации: 9 байт.\r\nРазмер после "
+                 "оптимизации: 3 байт.\r\n\r\nУдалено: 6 байт. (67%)"},
+      {"before the first page", "", {}, stopped + "0 файл(ов) обработано."},
+  };
+  const std::map<std::string, std::string> before = {
+      {"a.htm", "a&nbsp;\r\n"}, {"b.htm", "bb&nbsp;\r\n"}, {"c.htm", "c&nbsp;\r\n"}};
+  const std::map<std::string, std::string> after = {
+      {"a.htm", "a\r\n"}, {"b.htm", "bb\r\n"}, {"c.htm", "c\r\n"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    std::atomic<bool> stop{c.stop_when_started.empty()};
+    for (const auto& [name, content] : before) w.AddPage(name, content);
+    w.host.Check(6).Check(7).SetStop(&stop);
+    w.host.on_started = [&](const std::string& name) {
+      if (name == c.stop_when_started) stop = true;
+    };
+
+    EXPECT_EQ(w.Run(), RunOutcome::kStopped);
+    std::vector<std::string> events;
+    std::vector<std::string> backups;
+    for (const std::string& done : c.done) {
+      const std::string name = done.substr(0, done.find(' '));
+      events.push_back(Optimising(name));
+      backups.push_back(name);
+    }
+    events.push_back(Information(c.message));
+    EXPECT_EQ(w.HostEvents(), events);
+    EXPECT_EQ(w.host.PagesDone(), c.done);
+    for (const auto& [name, content] : before) {
+      const bool done = std::find(backups.begin(), backups.end(), name) != backups.end();
+      EXPECT_EQ(w.Page(name), done ? after.at(name) : content) << name;
+    }
+    EXPECT_EQ(Listing(w.dir.Pages() + "/" + kBackupName), backups);
+    EXPECT_TRUE(Listing(w.dir.Work()).empty()) << "neither the temporary file nor its lock stays";
+    ASSERT_EQ(w.host.Results().size(), 1u);
+    EXPECT_EQ(w.host.Results()[0].files_done, static_cast<std::int64_t>(c.done.size()));
+
+    stop = false;
+    w.host.on_started = nullptr;
+    EXPECT_EQ(w.Run(), RunOutcome::kStatistics) << "the folder is free again";
+    for (const auto& [name, content] : after) EXPECT_EQ(w.Page(name), content) << name;
+  }
 }
 
 TEST(OptimisationRun, LeftoverTemporaryFileAndLockOfAKilledRunAreTakenOver) {

@@ -58,9 +58,10 @@ TEST_F(NavigationTest, TheInactiveOptimiseButtonOnTheAboutPanelStartsNoRun) {
   Start();
   Click("rpButton3");
   Click("Command1");
+  EXPECT_FALSE(window_->Running());
   EXPECT_TRUE(messages_.empty());
   Click("rpButton1");
-  Click("Command1");
+  Optimise();
   EXPECT_EQ(messages_.size(), 1u);  // the home folder holds no pages: the warning
 }
 
@@ -155,6 +156,7 @@ TEST_F(NavigationTest, ReturnAndEnterPressTheFocusedButton) {
     auto* optimise = Find<RpButton>("Command1");
     optimise->setFocus();
     QTest::keyClick(optimise, key);
+    WaitForRun();
   }
   ASSERT_EQ(messages_.size(), 2u);
   EXPECT_EQ(messages_[1].text, QStringLiteral("Файлы не выбраны! "));

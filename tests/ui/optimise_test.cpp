@@ -42,7 +42,7 @@ TEST_F(OptimiseTest, RunsTheTickedPassesOnTheSelectedPagesAndReports) {
   ClickEntry("File1", QStringLiteral("a.htm"));
   Click("rpButton2");
   Click("Check3");  // drop empty lines
-  Click("Command1");
+  Optimise();
 
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].icon, MessageIcon::kInformation);
@@ -69,7 +69,7 @@ TEST_F(OptimiseTest, NoPagesGiveTheWarningAndNoBackupFolder) {
   ShowFolder(PagesFolder());
   Click("rpButton2");
   Click("Check6");
-  Click("Command1");
+  Optimise();
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text.toStdString(), "Файлы не выбраны! ");
   EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
@@ -83,7 +83,7 @@ TEST_F(OptimiseTest, EmptyPagesLeaveTheTitleOnTheLastPage) {
   Start();
   ShowFolder(PagesFolder());
   Click("Command2");
-  Click("Command1");
+  Optimise();
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text.toStdString(), "Файлы не выбраны! ");
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Оптимизируется файл: empty.htm"));
@@ -99,11 +99,11 @@ TEST_F(OptimiseTest, TheUsersCyrillicTextsReachTheRunOnlyWhileTheirBoxIsTicked) 
   Find<QLineEdit>("Text2")->setText(QStringLiteral("Здравствуй"));
   Find<QLineEdit>("Text13")->setText(QStringLiteral(" Лишнее"));
   Click("Check13");
-  Click("Command1");
+  Optimise();
   EXPECT_EQ(ReadFile(Page("p.htm")), QStringLiteral("Привет, мир!\r\n").toUtf8());
   Click("Check12");
   Click("Command2");
-  Click("Command1");
+  Optimise();
   EXPECT_EQ(ReadFile(Page("p.htm")), QStringLiteral("Здравствуй, мир!\r\n").toUtf8());
   EXPECT_EQ(messages_.size(), 2u);
 }
@@ -120,7 +120,7 @@ TEST_F(OptimiseTest, APageChosenByItsWindows1251NameIsThePageRewritten) {
   ClickEntry("File1", QStringLiteral("Мир.htm"));
   Click("rpButton2");
   Click("Check3");  // drop empty lines
-  Click("Command1");
+  Optimise();
   const auto content = [](const std::string& page) {
     std::ifstream in(page, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -154,6 +154,8 @@ class RealMessageBoxTest : public OptimiseTest {
     qsizetype buttons = 0;
     bool modal = false;
     std::optional<Qt::CursorShape> pointer;
+    QStringList button_texts;  // sorted
+    QString default_button;
   };
 
   void SetUp() override {
@@ -173,11 +175,16 @@ class RealMessageBoxTest : public OptimiseTest {
     if (!box || !box->isVisible()) return;
     std::optional<Qt::CursorShape> pointer;
     if (const QCursor* cursor = QGuiApplication::overrideCursor()) pointer = cursor->shape();
+    QStringList texts;
+    for (const QAbstractButton* button : box->buttons()) texts.push_back(button->text());
+    texts.sort();  // their order on the screen is the style's
     seen_.push_back({box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
-                     box->isModal(), pointer});
+                     box->isModal(), pointer, texts,
+                     box->defaultButton() ? box->defaultButton()->text() : QString()});
     QAbstractButton* ok = box->button(QMessageBox::Ok);
-    if (ok) {
-      QTest::mouseClick(ok, Qt::LeftButton);
+    QAbstractButton* no = box->button(QMessageBox::No);
+    if (ok || no) {
+      QTest::mouseClick(ok ? ok : no, Qt::LeftButton);
     } else {
       box->reject();
     }
@@ -191,7 +198,7 @@ TEST_F(RealMessageBoxTest, StatisticsComeInAModalBoxWithOneOkButton) {
   WriteFile(Page("a.htm"), "x\r\n");
   ShowFolder(PagesFolder());
   Click("Command2");
-  Click("Command1");
+  Optimise();
   ASSERT_EQ(seen_.size(), 1u);
   const Seen& seen = seen_[0];
   EXPECT_EQ(seen.title, QStringLiteral("Slimtag"));
@@ -205,11 +212,27 @@ TEST_F(RealMessageBoxTest, StatisticsComeInAModalBoxWithOneOkButton) {
 
 TEST_F(RealMessageBoxTest, TheWarningComesWithTheWarningIcon) {
   ShowFolder(PagesFolder());
-  Click("Command1");
+  Optimise();
   ASSERT_EQ(seen_.size(), 1u);
   EXPECT_EQ(seen_[0].icon, QMessageBox::Warning);
   EXPECT_EQ(seen_[0].text, QStringLiteral("Файлы не выбраны! "));
   EXPECT_EQ(seen_[0].buttons, 1);
+}
+
+// The question whether to stop a run: «Да» and «Нет», «Нет» the default, the normal pointer.
+TEST_F(RealMessageBoxTest, TheQuestionComesInAModalBoxWithYesAndNoAndNoTheDefault) {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);  // as during a run
+  EXPECT_FALSE(ModalMessageBoxes().Ask(window_.get(), QStringLiteral("Остановить <b>?")));
+  QGuiApplication::restoreOverrideCursor();
+  ASSERT_EQ(seen_.size(), 1u);
+  const Seen& seen = seen_[0];
+  EXPECT_EQ(seen.title, QStringLiteral("Slimtag"));
+  EXPECT_EQ(seen.text, QStringLiteral("Остановить <b>?"));
+  EXPECT_EQ(seen.icon, QMessageBox::Question);
+  EXPECT_EQ(seen.button_texts, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
+  EXPECT_EQ(seen.default_button, QStringLiteral("Нет"));
+  EXPECT_TRUE(seen.modal);
+  EXPECT_EQ(seen.pointer, Qt::ArrowCursor);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QListWidget>
@@ -15,15 +16,23 @@ namespace {
 
 class RecordingMessageBoxes : public MessageBoxes {
  public:
-  explicit RecordingMessageBoxes(std::vector<ShownMessage>& messages) : messages_(messages) {}
+  RecordingMessageBoxes(std::vector<ShownMessage>& messages, std::vector<AskedQuestion>& questions,
+                        std::function<bool()>& answer)
+      : messages_(messages), questions_(questions), answer_(answer) {}
   void Show(QWidget* parent, const QString& text, MessageIcon icon) override {
     std::optional<Qt::CursorShape> pointer;
     if (const QCursor* cursor = QGuiApplication::overrideCursor()) pointer = cursor->shape();
     messages_.push_back({text, icon, parent->windowTitle(), pointer});
   }
+  bool Ask(QWidget* parent, const QString& question) override {
+    questions_.push_back({question, parent->windowTitle(), parent->isVisible()});
+    return answer_ && answer_();
+  }
 
  private:
   std::vector<ShownMessage>& messages_;
+  std::vector<AskedQuestion>& questions_;
+  std::function<bool()>& answer_;
 };
 
 class RecordingShell : public Shell {
@@ -73,11 +82,13 @@ Form1& WindowTest::Make() {
   if (real_message_boxes_) {
     services.message_boxes = std::make_unique<ModalMessageBoxes>();
   } else {
-    services.message_boxes = std::make_unique<RecordingMessageBoxes>(messages_);
+    services.message_boxes =
+        std::make_unique<RecordingMessageBoxes>(messages_, questions_, answer_);
   }
   if (!fake_volumes_) UseFakeVolumes().volumes = {{QStringLiteral("/"), QStringLiteral("ext4")}};
   services.volumes = std::move(fake_volumes_);
   services.shell = std::make_unique<RecordingShell>(opened_);
+  services.platform = std::move(platform_);
   window_ = std::make_unique<Form1>(std::move(services));
   return *window_;
 }
@@ -91,6 +102,18 @@ Form1& WindowTest::Start() {
 
 void WindowTest::Close() {
   window_->close();
+}
+
+void WindowTest::Optimise() {
+  Click("Command1");
+  WaitForRun();
+}
+
+void WindowTest::WaitForRun() {
+  if (!window_->Running()) return;
+  QEventLoop loop;
+  QObject::connect(window_.get(), &Form1::RunEnded, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 void WindowTest::Click(const char* name) {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -33,6 +34,12 @@ struct ShownMessage {
   std::optional<Qt::CursorShape> pointer;  // the application's override pointer meanwhile
 };
 
+struct AskedQuestion {
+  QString text;
+  QString title_meanwhile;  // the window title while the question was up
+  bool visible_meanwhile;   // whether the window was
+};
+
 // Drives made of the test's own folders: a folder lies on the listed drive whose root holds it,
 // any other on the real file system's. Probe answers from statuses, ready when not listed there.
 class FakeVolumes : public Volumes {
@@ -51,7 +58,7 @@ class FakeVolumes : public Volumes {
 
 // Every test has its own settings store, home folder (the start folder) and working directory
 // (where the run's temporary file goes), so tests can run side by side.
-class WindowTest : public testing::Test {
+class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -60,8 +67,15 @@ class WindowTest : public testing::Test {
   Form1& Start();
   // Only makes the window (its load handler runs); not shown yet.
   Form1& Make();
-  // Closes the window as the user does: its unload handler runs.
+  // Closes the window as the user does: its unload handler runs, unless a run is working.
   void Close();
+  // Clicks «Оптимизировать» and waits, handling events, until the run's end is shown; at once
+  // when no run started.
+  void Optimise();
+  // Handles events until the run's end is shown.
+  void WaitForRun();
+  // The next Start's run works on this file system.
+  void UsePlatform(std::unique_ptr<Platform> platform) { platform_ = std::move(platform); }
   // The next Start gets these drives; the window owns them. Without them it gets one drive, "/",
   // that holds every folder and is always ready: no test but the real volumes' own depends on
   // what the machine has mounted (in a chroot "/" is no mount point at all).
@@ -89,6 +103,9 @@ class WindowTest : public testing::Test {
 
   std::unique_ptr<Form1> window_;
   std::vector<ShownMessage> messages_;
+  std::vector<AskedQuestion> questions_;
+  // The user's answer to each question, asked when it comes up; no answer given: «Нет».
+  std::function<bool()> answer_;
   std::vector<QString> opened_;  // every address the window handed to the shell
 
  private:
@@ -96,6 +113,7 @@ class WindowTest : public testing::Test {
   QTemporaryDir home_;
   QTemporaryDir work_;
   std::unique_ptr<FakeVolumes> fake_volumes_;
+  std::unique_ptr<Platform> platform_;
   bool real_message_boxes_ = false;
   QByteArray old_home_;
   QString old_cwd_;
