@@ -12,6 +12,7 @@
 
 #include "accessibility.h"
 #include "click_label.h"
+#include "display_name.h"
 #include "drive_list.h"
 #include "file_panel.h"
 #include "folder_list.h"
@@ -486,10 +487,10 @@ RunRequest Form1::Request() const {
 }
 
 void Form1::PageStarted(const std::string& name) {
-  // The page's name in the file system's bytes.
+  // The page's name in the file system's bytes, shown as the file list shows it.
   const std::string_view prefix = kOptimisingFile;
   setWindowTitle(QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size())) +
-                 QFile::decodeName(QByteArray::fromStdString(name)));
+                 DisplayName(QByteArray::fromStdString(name)));
 }
 
 void Form1::RunFinished(const RunResult& result) {
