@@ -1,6 +1,7 @@
 #include "optimisation_run.h"
 
 #include <cerrno>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <new>
@@ -96,27 +97,30 @@ char* Optimiser::ReadBlock() {
   return read_block_.get();
 }
 
-LineEndRule Optimiser::PageLineEnds(Page& page) {
+void Optimiser::ScanPage(Page& page, const std::function<bool(std::string_view)>& feed) {
   const auto source = page.Read();
   char* block = ReadBlock();
-  CrLfFinder finder;
-  while (!finder.Found()) {
+  for (;;) {
     const std::size_t n = source->Read(block, LineReader::kBlockSize);
-    if (n == 0) break;
-    finder.Feed(std::string_view(block, n));
+    if (n == 0 || !feed(std::string_view(block, n))) return;
   }
+}
+
+LineEndRule Optimiser::PageLineEnds(Page& page) {
+  CrLfFinder finder;
+  ScanPage(page, [&](std::string_view bytes) {
+    finder.Feed(bytes);
+    return !finder.Found();
+  });
   return finder.Rule();
 }
 
 Encoding Optimiser::PageEncoding(Page& page) {
-  const auto source = page.Read();
-  char* block = ReadBlock();
   EncodingGuess guess;
-  while (!guess.Decided()) {
-    const std::size_t n = source->Read(block, LineReader::kBlockSize);
-    if (n == 0) break;
-    guess.Feed(std::string_view(block, n));
-  }
+  ScanPage(page, [&](std::string_view bytes) {
+    guess.Feed(bytes);
+    return !guess.Decided();
+  });
   return guess.Result();
 }
 

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -96,6 +98,8 @@ class Optimiser {
               const Work* current);
   // Counts and reports the pages replaced since the last call, and the failed ones between them.
   void ReportReplaced(RunHost& host);
+  // Reads the page from its start, block by block, while feed asks for more.
+  void ScanPage(Page& page, const std::function<bool(std::string_view)>& feed);
   Encoding PageEncoding(Page& page);
   // The rule that kByPage gives the page.
   LineEndRule PageLineEnds(Page& page);
