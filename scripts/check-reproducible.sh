@@ -29,7 +29,7 @@ build() {
     tar --null -T - -cf -) | tar -xf - -C "$copy"
   echo "check-reproducible.sh: building in $copy"
   (cd "$copy" && cmake --preset default >"$copy.log" 2>&1 &&
-    cmake --build --preset default >>"$copy.log" 2>&1 &&
+    cmake --build --preset default -j"$(nproc)" >>"$copy.log" 2>&1 &&
     cd build/default && cpack -G DEB >>"$copy.log" 2>&1) || {
     tail -n 30 "$copy.log" >&2
     echo "check-reproducible.sh: the build in $copy failed (log: $copy.log)" >&2
