@@ -41,8 +41,8 @@ struct RunRequest {
   std::string temp_file = kTempFileName;
   // How the messages show file names; null: as they are.
   NameStyle names = nullptr;
-  // A page that fails is told (RunHost::PageFailed) and keeps its content, and the run goes on;
-  // only a failure of the run as a whole (its folders, its temporary file) stops it.
+  // Whether a page that fails is told (RunHost::PageFailed) and keeps its content while the run
+  // goes on; a failure of the run as a whole (its folders, its temporary file) stops it anyway.
   bool keep_going = false;
   // Set by the front end, from any thread, to stop the run: it is read before each page, so the
   // page in hand is finished and committed with those before it. Null: the run cannot be stopped.
@@ -62,8 +62,7 @@ enum class RunOutcome {
 struct RunResult {
   RunOutcome outcome = RunOutcome::kStatistics;
   // The statistics (after a stop, below a line saying so), "Файлы не выбраны! " or the failure's
-  // warning, with a line for each
-  // interrupted rewrite the run found; lines end with CR LF.
+  // warning, with a line for each interrupted rewrite the run found; lines end with CR LF.
   std::string message;
   MessageIcon icon = MessageIcon::kInformation;
   std::int64_t files_done = 0;
