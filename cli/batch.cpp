@@ -216,29 +216,15 @@ struct Totals {
   std::optional<FileError> failure;  // what stopped the tool
 };
 
-// The one message of all runs, as the engine words one run's: the statistics or what stopped
-// the tool, then a line for each interrupted rewrite found.
-std::string MessageOf(const Totals& totals, NameStyle names) {
-  std::string text;
-  if (totals.outcome == RunOutcome::kFailed) {
-    text = FailureText(*totals.failure, names);
-  } else if (totals.size_before == 0) {
-    text = kNoFilesSelected;
-  } else {
-    text = StatisticsText(static_cast<std::uint64_t>(totals.files_done), totals.size_before,
-                          totals.size_after, PercentRemoved(totals.size_before, totals.size_after));
-  }
-  for (const Recovery& recovery : totals.recovered) {
-    text += std::string(kMessageLineEnd) + RecoveryText(recovery, names);
-  }
-  return text;
-}
-
 int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& host,
            const Totals& totals, const std::optional<std::string>& folder) {
   const RunOutcome outcome = totals.outcome;
   const NameStyle names = arguments.report == ReportForm::kJson ? nullptr : &QuotedForTerminal;
-  const std::string message = WithLineFeeds(MessageOf(totals, names));
+  // The one message of all runs, as the engine words one run's.
+  const std::string message =
+      WithLineFeeds(EndOfRunText(outcome == RunOutcome::kFailed ? &*totals.failure : nullptr,
+                                 static_cast<std::uint64_t>(totals.files_done), totals.size_before,
+                                 totals.size_after, totals.recovered, names));
   const std::vector<FailedPage>& failed = host.Failed();
   const int code = outcome == RunOutcome::kFailed || !failed.empty() ? kExitFailed
                    : outcome == RunOutcome::kStatistics              ? kExitStatistics

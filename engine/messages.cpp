@@ -104,6 +104,29 @@ std::string ReasonText(int error) {
   }
 }
 
+std::string WithRecoveryLines(std::string text, const std::vector<Recovery>& recovered,
+                              NameStyle names) {
+  for (const Recovery& recovery : recovered) {
+    text += std::string(kMessageLineEnd) + RecoveryText(recovery, names);
+  }
+  return text;
+}
+
+std::string EndOfRunText(const FileError* failure, std::uint64_t files_done,
+                         std::int64_t size_before, std::int64_t size_after,
+                         const std::vector<Recovery>& recovered, NameStyle names) {
+  std::string text;
+  if (failure != nullptr) {
+    text = FailureText(*failure, names);
+  } else if (size_before == 0) {
+    text = kNoFilesSelected;
+  } else {
+    text = StatisticsText(files_done, size_before, size_after,
+                          PercentRemoved(size_before, size_after));
+  }
+  return WithRecoveryLines(std::move(text), recovered, names);
+}
+
 std::string RecoveryText(const Recovery& recovery, NameStyle names) {
   const auto Quoted = [names](const std::string& path) {
     return "«" + (names != nullptr ? names(path) : path) + "»";

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform.h"
 
@@ -41,6 +42,17 @@ std::string PageFailureText(const FileError& error, NameStyle names = nullptr);
 // The line of the final message for a page whose rewrite, cut short by a killed run, was found
 // when this run started: completed, or left as someone changed it, with its new content beside it.
 std::string RecoveryText(const Recovery& recovery, NameStyle names = nullptr);
+
+// text, then a line (RecoveryText) for each interrupted rewrite found.
+std::string WithRecoveryLines(std::string text, const std::vector<Recovery>& recovered,
+                              NameStyle names = nullptr);
+
+// The message that ends a run that was not stopped: the failure's warning where there is one,
+// else the statistics, or "Файлы не выбраны! " where no byte was counted; then the lines of the
+// interrupted rewrites found.
+std::string EndOfRunText(const FileError* failure, std::uint64_t files_done,
+                         std::int64_t size_before, std::int64_t size_after,
+                         const std::vector<Recovery>& recovered, NameStyle names = nullptr);
 
 // Why an operation failed, from its errno, in Russian.
 std::string ReasonText(int error);

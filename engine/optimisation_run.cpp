@@ -214,13 +214,6 @@ void Optimiser::ReportReplaced(RunHost& host) {
   }
 }
 
-std::string Optimiser::WithRecoveryNote(std::string text, NameStyle names) const {
-  for (const Recovery& recovery : recovered_) {
-    text += std::string(kMessageLineEnd) + RecoveryText(recovery, names);
-  }
-  return text;
-}
-
 void Optimiser::ReleaseFolders() {
   platform_.EndRun();
   folders_.clear();
@@ -306,21 +299,18 @@ RunOutcome Optimiser::Stop(const RunRequest& request, RunHost& host, const FileE
   prepared_.clear();
   work_.clear();
   ReleaseFolders();
-  return Tell(host, RunOutcome::kFailed,
-              WithRecoveryNote(FailureText(*state_.Failure, request.names), request.names));
+  return Tell(host, RunOutcome::kFailed, EndText(request, &*state_.Failure));
+}
+
+std::string Optimiser::EndText(const RunRequest& request, const FileError* failure) const {
+  return EndOfRunText(failure, static_cast<std::uint64_t>(state_.FilesDone), state_.SizeBefore,
+                      state_.SizeAfter, recovered_, request.names);
 }
 
 RunOutcome Optimiser::Finish(const RunRequest& request, RunHost& host) {
-  if (state_.SizeBefore == 0) {
-    return Tell(host, RunOutcome::kNothingSelected,
-                WithRecoveryNote(std::string(kNoFilesSelected), request.names));
-  }
+  if (state_.SizeBefore == 0) return Tell(host, RunOutcome::kNothingSelected, EndText(request));
   state_.SavedPercent = PercentRemoved(state_.SizeBefore, state_.SizeAfter);
-  return Tell(
-      host, RunOutcome::kStatistics,
-      WithRecoveryNote(StatisticsText(static_cast<std::uint64_t>(state_.FilesDone),
-                                      state_.SizeBefore, state_.SizeAfter, state_.SavedPercent),
-                       request.names));
+  return Tell(host, RunOutcome::kStatistics, EndText(request));
 }
 
 bool Optimiser::ProcessWork(const RunRequest& request, RunHost& host) {
@@ -414,9 +404,9 @@ void Optimiser::Settle(const RunRequest& request, RunHost& host, const FileError
 
 RunOutcome Optimiser::FinishStopped(const RunRequest& request, RunHost& host) {
   return Tell(host, RunOutcome::kStopped,
-              WithRecoveryNote(StoppedText(static_cast<std::uint64_t>(state_.FilesDone),
-                                           state_.SizeBefore, state_.SizeAfter),
-                               request.names));
+              WithRecoveryLines(StoppedText(static_cast<std::uint64_t>(state_.FilesDone),
+                                            state_.SizeBefore, state_.SizeAfter),
+                                recovered_, request.names));
 }
 
 RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) {

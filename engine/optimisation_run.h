@@ -103,8 +103,8 @@ class Optimiser {
   Encoding PageEncoding(Page& page);
   // The rule that kByPage gives the page.
   LineEndRule PageLineEnds(Page& page);
-  // The final message, with a line for each page whose interrupted rewrite was found.
-  std::string WithRecoveryNote(std::string text, NameStyle names) const;
+  // The message of a run's end, not stopped: the failure's when there is one.
+  std::string EndText(const RunRequest& request, const FileError* failure = nullptr) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,
                                   const UserTexts& texts);
   // Lets go of every folder of the run, and of the temporary file.
