@@ -3,15 +3,63 @@
 // backup folder never holds a truncated copy under a page's name.
 
 #include <fcntl.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "posix/page_file.h"
 #include "posix/replacement_batch.h"
 #include "posix/side_files.h"
 
 namespace slimtag::posix {
+
+namespace {
+
+constexpr const char* kAccessList = "system.posix_acl_access";
+
+bool NoSuchAttribute(int err) {
+  return err == ENODATA || err == ENOTSUP || err == ENOSYS;
+}
+
+// Gives the copy the page's permission bits, for no one more than the page grants them to. The
+// backup folder may give a new file a group of its own (set-group-ID) and its default access
+// list: the copy takes the page's group where the user may give it, else its group gets no more
+// than everyone; its access list is the page's where both have one group, else it has none.
+int ShowNoOneMore(int page, const struct stat& opened, int copy) {
+  struct stat made {};
+  if (::fstat(copy, &made) != 0) return errno;
+  mode_t mode = opened.st_mode & 0777;
+  bool same_group = made.st_gid == opened.st_gid;
+  if (!same_group && CanGiveOwnership(made.st_uid, opened.st_gid)) {
+    same_group = ::fchown(copy, static_cast<uid_t>(-1), opened.st_gid) == 0;
+  }
+  if (!same_group) mode = (mode & ~mode_t(070)) | (mode & (mode << 3) & 070);
+  std::vector<char> list(1024);
+  ssize_t size = same_group ? ::fgetxattr(page, kAccessList, list.data(), list.size()) : -1;
+  if (size < 0 && same_group && errno == ERANGE) {
+    size = ::fgetxattr(page, kAccessList, nullptr, 0);
+    list.resize(static_cast<std::size_t>(std::max<ssize_t>(size, 0)));
+    if (size >= 0) size = ::fgetxattr(page, kAccessList, list.data(), list.size());
+  }
+  if (size < 0 && same_group && !NoSuchAttribute(errno)) return errno;
+  if (size >= 0) {
+    if (::fsetxattr(copy, kAccessList, list.data(), static_cast<std::size_t>(size), 0) != 0) {
+      return errno;
+    }
+  } else if (::fremovexattr(copy, kAccessList) != 0 && !NoSuchAttribute(errno)) {
+    return errno;
+  }
+  // After the access list: the mode's group bits are the list's mask. Nothing to set where the
+  // file has the mode already, as on a file system with one mode for all its files.
+  if (::fstat(copy, &made) != 0) return errno;
+  if ((made.st_mode & 07777) != mode && ::fchmod(copy, mode) != 0) return errno;
+  return 0;
+}
+
+}  // namespace
 
 void PosixPage::BackUpTo(slimtag::Folder& backup_folder, const std::string& name) {
   // Folders reach a page only from the platform that opened it.
@@ -25,7 +73,7 @@ void PosixPage::BackUpTo(slimtag::Folder& backup_folder, const std::string& name
   // sticky bit, whoever owns the page.
   Fd out = CreateLockedFile(folder.get(), kSideFilePrefix, kPartSuffix, passing, 0600);
   if (!out) fail(errno);
-  int err = ::fchmod(out.get(), opened_.st_mode & 0777) != 0 ? errno : 0;
+  int err = ShowNoOneMore(fd_.get(), opened_, out.get());
   // As much as the page held when it was opened, and no more: one that grows since is stopped
   // by the check before its replacement.
   if (err == 0) {

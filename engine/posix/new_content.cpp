@@ -44,6 +44,8 @@ void TempFileSink::Flush() {
 }
 
 void TempFileSink::Check(int err) {
+  // A page too large for the process's file size limit (ulimit -f) is the page's failure.
+  if (err == EFBIG) throw FileError(Op::kReplace, page_, err, path_);
   if (err != 0) throw FileError(Op::kWriteTemp, path_, err);
 }
 
@@ -98,7 +100,8 @@ PosixNewContent::PosixNewContent(PosixPage& page, RunFiles& run_files)
       throw FileError(Op::kCreateTemp, file_.path, errno);
     }
   }
-  sink_ = std::make_unique<TempFileSink>(file_.fd.get(), file_.path, run_files.write_buffer);
+  sink_ = std::make_unique<TempFileSink>(file_.fd.get(), file_.path, page.Path(),
+                                         run_files.write_buffer);
 }
 
 PosixNewContent::~PosixNewContent() {

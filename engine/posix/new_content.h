@@ -15,8 +15,8 @@ namespace slimtag::posix {
 // platform's, kept from page to page.
 class TempFileSink : public ByteSink {
  public:
-  TempFileSink(int fd, const std::string& path, std::string& buffer)
-      : fd_(fd), path_(path), buffer_(buffer) {
+  TempFileSink(int fd, const std::string& path, const std::string& page, std::string& buffer)
+      : fd_(fd), path_(path), page_(page), buffer_(buffer) {
     buffer_.clear();
     buffer_.reserve(kSize);
   }
@@ -30,6 +30,7 @@ class TempFileSink : public ByteSink {
   void Check(int err);
   int fd_;
   const std::string& path_;
+  const std::string& page_;  // whose content it is
   std::string& buffer_;
 };
 

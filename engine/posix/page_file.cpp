@@ -152,6 +152,12 @@ void PosixPage::CheckUnchanged() const {
   }
 }
 
+bool PosixPage::IsTheFileRead(const struct stat& st) const {
+  // Not its change time: the rename that moved it changed that.
+  const FileStamp was = FileStamp::Of(opened_), now = FileStamp::Of(st);
+  return was.SameFile(st) && now.size == was.size && now.mtime_ns == was.mtime_ns;
+}
+
 void PosixPage::MarkRewritten(const struct stat& now) {
   run_files_.files.insert({opened_.st_dev, opened_.st_ino});
   run_files_.files.insert({now.st_dev, now.st_ino});

@@ -75,6 +75,11 @@ class PosixPage : public Page {
   // Throws kChanged unless the name still leads to the file opened and nobody changed the file
   // since it was opened.
   void CheckUnchanged() const;
+  // The page's file open for writing takes the place of its reading descriptor, once the page
+  // has been read and copied.
+  void HoldForWriting(Fd file) { fd_ = std::move(file); }
+  // Whether st, taken after the last check, is still the file opened as it was read.
+  bool IsTheFileRead(const struct stat& st) const;
   // Records the file now under the page's name as rewritten in this run.
   void MarkRewritten(const struct stat& now);
 

@@ -283,14 +283,36 @@ std::uint64_t ReplaceInPlace(PosixPage& page, int content, off_t size,
     drop();
     throw FileError(Op::kChanged, page.Path(), 0);
   }
+  // A write lease makes another program's open of the page wait until the rewrite lets go of
+  // it, so that an editor never saves into a page half rewritten. The kernel grants one only to
+  // the file's one open, and to its owner or root, on a local file system: the page's reading
+  // descriptor gives way to this one. Where none is granted, the check below stands alone.
+  page.HoldForWriting(std::move(out));
+  const int file = page.Descriptor();
+  static_cast<void>(::fcntl(file, F_SETLEASE, F_WRLCK));
+  // Again, now that whatever opens the page from here on waits.
+  try {
+    page.CheckUnchanged();
+  } catch (const FileError&) {
+    drop();
+    throw;
+  }
+  ReachStep(Step::kRewriteHeld);
   bool touched = false;
-  err = Overwrite(out.get(), recovery.get(), content_at, size, st.st_mode, &touched);
+  err = Overwrite(file, recovery.get(), content_at, size, st.st_mode, &touched);
   if (err != 0 && !touched) fail(err);
   if (err != 0) {
     // The recovery file stays: the next run in this folder completes the page from it.
     throw FileError(Op::kOverwrite, page.Path(), err, JoinPath(DirectoryOf(page.Path()), named));
   }
   drop();
+  // A save by rename needs no open, so no lease holds it back: the page's name then leads to the
+  // other program's file, and the rewrite reached only the file's other names.
+  struct stat by_name {};
+  if (::fstatat(folder, page.Name().c_str(), &by_name, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !FileStamp::Of(st).SameFile(by_name)) {
+    throw FileError(Op::kChanged, page.Path(), 0);
+  }
   page.MarkRewritten(opened);
   return static_cast<std::uint64_t>(size);
 }

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,12 +44,30 @@ bool IsEmpty(int folder) {
   return empty;
 }
 
+// Signals whose default would kill the program where the run expects a failure it can report:
+// a write beyond the file size limit (ulimit -f) then fails with EFBIG, and another program's
+// open of a page held under a write lease only tells the lease's holder.
+constexpr int kIgnoredSignals[] = {SIGXFSZ, SIGIO};
+
+void IgnoreSignals() {
+  for (const int signal : kIgnoredSignals) {
+    struct sigaction now {};
+    // A handler that the program set for itself stays.
+    if (::sigaction(signal, nullptr, &now) == 0 && now.sa_handler == SIG_DFL) {
+      struct sigaction ignore {};
+      ignore.sa_handler = SIG_IGN;
+      ::sigaction(signal, &ignore, nullptr);
+    }
+  }
+}
+
 }  // namespace
 
 PosixPlatform::PosixPlatform()
     : run_files_(std::make_unique<posix::RunFiles>()),
       batch_(std::make_unique<posix::ReplacementBatch>()) {
   run_files_->batch = batch_.get();
+  IgnoreSignals();
 }
 PosixPlatform::~PosixPlatform() {
   EndRun();

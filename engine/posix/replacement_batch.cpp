@@ -1,5 +1,6 @@
 #include "posix/replacement_batch.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/resource.h>
@@ -25,9 +26,12 @@ namespace {
 using Op = FileError::Operation;
 
 // A batch is committed when it holds this many bytes, or as many pages and backup copies as the
-// descriptors allowed to the process leave room for (two each: the page or the backup folder,
-// and the new file; for two batches, the one being committed and the next).
+// descriptors left to the process make room for (two each: the page or the backup folder, and the
+// new file; for two batches, the one being committed and the next).
 constexpr std::uint64_t kMaxBytes = std::uint64_t(128) << 20;
+constexpr std::size_t kMostFiles = 4096;
+// Descriptors kept free for the run's folders, its temporary file and lock, and the folder watch.
+constexpr std::size_t kRunsOwnFiles = 16;
 // The commit thread takes a batch as soon as it is free once the batch holds this much: every
 // sync flushes the disk's cache, so a batch must be worth one.
 constexpr std::size_t kHandOffFiles = 16;
@@ -35,16 +39,27 @@ constexpr std::uint64_t kHandOffBytes = std::uint64_t(1) << 20;
 // A sync that takes longer waited for a device.
 constexpr auto kDeviceWait = std::chrono::milliseconds(1);
 
-std::size_t MaxPages() {
-  static const std::size_t max = [] {
-    struct rlimit limit {};
-    rlim_t open_files = 1024;
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-      open_files = limit.rlim_cur;
-    }
-    return std::clamp<std::size_t>(open_files > 128 ? (open_files - 128) / 4 : 0, 8, 4096);
-  }();
-  return max;
+// How many descriptors the process holds now; where that cannot be told, a window's usual share.
+std::size_t OpenNow() {
+  std::size_t open = 0;
+  if (DIR* listing = ::opendir("/proc/self/fd")) {
+    while (const dirent* entry = ::readdir(listing)) open += entry->d_name[0] != '.';
+    ::closedir(listing);
+    return open;
+  }
+  return 128;
+}
+
+// The pages and copies a batch may hold under the process's descriptor limit, down to one.
+std::size_t MaxFiles() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+      limit.rlim_cur / 4 > kMostFiles + 1024) {
+    return kMostFiles;
+  }
+  const auto max = static_cast<std::size_t>(limit.rlim_cur);
+  const std::size_t used = OpenNow() + kRunsOwnFiles;
+  return std::clamp<std::size_t>(max > used ? (max - used) / 4 : 0, 1, kMostFiles);
 }
 
 // Moves the working directory's temporary file into the page's folder under a free side name; no
@@ -145,7 +160,7 @@ struct ReplacementBatch::Prepared {
   }
 };
 
-ReplacementBatch::ReplacementBatch() = default;
+ReplacementBatch::ReplacementBatch() : max_files_(MaxFiles()) {}
 
 ReplacementBatch::~ReplacementBatch() {
   Discard();
@@ -165,6 +180,7 @@ void ReplacementBatch::Discard() {
 
 void ReplacementBatch::BeginRun() {
   committer_.Wait();
+  max_files_ = MaxFiles();
   state_.sync_waits.store(false, std::memory_order_release);
   state_.replaced.store(0, std::memory_order_release);
   const std::lock_guard lock(state_.mutex);
@@ -191,7 +207,7 @@ void ReplacementBatch::HandOff() {
 }
 
 void ReplacementBatch::HandOffWhenDue() {
-  const bool full = batch_.Files() >= MaxPages() || batch_.bytes >= kMaxBytes;
+  const bool full = batch_.Files() >= max_files_ || batch_.bytes >= kMaxBytes;
   const bool due = batch_.Files() >= kHandOffFiles && batch_.bytes >= kHandOffBytes;
   if (!full && !due) return;
   if (!state_.sync_waits.load(std::memory_order_acquire)) {
@@ -334,6 +350,42 @@ int ReplacementBatch::MakeDurable(const Batch& batch) {
   return 0;
 }
 
+void ReplacementBatch::PutInPlace(Prepared& p) {
+  const int dir = p.page->Folder();
+  const char* side = p.side_name.c_str();
+  const char* name = p.page->Name().c_str();
+#ifdef RENAME_EXCHANGE
+  // Exchanged, the page's old name holds the new file and the side name what stood under the
+  // page's name until now: an editor's save by rename after the last check is seen there and
+  // gets its name back, where a plain rename would have removed it.
+  if (::renameat2(dir, side, dir, name, RENAME_EXCHANGE) == 0) {
+    struct stat replaced {};
+    if (::fstatat(dir, side, &replaced, AT_SYMLINK_NOFOLLOW) == 0 &&
+        p.page->IsTheFileRead(replaced)) {
+      ::unlinkat(dir, side, 0);
+      return;
+    }
+    if (::renameat2(dir, side, dir, name, RENAME_EXCHANGE) != 0) {
+      // The other program's file stays under the side name rather than be dropped with it.
+      const int err = errno;
+      const std::string kept = JoinPath(DirectoryOf(p.page->Path()), p.side_name);
+      p.side_name.clear();
+      throw FileError(Op::kReplace, p.page->Path(), err, kept);
+    }
+    throw FileError(Op::kChanged, p.page->Path(), 0);
+  }
+  // The name gone since the check: deleted by another program, which the run does not undo.
+  if (errno == ENOENT) throw FileError(Op::kChanged, p.page->Path(), 0);
+  // Elsewhere (a file system that cannot exchange names) the check before stands alone.
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+    throw FileError(Op::kReplace, p.page->Path(), errno, p.content_path);
+  }
+#endif
+  if (::renameat(dir, side, dir, name) != 0) {
+    throw FileError(Op::kReplace, p.page->Path(), errno, p.content_path);
+  }
+}
+
 void ReplacementBatch::CommitBatch(Batch& batch, CommitState& state) {
   auto& prepared = batch.prepared;
   auto& backups = batch.backups;
@@ -367,10 +419,8 @@ void ReplacementBatch::CommitBatch(Batch& batch, CommitState& state) {
     for (; done < prepared.size(); ++done) {
       Prepared& p = *prepared[done];
       p.page->CheckUnchanged();
-      if (::renameat(p.page->Folder(), p.side_name.c_str(), p.page->Folder(),
-                     p.page->Name().c_str()) != 0) {
-        throw FileError(Op::kReplace, p.page->Path(), errno, p.content_path);
-      }
+      ReachStep(Step::kPageChecked);
+      PutInPlace(p);
       state.replaced.fetch_add(1, std::memory_order_acq_rel);
       renamed_in(p.page->SharedFolder(), DirectoryOf(p.page->Path()));
     }

@@ -85,6 +85,9 @@ class ReplacementBatch {
   // moved or copied from the working directory.
   static void PlaceBeside(const PosixPage& page, ContentFile& file, const struct stat& content,
                           Prepared& p);
+  // Gives the page's name to its new file; throws kChanged, with the page as another program
+  // left it, where the name no longer held the file that was read.
+  static void PutInPlace(Prepared& p);
   // Syncs and renames; the batch is empty afterwards, whether it succeeded or not.
   static void CommitBatch(Batch& batch, CommitState& state);
   // Makes every new file of the batch durable; returns the errno of a failure, 0 when done.
@@ -98,6 +101,7 @@ class ReplacementBatch {
   void ThrowCommitFailure();
 
   Batch batch_;
+  std::size_t max_files_;  // in a batch, as the descriptors left to the run allow
   Committer committer_;
   CommitState state_;
 };

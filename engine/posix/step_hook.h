@@ -8,7 +8,9 @@ enum class Step {
   kFolderMade,        // the run's new folder exists and is not yet opened
   kWaitingForFolder,  // another run holds a folder the run is about to work in
   kBatchDurable,      // a batch's new files are durable; no page of it is renamed yet
+  kPageChecked,       // a page of a batch is found unchanged; its new file is not yet in place
   kRecoveryDurable,   // a page's new content is safe beside it; the page is untouched
+  kRewriteHeld,       // a page rewritten in its own file is open for writing, still untouched
   kHalfWritten,       // the page holds the new content's first half, the old one behind it
   kBeforeTruncation,  // the whole new content is written, the old one's tail still behind it
 };

@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -222,16 +223,17 @@ Kept KeptOf(const std::string& path) {
   return k;
 }
 
-// A POSIX access list as the kernel stores it: the owner rw, user nobody r, group r, mask r.
-std::string AccessList() {
+// A POSIX access list as the kernel stores it: the owner rw, user nobody r (or what is given),
+// group r, mask as nobody.
+std::string AccessList(std::uint16_t nobody = 4) {
   struct Entry {
     std::uint16_t tag, perm;
     std::uint32_t id;
   };
   const std::uint32_t version = 2;
   const Entry entries[] = {
-      {0x01, 6, 0xffffffff}, {0x02, 4, kOther},     {0x04, 4, 0xffffffff},
-      {0x10, 4, 0xffffffff}, {0x20, 0, 0xffffffff},
+      {0x01, 6, 0xffffffff},      {0x02, nobody, kOther}, {0x04, 4, 0xffffffff},
+      {0x10, nobody, 0xffffffff}, {0x20, 0, 0xffffffff},
   };
   std::string list(reinterpret_cast<const char*>(&version), sizeof version);
   list.append(reinterpret_cast<const char*>(entries), sizeof entries);
@@ -255,6 +257,49 @@ TEST(SafeReplacement, PageKeepsItsAccessListAndAttributesThroughTheRename) {
   EXPECT_EQ(after.attributes, before.attributes);
   EXPECT_EQ(after.mode, before.mode);
   EXPECT_EQ(after.attributes.count("system.posix_acl_access"), 1u);
+}
+
+struct WideningCase {
+  const char* name;
+  // Makes the pages folder give a new file more readers; false where the machine cannot.
+  std::function<bool(const std::string& folder)> widen;
+};
+
+TEST(SafeReplacement, BackupCopyIsReadableByNoOneThePageShutsOut) {
+  SKIP_UNLESS_ROOT();
+  const WideningCase cases[] = {
+      {"a set-group-ID folder of another group",
+       [](const std::string& folder) {
+         return ::chown(folder.c_str(), static_cast<uid_t>(-1), kOtherGroup) == 0 &&
+                ::chmod(folder.c_str(), 02777) == 0;
+       }},
+      {"a default access list that lets nobody in",
+       [](const std::string& folder) {
+         const std::string acl = AccessList(5);
+         return ::setxattr(folder.c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0) ==
+                0;
+       }},
+  };
+  for (const WideningCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    w.AddPage("a.htm", "secret&nbsp;\r\n");
+    const std::string page = w.dir.Page("a.htm");
+    ASSERT_EQ(::chmod(page.c_str(), 0640), 0);
+    OpenToEveryone(w);
+    if (!c.widen(w.dir.Pages())) GTEST_SKIP() << c.name << ": " << std::strerror(errno);
+    w.host.Check(6).Check(7);
+    ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+    const std::string copy = w.dir.Page("~backup_14'05'09/a.htm");
+    EXPECT_EQ(ReadFile(copy), "secret&nbsp;\r\n");
+    EXPECT_EQ(StatOf(copy).st_mode & 0777, 0640u);
+    // Refused the page, as its group and mode say, and so its copy.
+    const auto refused = [](const std::string& path) {
+      return AsUser(kOther, {kOtherGroup}, [&] { return ::open(path.c_str(), O_RDONLY) < 0; });
+    };
+    EXPECT_EQ(refused(page), 1);
+    EXPECT_EQ(refused(copy), 1);
+  }
 }
 
 // Pages whose lines reach the temporary file in every way it takes them (gathered in its block,
@@ -363,6 +408,31 @@ TEST(SafeReplacement, EditMadeByAnotherProgramDuringTheRunIsNeverUndone) {
         EXPECT_FALSE(name.starts_with(".slimtag-")) << name << " left behind";
       }
     }
+  }
+}
+
+TEST(SafeReplacement, BatchesFitTheDescriptorLimitDownToOnePage) {
+  for (const rlim_t limit : {32, 20}) {
+    SCOPED_TRACE("ulimit -n " + std::to_string(limit));
+    // In a child of its own: the limit holds for the whole process.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      int failed = 0;
+      {
+        World w;
+        for (int i = 0; i < 60; ++i) w.AddPage("p" + std::to_string(i) + ".htm", "a&nbsp;\r\n");
+        w.host.Check(6).Check(7);
+        const struct rlimit rl { limit, limit };
+        failed = ::setrlimit(RLIMIT_NOFILE, &rl) != 0 ? 2 : w.Run() != RunOutcome::kStatistics;
+        for (int i = 0; i < 60 && failed == 0; ++i) {
+          failed = w.Page("p" + std::to_string(i) + ".htm") != "a\r\n";
+        }
+      }
+      ::_exit(failed);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
   }
 }
 
