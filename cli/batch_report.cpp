@@ -55,6 +55,8 @@ std::string_view OperationName(FileError::Operation operation) {
       return "folder_busy";
     case Op::kSyncFolder:
       return "sync_folder";
+    case Op::kRunFailed:
+      return "run_failed";
   }
   return "unknown";
 }

@@ -98,6 +98,37 @@ std::string ReasonText(int error) {
       return "устаревший дескриптор сетевого файла";
     case ENOTSUP:
       return "операция не поддерживается";
+    case ENOSYS:
+      return "функция не поддерживается файловой системой";
+    case ENOTRECOVERABLE:
+      return "внутренняя ошибка программы";
+    case ENOTCONN:
+      return "файловая система отключена";
+    case ETIMEDOUT:
+      return "истекло время ожидания";
+    case EINTR:
+      return "операция прервана";
+    case EMLINK:
+      return "слишком много ссылок на файл";
+    case EOVERFLOW:
+      return "значение слишком велико";
+    case ENODEV:
+    case ENOMEDIUM:
+      return "устройство отсутствует";
+    case ENODATA:
+      return "нет данных";
+    case ECONNRESET:
+    case ECONNABORTED:
+      return "соединение разорвано";
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+      return "сеть недоступна";
+    case EREMOTEIO:
+      return "ошибка ввода-вывода на удалённой стороне";
+    case ECANCELED:
+      return "операция отменена";
+    case EDEADLK:
+      return "взаимная блокировка";
     default:
       // A reason not translated here still says what the system said.
       return "системная ошибка " + std::to_string(error) + " (" + std::strerror(error) + ")";
@@ -220,6 +251,7 @@ constexpr FailureWording kFailureWordings[] = {
      " уже идёт другая оптимизация. Дождитесь окончания "
      "её работы и повторите"},
     {FileError::Operation::kSyncFolder, "Не удалось сохранить на диске изменения в папке ", {}, {}},
+    {FileError::Operation::kRunFailed, "Работа в папке ", {}, " прервана"},
 };
 
 // One row per operation, in the order of their values, so that a row is found by its value.
@@ -228,7 +260,7 @@ constexpr bool EveryOperationHasItsRow() {
     if (static_cast<std::size_t>(kFailureWordings[i].operation) != i) return false;
   }
   return std::size(kFailureWordings) ==
-         static_cast<std::size_t>(FileError::Operation::kSyncFolder) + 1;
+         static_cast<std::size_t>(FileError::Operation::kRunFailed) + 1;
 }
 static_assert(EveryOperationHasItsRow());
 

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <system_error>
 
 #include "declared_encoding.h"
 #include "line_reader.h"
@@ -52,6 +53,18 @@ std::pair<std::uint64_t, std::uint64_t> Key(const FileIdentity& file) {
 }
 
 }  // namespace
+
+FileError RunFailure(const std::string& folder, const std::exception& error) {
+  int err = ENOTRECOVERABLE;  // the program's own fault
+  if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) err = ENOMEM;
+  if (const auto* system = dynamic_cast<const std::system_error*>(&error)) {
+    const std::error_category& category = system->code().category();
+    if (category == std::generic_category() || category == std::system_category()) {
+      err = system->code().value();
+    }
+  }
+  return FileError(FileError::Operation::kRunFailed, folder, err);
+}
 
 void Optimiser::MakeBackupStamp() {
   std::string stamp = platform_.TimeOfDayText();
@@ -287,6 +300,8 @@ RunOutcome Optimiser::Stop(const RunRequest& request, RunHost& host, const FileE
     platform_.CommitReplacements();
   } catch (const FileError& earlier) {
     state_.Failure = earlier;
+  } catch (const std::exception& earlier) {
+    state_.Failure = RunFailure(request.folder, earlier);
   }
   ReportReplaced(host);
   // The pages that failed before the run stopped are told all the same.
@@ -423,6 +438,8 @@ RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) 
     stopped = ProcessWork(request, host);
   } catch (const FileError& error) {
     return Stop(request, host, error);
+  } catch (const std::exception& error) {
+    return Stop(request, host, RunFailure(request.folder, error));
   }
   ReleaseFolders();
   return stopped ? FinishStopped(request, host) : Finish(request, host);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -30,6 +31,11 @@ struct RunState {
   std::string BackupFolder;  // the folder made, with "_2", "_3", … when the name was taken
   std::optional<FileError> Failure;  // what stopped the last run, if anything did
 };
+
+// What an exception other than a file's (memory outside a page's rewrite, a thread that cannot
+// be started, a guard of the program's own) means for a run in folder: a failure like a file's,
+// named by the folder.
+FileError RunFailure(const std::string& folder, const std::exception& error);
 
 class Optimiser {
  public:

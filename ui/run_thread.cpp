@@ -1,6 +1,9 @@
 #include "run_thread.h"
 
+#include <system_error>
 #include <utility>
+
+#include "messages.h"
 
 namespace slimtag {
 
@@ -44,8 +47,21 @@ void RunThread::Start(RunRequest request) {
   Join();
   stop_ = false;
   request.stop = &stop_;
-  thread_ = std::thread(
-      [this, request = std::move(request)] { optimiser_.RunOptimisation(request, *queued_); });
+  const std::string folder = request.folder;
+  const NameStyle names = request.names;
+  try {
+    thread_ = std::thread(
+        [this, request = std::move(request)] { optimiser_.RunOptimisation(request, *queued_); });
+  } catch (const std::system_error& error) {
+    // No thread for the run: it ends as a failed run does, told as its end is, so that the
+    // window takes the user's input again.
+    RunResult result;
+    result.outcome = RunOutcome::kFailed;
+    result.icon = MessageIcon::kWarning;
+    result.failure = RunFailure(folder, error);
+    result.message = FailureText(*result.failure, names);
+    queued_->RunFinished(result);
+  }
 }
 
 void RunThread::Join() {

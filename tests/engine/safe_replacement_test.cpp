@@ -436,6 +436,38 @@ TEST(SafeReplacement, BatchesFitTheDescriptorLimitDownToOnePage) {
   }
 }
 
+TEST(SafeReplacement, PageLargerThanTheFileSizeLimitFailsNamingThePage) {
+  for (const bool beside : {false, true}) {
+    SCOPED_TRACE(beside ? "new content beside the page" : "through slimtag.tmp");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      std::string failed;
+      {
+        World w;
+        w.AddPage("a.htm", std::string(8000, 'a') + "&nbsp;\r\n");
+        w.AddPage("b.htm", "b&nbsp;\r\n");
+        w.host.Check(7);
+        if (beside) w.host.KeepGoingBesideEachPage();
+        const struct rlimit rl { 4096, 4096 };  // ulimit -f 4
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        w.Run();
+        const std::string text = beside ? PageFailureText(w.host.Failures().at(0)) : Warning(w);
+        failed = text.ends_with("Не удалось записать файл «" + w.dir.Page("a.htm") +
+                                "» (он остался без изменений): файл слишком велик.")
+                     ? ""
+                     : text;
+        if (Listing(w.dir.Pages()) != std::vector<std::string>{"a.htm", "b.htm"}) failed += " left";
+        if (beside && w.Page("b.htm") != "b\r\n") failed += " b";
+      }
+      std::fputs(failed.c_str(), stderr);
+      ::_exit(failed.empty() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  }
+}
+
 TEST(SafeReplacement, FailureWhileABatchIsCommittedKeepsTheListOrder) {
   World w;
   for (const char* name : {"a.htm", "b.htm", "c.htm"}) w.AddPage(name, "x&nbsp;\r\n");
@@ -610,6 +642,24 @@ TEST(SafeReplacement, RunningOutOfMemoryStopsAtThePageAndLeavesItWhole) {
     EXPECT_FALSE(fs::exists("slimtag.tmp"));
     w.platform.OutOfMemoryAt("");
     EXPECT_EQ(w.Run(), RunOutcome::kStatistics) << "the next run is not disturbed";
+  }
+  // Outside a page's rewrite, and whatever else escapes, the run ends as a failure does.
+  const std::pair<std::function<void()>, const char*> escaping[] = {
+      {[] { throw std::bad_alloc(); }, "недостаточно памяти"},
+      {[] { throw std::system_error(EAGAIN, std::generic_category()); },
+       "ресурс временно недоступен"},
+      {[] { throw std::logic_error("guard"); }, "внутренняя ошибка программы"},
+  };
+  for (const auto& [thrown, reason] : escaping) {
+    SCOPED_TRACE(reason);
+    World w;
+    w.AddPage("a.htm", "a&nbsp;\r\n");
+    w.host.Check(7);
+    w.platform.Before("open", thrown);
+    EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+    EXPECT_EQ(Warning(w), std::string(kStopped) + "Работа в папке «" + w.dir.Pages() +
+                              "» прервана: " + reason + ".");
+    EXPECT_EQ(w.Page("a.htm"), "a&nbsp;\r\n");
   }
 }
 
