@@ -313,6 +313,11 @@ RunOutcome Optimiser::Stop(const RunRequest& request, RunHost& host, const FileE
   }
   prepared_.clear();
   work_.clear();
+  // A backup folder that no copy reached is of no use, and a run tried again would leave one
+  // more.
+  for (const auto& [key, backup_folder] : backup_folders_) {
+    if (backup_folder) platform_.RemoveIfEmpty(*backup_folder);
+  }
   ReleaseFolders();
   return Tell(host, RunOutcome::kFailed, EndText(request, &*state_.Failure));
 }

@@ -153,6 +153,9 @@ class Platform {
   // Makes the new folder name inside parent for the run's own files and holds it; null when
   // something of that name is already there.
   virtual std::shared_ptr<Folder> CreateFolder(Folder& parent, const std::string& name) = 0;
+  // Removes a folder that CreateFolder made, where it is still that folder and empty: a run that
+  // failed before its first copy leaves no backup folder behind.
+  virtual void RemoveIfEmpty(Folder& /*made*/) {}
   // Opens the page name of folder for the run after checking that the run may rewrite it.
   virtual std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) = 0;
   // Where the run writes each page's new content: the temporary file at path, created (or

@@ -29,10 +29,12 @@ done
 packages="git cmake g++ make pkg-config libcli11-dev qt6-base-dev qt6-base-dev-tools
   qt6-translations-l10n libgl-dev libxcb1-dev libxkbcommon-dev fonts-dejavu-core
   fonts-liberation2 dpkg-dev"
-# The power-loss test runs the pages on a FUSE file system of its own.
+# The power-loss test runs the pages on a FUSE file system of its own; the removable-media test
+# makes FAT and exFAT images and mounts them through FUSE.
 if [ "$test_tools" -eq 1 ]; then
   packages="$packages libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-tidy
-    desktop-file-utils appstream groff-base mandoc lintian file libfuse3-dev fuse3"
+    desktop-file-utils appstream groff-base mandoc lintian file libfuse3-dev fuse3
+    fusefat dosfstools exfat-fuse exfatprogs"
 fi
 
 missing=""

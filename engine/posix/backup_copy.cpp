@@ -52,11 +52,8 @@ int ShowNoOneMore(int page, const struct stat& opened, int copy) {
   } else if (::fremovexattr(copy, kAccessList) != 0 && !NoSuchAttribute(errno)) {
     return errno;
   }
-  // After the access list: the mode's group bits are the list's mask. Nothing to set where the
-  // file has the mode already, as on a file system with one mode for all its files.
-  if (::fstat(copy, &made) != 0) return errno;
-  if ((made.st_mode & 07777) != mode && ::fchmod(copy, mode) != 0) return errno;
-  return 0;
+  // After the access list: the mode's group bits are the list's mask.
+  return SetMode(copy, mode);
 }
 
 }  // namespace

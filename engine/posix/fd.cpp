@@ -131,6 +131,13 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+int SetMode(int fd, mode_t mode) {
+  if (::fchmod(fd, mode) == 0) return 0;
+  const int err = errno;
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && (st.st_mode & 07777) == mode ? 0 : err;
+}
+
 bool CanGiveOwnership(uid_t uid, gid_t gid) {
   const uid_t me = ::geteuid();
   if (me == 0) return true;

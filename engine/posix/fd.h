@@ -72,6 +72,10 @@ struct FileStamp {
 std::string DirectoryOf(const std::string& path);
 std::string BaseNameOf(const std::string& path);
 
+// Gives the file mode (07777 bits), or returns the errno. Where the file system refuses any mode
+// (FAT through FUSE gives every file the one of its mount), a file that has it already is fine.
+int SetMode(int fd, mode_t mode);
+
 // Whether the user who runs the program may give a file this owner and group.
 bool CanGiveOwnership(uid_t uid, gid_t gid);
 

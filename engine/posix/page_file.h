@@ -26,11 +26,20 @@ class PosixFolder : public Folder {
   int get() const { return fd_->get(); }
   const std::shared_ptr<const Fd>& Shared() const { return fd_; }
   int Watch() const { return watch_; }
+  // Where the run made it, for a folder of the run's own.
+  void MadeIn(std::shared_ptr<const Fd> parent, std::string name) {
+    parent_ = std::move(parent);
+    name_ = std::move(name);
+  }
+  const std::shared_ptr<const Fd>& Parent() const { return parent_; }
+  const std::string& Name() const { return name_; }
 
  private:
   std::string path_;
   std::shared_ptr<const Fd> fd_;
   int watch_;
+  std::shared_ptr<const Fd> parent_;
+  std::string name_;
 };
 
 // What one run keeps.

@@ -171,7 +171,23 @@ std::shared_ptr<Folder> PosixPlatform::CreateFolder(Folder& parent, const std::s
   if (st.st_uid != ::geteuid() || st.st_dev != parent_st.st_dev || !IsEmpty(made.get())) {
     throw FileError(Op::kFolderChanged, path, 0);
   }
-  return std::make_shared<posix::PosixFolder>(path, std::move(made), -1);
+  auto folder = std::make_shared<posix::PosixFolder>(path, std::move(made), -1);
+  folder->MadeIn(Held(parent).Shared(), name);
+  return folder;
+}
+
+void PosixPlatform::RemoveIfEmpty(Folder& made) {
+  const auto& folder = Held(made);
+  if (!folder.Parent()) return;
+  struct stat held {
+  }, by_name{};
+  // Only the folder made, not one put under its name since; rmdir itself keeps a copy.
+  if (::fstat(folder.get(), &held) == 0 &&
+      ::fstatat(folder.Parent()->get(), folder.Name().c_str(), &by_name, AT_SYMLINK_NOFOLLOW) ==
+          0 &&
+      posix::FileStamp::Of(held).SameFile(by_name)) {
+    ::unlinkat(folder.Parent()->get(), folder.Name().c_str(), AT_REMOVEDIR);
+  }
 }
 
 std::unique_ptr<Page> PosixPlatform::OpenPage(Folder& folder, const std::string& name) {

@@ -28,6 +28,7 @@ class PosixPlatform : public Platform {
                                         const FileIdentity* listed, bool exclusive) override;
   std::vector<Recovery> RecoverFolder(Folder& folder) override;
   std::shared_ptr<Folder> CreateFolder(Folder& parent, const std::string& name) override;
+  void RemoveIfEmpty(Folder& made) override;
   std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) override;
   void UseTempFile(const std::string& path) override;
   std::uint64_t Replace(std::unique_ptr<Page> page, std::unique_ptr<NewContent> content) override;

@@ -97,9 +97,17 @@ int RenameNoReplace(int dir, const std::string& from, const std::string& to) {
   if (errno != EINVAL && errno != ENOSYS) return errno;
 #endif
   // A file system without that rename: a second name, then the passing one goes.
-  if (::linkat(dir, from.c_str(), dir, to.c_str(), 0) != 0) return errno;
-  ::unlinkat(dir, from.c_str(), 0);
-  return 0;
+  if (::linkat(dir, from.c_str(), dir, to.c_str(), 0) == 0) {
+    ::unlinkat(dir, from.c_str(), 0);
+    return 0;
+  }
+  // Nor hard links (exFAT, FAT): a rename where the name is free. The folder is the run's own
+  // backup folder, which no one else writes in.
+  if (errno != EPERM && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+  struct stat there {};
+  if (::fstatat(dir, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  if (errno != ENOENT) return errno;
+  return ::renameat(dir, from.c_str(), dir, to.c_str()) == 0 ? 0 : errno;
 }
 
 // Whether one syncfs makes a file system's files durable. Only local file systems whose sync
@@ -279,7 +287,7 @@ std::uint64_t ReplacementBatch::Replace(std::unique_ptr<PosixPage> page, Content
     }
     if (CopyAttributes(page->Descriptor(), side)) {
       // After the access list: the mode's group bits are the list's mask, as on the page.
-      if (::fchmod(side, st.st_mode & 07777) != 0) fail(errno);
+      if (const int err = SetMode(side, st.st_mode & 07777)) fail(err);
       // Both files at once: the page's new one is known already, and the commit thread must not
       // touch what the run shares.
       page->MarkRewritten(made);

@@ -152,6 +152,7 @@ class FailingPlatform : public Platform {
     Step("create-folder", Op::kCreateFolder, JoinPath(parent.Path(), name));
     return real_.CreateFolder(parent, name);
   }
+  void RemoveIfEmpty(Folder& made) override { real_.RemoveIfEmpty(made); }
   std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) override {
     const std::string path = JoinPath(folder.Path(), name);
     Step("open", Op::kOpen, path);

@@ -259,6 +259,62 @@ TEST(SafeReplacement, PageKeepsItsAccessListAndAttributesThroughTheRename) {
   EXPECT_EQ(after.attributes.count("system.posix_acl_access"), 1u);
 }
 
+TEST(SafeReplacement, RunFailingBeforeItsFirstCopyLeavesNoBackupFolder) {
+  World w;
+  w.AddPage("a.htm", "a&nbsp;\r\n");
+  w.host.Check(6).Check(7);
+  w.platform.FailAtFirst("open", EACCES);
+  EXPECT_EQ(w.Run(), RunOutcome::kFailed);
+  EXPECT_EQ(Listing(w.dir.Pages()), std::vector<std::string>{"a.htm"});
+}
+
+// A command's first line of output; empty where it failed.
+std::string Output(const std::string& command) {
+  std::string line(256, '\0');
+  FILE* out = ::popen((command + " 2>/dev/null").c_str(), "r");
+  if (out == nullptr) return {};
+  const bool got = std::fgets(line.data(), static_cast<int>(line.size()), out) != nullptr;
+  const bool ok = ::pclose(out) == 0 && got;
+  line.resize(ok ? line.find_first_of("\n") : 0);
+  return line;
+}
+
+// A removable medium's file system through FUSE, made and mounted by the test.
+struct MediumCase {
+  const char* name;
+  const char* make;   // given the image
+  const char* mount;  // given the image or its loop device, and the folder
+  bool block_device;
+};
+
+TEST(SafeReplacement, FatAndExfatThroughFuseTakeRunsWithBackups) {
+  SKIP_UNLESS_ROOT();
+  const MediumCase cases[] = {
+      {"FAT (fusefat)", "mkfs.vfat", "fusefat -o rw+", false},
+      {"exFAT (exfat-fuse)", "mkfs.exfat", "mount.exfat-fuse", true},
+  };
+  for (const MediumCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    const std::string image = w.dir.Root() + "/medium.img";
+    const std::string device =
+        Output("truncate -s 16M " + image + " && " + c.make + " " + image + " >/dev/null && " +
+               (c.block_device ? "losetup -f --show " + image : "echo " + image));
+    if (device.empty() || !Output(std::string(c.mount) + " " + device + " " + w.dir.Pages() +
+                                  " >/dev/null && echo mounted")
+                               .starts_with("mounted")) {
+      if (!device.empty() && c.block_device) Output("losetup -d " + device);
+      GTEST_SKIP() << c.name << " cannot be made or mounted here";
+    }
+    w.AddPage("a.htm", "a&nbsp;\r\n");
+    w.host.Check(6).Check(7);
+    EXPECT_EQ(w.Run(), RunOutcome::kStatistics) << Warning(w);
+    EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+    EXPECT_EQ(ReadFile(w.dir.Page("~backup_14'05'09/a.htm")), "a&nbsp;\r\n");
+    Output("umount " + w.dir.Pages() + (c.block_device ? " && losetup -d " + device : ""));
+  }
+}
+
 struct WideningCase {
   const char* name;
   // Makes the pages folder give a new file more readers; false where the machine cannot.
