@@ -57,6 +57,8 @@ std::string_view OperationName(FileError::Operation operation) {
       return "sync_folder";
     case Op::kRunFailed:
       return "run_failed";
+    case Op::kOverlayLinks:
+      return "overlay_links";
   }
   return "unknown";
 }

@@ -252,6 +252,11 @@ constexpr FailureWording kFailureWordings[] = {
      "её работы и повторите"},
     {FileError::Operation::kSyncFolder, "Не удалось сохранить на диске изменения в папке ", {}, {}},
     {FileError::Operation::kRunFailed, "Работа в папке ", {}, " прервана"},
+    {FileError::Operation::kOverlayLinks,
+     "Файл ",
+     {},
+     " не обработан: у него несколько жёстких ссылок, а на overlayfs запись могла бы "
+     "отделить его от остальных (он остался без изменений)"},
 };
 
 // One row per operation, in the order of their values, so that a row is found by its value.
@@ -260,7 +265,7 @@ constexpr bool EveryOperationHasItsRow() {
     if (static_cast<std::size_t>(kFailureWordings[i].operation) != i) return false;
   }
   return std::size(kFailureWordings) ==
-         static_cast<std::size_t>(FileError::Operation::kRunFailed) + 1;
+         static_cast<std::size_t>(FileError::Operation::kOverlayLinks) + 1;
 }
 static_assert(EveryOperationHasItsRow());
 

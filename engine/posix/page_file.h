@@ -87,6 +87,13 @@ class PosixPage : public Page {
   // The page's file open for writing takes the place of its reading descriptor, once the page
   // has been read and copied.
   void HoldForWriting(Fd file) { fd_ = std::move(file); }
+  // The file that a copy up (overlayfs) put under the page's name, open as file and read
+  // unchanged, becomes the page.
+  void TakeCopiedUp(Fd file, const struct stat& st) {
+    fd_ = std::move(file);
+    opened_ = st;
+    mark_ = run_files_.watch.Mark();
+  }
   // Whether st, taken after the last check, is still the file opened as it was read.
   bool IsTheFileRead(const struct stat& st) const;
   // Records the file now under the page's name as rewritten in this run.

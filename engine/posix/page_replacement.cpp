@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -224,6 +225,37 @@ std::string RecoveryName(const std::string& part) {
 
 }  // namespace
 
+namespace {
+
+constexpr std::uint64_t kOverlayMagic = 0x794C7630;
+
+// overlayfs copies a file of its lower layer up at its first open for writing: a file of its own
+// under the page's name, with the page's content and times, and apart from the page's other
+// names. The copy is made here, before anything of the rewrite, and becomes the page; a page with
+// other names is left alone, as they could be parted from it.
+void CopyUpOnOverlay(PosixPage& page) {
+  struct statfs fs {};
+  if (::fstatfs(page.Folder(), &fs) != 0 ||
+      static_cast<std::uint64_t>(fs.f_type) != kOverlayMagic) {
+    return;
+  }
+  const struct stat& st = page.Opened();
+  if (st.st_nlink > 1) throw FileError(Op::kOverlayLinks, page.Path(), 0);
+  Fd file(::openat(page.Folder(), page.Name().c_str(),
+                   O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  struct stat now {};
+  if (!file || ::fstat(file.get(), &now) != 0) throw FileError(Op::kReplace, page.Path(), errno);
+  // The copy keeps the content and its time, and mostly the inode's number; its change time is
+  // new.
+  const FileStamp was = FileStamp::Of(st), is = FileStamp::Of(now);
+  if (is.size != was.size || is.mtime_ns != was.mtime_ns) {
+    throw FileError(Op::kChanged, page.Path(), 0);
+  }
+  page.TakeCopiedUp(std::move(file), now);
+}
+
+}  // namespace
+
 std::uint64_t ReplaceInPlace(PosixPage& page, int content, off_t size,
                              const std::string& temp_path) {
   const struct stat& st = page.Opened();
@@ -232,6 +264,7 @@ std::uint64_t ReplaceInPlace(PosixPage& page, int content, off_t size,
   if ((st.st_mode & 06000) != 0 && me != 0 && me != st.st_uid) {
     throw FileError(Op::kSetIdBits, page.Path(), 0);
   }
+  CopyUpOnOverlay(page);
   const int folder = page.Folder();
   std::string part;
   Fd recovery = CreateLockedFile(folder, kSideFilePrefix, kPartSuffix, part, 0600);

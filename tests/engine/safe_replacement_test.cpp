@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -423,6 +424,43 @@ TEST(SafeReplacement, TeamMembersRewriteKeepsTheOwnersPage) {
   EXPECT_EQ(after.uid, 0u);
   EXPECT_EQ(after.gid, kOtherGroup);
   EXPECT_EQ(after.mode, before.mode);
+}
+
+TEST(SafeReplacement, PagesOfAnOverlayLowerLayerAreCopiedUpOrLeftWhereLinksWouldPart) {
+  SKIP_UNLESS_ROOT();
+  World w;
+  const std::string lower = w.dir.Root() + "/lower", upper = w.dir.Root() + "/upper";
+  for (const std::string& dir : {lower, upper, w.dir.Root() + "/overlay-work"}) {
+    fs::create_directory(dir);
+    ::chmod(dir.c_str(), 0777);
+  }
+  // The team's pages, as a container's image holds them: one with a second name.
+  for (const char* name : {"a.htm", "b.htm"}) {
+    WriteFile(lower + "/" + name, "a&nbsp;\r\n");
+    ASSERT_EQ(::chown((lower + "/" + name).c_str(), 0, kOtherGroup), 0);
+    ASSERT_EQ(::chmod((lower + "/" + name).c_str(), 0664), 0);
+    w.host.AddEntry(name, true);
+  }
+  fs::create_hard_link(lower + "/b.htm", lower + "/b2.htm");
+  const std::string options =
+      "lowerdir=" + lower + ",upperdir=" + upper + ",workdir=" + w.dir.Root() + "/overlay-work";
+  if (::mount("overlay", w.dir.Pages().c_str(), "overlay", 0, options.c_str()) != 0) {
+    GTEST_SKIP() << "no overlayfs here: " << std::strerror(errno);
+  }
+  OpenToEveryone(w);
+  w.host.Check(7);
+  const std::string expected = std::string(kStopped) + "Файл «" + w.dir.Page("b.htm") +
+                               "» не обработан: у него несколько жёстких ссылок, а на overlayfs "
+                               "запись могла бы отделить его от остальных (он остался без "
+                               "изменений).";
+  EXPECT_EQ(
+      AsUser(kOther, {kOtherGroup},
+             [&] { return w.Run() == RunOutcome::kFailed && Warning(w) == expected ? 0 : 1; }),
+      0);
+  EXPECT_EQ(w.Page("a.htm"), "a\r\n");
+  EXPECT_EQ(StatOf(w.dir.Page("a.htm")).st_uid, 0u);
+  EXPECT_EQ(w.Page("b.htm"), "a&nbsp;\r\n");
+  ::umount(w.dir.Pages().c_str());
 }
 
 struct ChangeCase {
