@@ -106,15 +106,13 @@ int ReportStartFailure(const BatchArguments& arguments, const BatchIo& io,
   return kExitFailed;
 }
 
-// The listing does not say which folder of a tree failed.
-int ReportFolderFailure(const BatchArguments& arguments, const BatchIo& io, int error) {
-  const std::string folder = arguments.report == ReportForm::kJson
-                                 ? arguments.folder
-                                 : QuotedForTerminal(arguments.folder);
-  const std::string text = "не удалось прочитать папку «" + folder + "»" +
-                           (arguments.recursive ? " или одну из вложенных в неё папок" : "") +
-                           ": " + ReasonText(error);
-  return ReportStartFailure(arguments, io, "list_folder", arguments.folder, error, text);
+// The folder of the tree that could not be read.
+int ReportFolderFailure(const BatchArguments& arguments, const BatchIo& io,
+                        const std::string& failed, int error) {
+  const std::string folder =
+      arguments.report == ReportForm::kJson ? failed : QuotedForTerminal(failed);
+  const std::string text = "не удалось прочитать папку «" + folder + "»: " + ReasonText(error);
+  return ReportStartFailure(arguments, io, "list_folder", failed, error, text);
 }
 
 // FOLDER's pages (and its sub-folders' with -r), the NAMEs selected. A FOLDER that cannot be
@@ -126,10 +124,11 @@ std::optional<int> ListFolder(const BatchArguments& arguments, const BatchIo& io
     return UsageError(io.err, "с --recursive ИМЕНА не указываются");
   }
   std::error_code listing;
+  std::string failed = folder;
   std::vector<std::string> entries = arguments.recursive
-                                         ? ListPagesRecursive(folder, listing, &run.listed)
+                                         ? ListPagesRecursive(folder, listing, &run.listed, &failed)
                                          : ListPages(folder, listing, &run.listed);
-  if (listing) return ReportFolderFailure(arguments, io, listing.value());
+  if (listing) return ReportFolderFailure(arguments, io, failed, listing.value());
 
   std::vector<bool> selected(entries.size(), arguments.names.empty());
   for (const std::string& name : arguments.names) {
@@ -188,7 +187,8 @@ std::optional<int> GroupFiles(const BatchArguments& arguments, const BatchIo& io
       return UsageError(io.err, quoted + " не является файлом");
     }
     if (error != 0) {
-      const std::string shown = arguments.report == ReportForm::kJson ? operand : quoted;
+      const std::string shown =
+          arguments.report == ReportForm::kJson ? operand : QuotedForTerminal(operand);
       return ReportStartFailure(arguments, io, "open", operand, error,
                                 "не удалось открыть «" + shown + "»: " + ReasonText(error));
     }

@@ -90,16 +90,18 @@ void NoteFolder(const std::string& folder, const std::string& key, bool follow,
 }
 
 void ListTree(const std::string& folder, const std::string& prefix, std::vector<std::string>& pages,
-              ListedFolders* folders, std::error_code& error) {
+              ListedFolders* folders, std::error_code& error, std::string& failed) {
   NoteFolder(folder, prefix.empty() ? "" : prefix.substr(0, prefix.size() - 1), prefix.empty(),
              folders, error);
-  if (error) return;
   std::vector<std::string> here, sub_folders;
-  ListFolder(folder, here, &sub_folders, error);
-  if (error) return;
+  if (!error) ListFolder(folder, here, &sub_folders, error);
+  if (error) {
+    failed = folder;
+    return;
+  }
   for (const std::string& name : here) pages.push_back(prefix + name);
   for (const std::string& sub : sub_folders) {
-    ListTree(folder + "/" + sub, prefix + sub + "/", pages, folders, error);
+    ListTree(folder + "/" + sub, prefix + sub + "/", pages, folders, error, failed);
     if (error) return;
   }
 }
@@ -128,10 +130,12 @@ std::vector<std::string> ListPages(const std::string& folder, std::error_code& e
 }
 
 std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error,
-                                            ListedFolders* folders) {
+                                            ListedFolders* folders, std::string* failed) {
   std::vector<std::string> pages;
+  std::string failed_folder;
   error.clear();
-  ListTree(folder, "", pages, folders, error);
+  ListTree(folder, "", pages, folders, error, failed_folder);
+  if (failed != nullptr) *failed = std::move(failed_folder);
   if (error) pages.clear();
   return pages;
 }

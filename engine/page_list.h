@@ -31,8 +31,10 @@ std::vector<std::string> ListPages(const std::string& folder);
 // backup folders ("~backup_…") and links to folders are left out.
 // With folders, where each folder listed was found ("" for folder itself, "sub/deeper" below it),
 // so that the run works in no other.
+// With failed, the path of the folder that could not be read, where one could not.
 std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error,
-                                            ListedFolders* folders = nullptr);
+                                            ListedFolders* folders = nullptr,
+                                            std::string* failed = nullptr);
 // The folder's own pages, with where the folder was found.
 std::vector<std::string> ListPages(const std::string& folder, std::error_code& error,
                                    ListedFolders* folders);

@@ -74,7 +74,10 @@ void FilePanel::Warn(FolderStatus status) {
 
 void FilePanel::Refresh() {
   file1_->clear();
-  for (const std::string& name : ListPages(dir1_->Path().toStdString())) {
+  listed_.clear();
+  // An unreadable folder shows as an empty one.
+  std::error_code error;
+  for (const std::string& name : ListPages(dir1_->Path().toStdString(), error, &listed_)) {
     const QByteArray bytes = QByteArray::fromStdString(name);
     auto* item = new QListWidgetItem(DisplayName(bytes), file1_);
     item->setData(kNameRole, bytes);

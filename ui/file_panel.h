@@ -5,6 +5,7 @@
 #include <QString>
 #include <system_error>
 
+#include "platform.h"
 #include "volumes.h"
 
 class QWidget;
@@ -38,6 +39,9 @@ class FilePanel : public QObject {
   bool EntrySelected(int index) const;
   // Reads the folder's pages again, every entry unselected.
   void Refresh();
+  // Where the last reading found the folder: a run holds to that folder, and stops in one
+  // swapped since.
+  const ListedFolders& Listed() const { return listed_; }
 
  private:
   void DriveChanged();
@@ -49,6 +53,7 @@ class FilePanel : public QObject {
   FileList* file1_;
   MessageBoxes& message_boxes_;
   QWidget* window_;
+  ListedFolders listed_;
 };
 
 // What the panel says when a drive or folder cannot be shown.

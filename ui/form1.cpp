@@ -477,6 +477,7 @@ RunRequest Form1::Request() const {
   }
   request.folder = file_panel_->Path().toStdString();
   request.list_folder = request.folder;
+  request.listed_folders = file_panel_->Listed();
   const int count = file_panel_->EntryCount();
   request.entries.reserve(std::size_t(count));
   for (int i = 0; i < count; ++i) {

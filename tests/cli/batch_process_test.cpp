@@ -178,8 +178,8 @@ TEST(BatchProcess, AFolderThatCannotBeReadExitsTwoWithTheReason) {
 
   r = RunProgram(dir, {"--nbsp", "-r", dir.Pages()}, redirect);
   EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.err, "slimtag-batch: не удалось прочитать папку «" + dir.Pages() +
-                       "» или одну из вложенных в неё папок: нет прав доступа\n");
+  EXPECT_EQ(r.err,
+            "slimtag-batch: не удалось прочитать папку «" + locked + "»: нет прав доступа\n");
   EXPECT_EQ(ReadFile(dir.Page("a.htm")), "a&nbsp;\r\n") << "nothing done before the listing";
 
   r = RunProgram(dir, {"--report", "json", locked}, redirect);
