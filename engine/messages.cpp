@@ -129,6 +129,21 @@ std::string ReasonText(int error) {
       return "операция отменена";
     case EDEADLK:
       return "взаимная блокировка";
+    case ENOLCK:
+      return "не хватает блокировок файлов";
+    case ENOKEY:
+      return "нет ключа шифрования папки";
+    case EUCLEAN:
+    case EBADMSG:
+      return "файловая система повреждена";
+    case EILSEQ:
+      return "имя недопустимо в этой файловой системе";
+    case ESHUTDOWN:
+      return "файловая система остановлена";
+    case ENOLINK:
+      return "связь с файловой системой разорвана";
+    case ESPIPE:
+      return "файл не допускает перемещения по нему";
     default:
       // A reason not translated here still says what the system said.
       return "системная ошибка " + std::to_string(error) + " (" + std::strerror(error) + ")";

@@ -70,17 +70,6 @@ TEST(BatchFiles, EachFileIsDoneInItsFolderWhateverItsNameWithOneMessage) {
   }
 }
 
-TEST(BatchFiles, AFileThatIsALoopOfLinksIsNamedOnceQuoted) {
-  Batch b;
-  b.AddPages(kSite);
-  fs::create_symlink("loop2.html", b.dir.Page("loop1.html"));
-  fs::create_symlink("loop1.html", b.dir.Page("loop2.html"));
-  const BatchResult r = b.Run({"--nbsp", b.dir.Page("loop1.html")});
-  EXPECT_EQ(r.code, kExitFailed);
-  EXPECT_EQ(r.err, "slimtag-batch: не удалось открыть «" + b.dir.Page("loop1.html") +
-                       "»: слишком много символических ссылок\n");
-}
-
 TEST(BatchFiles, JsonOfFilesInSeveralFoldersNamesNoFolder) {
   Batch b;
   b.AddPages(kSite);

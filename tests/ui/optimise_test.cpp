@@ -77,25 +77,6 @@ TEST_F(OptimiseTest, NoPagesGiveTheWarningAndNoBackupFolder) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(OptimiseTest, AFolderSwappedSinceTheListingIsNotWorkedIn) {
-  WriteFile(Page("a.htm"), "x&nbsp;\r\n");
-  Start();
-  ShowFolder(PagesFolder());
-  Click("Command2");
-  ASSERT_TRUE(QDir().rename(PagesFolder(), PagesFolder() + ".away") && QDir().mkdir(PagesFolder()));
-  WriteFile(Page("a.htm"), "y&nbsp;\r\n");
-  Click("rpButton2");
-  Click("Check7");
-  Optimise();
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text.toStdString(),
-            "Оптимизация остановлена.\nПапка «" + PagesFolder().toStdString() +
-                "» подменена или изменена другой программой во время оптимизации; в ней ничего не "
-                "записано.");
-  EXPECT_EQ(ReadFile(Page("a.htm")), "y&nbsp;\r\n");
-  QDir(PagesFolder() + ".away").removeRecursively();
-}
-
 // With only empty pages there is nothing to report: the title still names the last page.
 TEST_F(OptimiseTest, EmptyPagesLeaveTheTitleOnTheLastPage) {
   WriteFile(Page("empty.htm"), "");
