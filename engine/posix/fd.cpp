@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/statfs.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -136,6 +137,16 @@ int SetMode(int fd, mode_t mode) {
   const int err = errno;
   struct stat st {};
   return ::fstat(fd, &st) == 0 && (st.st_mode & 07777) == mode ? 0 : err;
+}
+
+bool OnOverlay(int fd) {
+#ifdef __linux__
+  struct statfs fs {};
+  return ::fstatfs(fd, &fs) == 0 && static_cast<std::uint64_t>(fs.f_type) == 0x794C7630;
+#else
+  (void)fd;
+  return false;
+#endif
 }
 
 bool CanGiveOwnership(uid_t uid, gid_t gid) {

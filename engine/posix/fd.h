@@ -76,6 +76,10 @@ std::string BaseNameOf(const std::string& path);
 // (FAT through FUSE gives every file the one of its mount), a file that has it already is fine.
 int SetMode(int fd, mode_t mode);
 
+// Whether fd is on overlayfs, where the first write to a file of the lower layer, or a rename of
+// it, copies it up: a file of its own, with the same content and times, whose identity may differ.
+bool OnOverlay(int fd);
+
 // Whether the user who runs the program may give a file this owner and group.
 bool CanGiveOwnership(uid_t uid, gid_t gid);
 

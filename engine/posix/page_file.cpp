@@ -155,7 +155,8 @@ void PosixPage::CheckUnchanged() const {
 bool PosixPage::IsTheFileRead(const struct stat& st) const {
   // Not its change time: the rename that moved it changed that.
   const FileStamp was = FileStamp::Of(opened_), now = FileStamp::Of(st);
-  return was.SameFile(st) && now.size == was.size && now.mtime_ns == was.mtime_ns;
+  return now.size == was.size && now.mtime_ns == was.mtime_ns &&
+         (was.SameFile(st) || OnOverlay(folder_->get()));
 }
 
 void PosixPage::MarkRewritten(const struct stat& now) {

@@ -94,7 +94,8 @@ class PosixPage : public Page {
     opened_ = st;
     mark_ = run_files_.watch.Mark();
   }
-  // Whether st, taken after the last check, is still the file opened as it was read.
+  // Whether st, taken after the last check, is still the file opened as it was read; copied up
+  // on overlayfs, it may have another identity.
   bool IsTheFileRead(const struct stat& st) const;
   // Records the file now under the page's name as rewritten in this run.
   void MarkRewritten(const struct stat& now);

@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -227,18 +226,12 @@ std::string RecoveryName(const std::string& part) {
 
 namespace {
 
-constexpr std::uint64_t kOverlayMagic = 0x794C7630;
-
 // overlayfs copies a file of its lower layer up at its first open for writing: a file of its own
 // under the page's name, with the page's content and times, and apart from the page's other
 // names. The copy is made here, before anything of the rewrite, and becomes the page; a page with
 // other names is left alone, as they could be parted from it.
 void CopyUpOnOverlay(PosixPage& page) {
-  struct statfs fs {};
-  if (::fstatfs(page.Folder(), &fs) != 0 ||
-      static_cast<std::uint64_t>(fs.f_type) != kOverlayMagic) {
-    return;
-  }
+  if (!OnOverlay(page.Folder())) return;
   const struct stat& st = page.Opened();
   if (st.st_nlink > 1) throw FileError(Op::kOverlayLinks, page.Path(), 0);
   Fd file(::openat(page.Folder(), page.Name().c_str(),
