@@ -209,9 +209,7 @@ std::optional<int> GroupFiles(const BatchArguments& arguments, const BatchIo& io
 // What the runs came to together.
 struct Totals {
   RunOutcome outcome = RunOutcome::kStatistics;
-  std::int64_t files_done = 0;
-  std::int64_t size_before = 0;
-  std::int64_t size_after = 0;
+  RunStats stats;
   std::vector<Recovery> recovered;
   std::optional<FileError> failure;  // what stopped the tool
 };
@@ -223,8 +221,7 @@ int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& 
   // The one message of all runs, as the engine words one run's.
   const std::string message =
       WithLineFeeds(EndOfRunText(outcome == RunOutcome::kFailed ? &*totals.failure : nullptr,
-                                 static_cast<std::uint64_t>(totals.files_done), totals.size_before,
-                                 totals.size_after, totals.recovered, names));
+                                 totals.stats, totals.recovered, names));
   const std::vector<FailedPage>& failed = host.Failed();
   const int code = outcome == RunOutcome::kFailed || !failed.empty() ? kExitFailed
                    : outcome == RunOutcome::kStatistics              ? kExitStatistics
@@ -236,9 +233,7 @@ int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& 
                                                                : "failed";
     report.dry_run = arguments.dry_run;
     report.folder = folder;
-    report.files_done = totals.files_done;
-    report.size_before = totals.size_before;
-    report.size_after = totals.size_after;
+    report.stats = totals.stats;
     report.pages = host.Pages();
     if (totals.failure) report.failure = FailureOf(*totals.failure);
     if (arguments.keep_going) {
@@ -313,9 +308,7 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
     host.StartRun(run);
     optimiser.RunOptimisation(request, host);
     const RunResult& result = host.Result();
-    totals.files_done += result.files_done;
-    totals.size_before += result.size_before;
-    totals.size_after += result.size_after;
+    totals.stats += result.stats;
     totals.recovered.insert(totals.recovered.end(), result.recovered.begin(),
                             result.recovered.end());
     if (result.outcome != RunOutcome::kFailed) continue;
@@ -327,7 +320,7 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
     totals.failure = result.failure;
     break;
   }
-  if (totals.outcome != RunOutcome::kFailed && totals.size_before == 0) {
+  if (totals.outcome != RunOutcome::kFailed && totals.stats.NothingSelected()) {
     totals.outcome = RunOutcome::kNothingSelected;
   }
   progress.Erase();

@@ -9,6 +9,7 @@
 #include "line_output.h"
 #include "platform.h"
 #include "run_options.h"
+#include "run_stats.h"
 
 namespace slimtag {
 
@@ -65,9 +66,7 @@ struct RunResult {
   // warning, with a line for each interrupted rewrite the run found; lines end with CR LF.
   std::string message;
   MessageIcon icon = MessageIcon::kInformation;
-  std::int64_t files_done = 0;
-  std::int64_t size_before = 0;
-  std::int64_t size_after = 0;
+  RunStats stats;  // the pages replaced
   std::optional<FileError> failure;  // what stopped the run
   // The interrupted rewrites the run found, each with its line in the message.
   std::vector<Recovery> recovered;
