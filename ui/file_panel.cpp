@@ -28,12 +28,13 @@ QString FolderFailureMessage(FolderStatus status, const QByteArray& folder, std:
 
 FilePanel::FilePanel(DriveList* drive1, FolderList* dir1, FileList* file1, RpButton* select_all,
                      RpButton* clear_all, const Volumes& volumes, MessageBoxes& message_boxes,
-                     QWidget* window)
+                     Platform& platform, QWidget* window)
     : QObject(window),
       drive1_(drive1),
       dir1_(dir1),
       file1_(file1),
       message_boxes_(message_boxes),
+      platform_(platform),
       window_(window) {
   drive1_->SetVolumes(&volumes);
   dir1_->SetVolumes(&volumes);
@@ -74,7 +75,7 @@ void FilePanel::Warn(FolderStatus status) {
 
 void FilePanel::Refresh() {
   file1_->clear();
-  for (const std::string& name : ListPages(dir1_->Path().toStdString())) {
+  for (const std::string& name : ListPages(platform_, dir1_->Path().toStdString())) {
     const QByteArray bytes = QByteArray::fromStdString(name);
     auto* item = new QListWidgetItem(DisplayName(bytes), file1_);
     item->setData(kNameRole, bytes);
