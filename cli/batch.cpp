@@ -1,9 +1,5 @@
 #include "batch.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <map>
@@ -118,16 +114,17 @@ int ReportFolderFailure(const BatchArguments& arguments, const BatchIo& io,
 // FOLDER's pages (and its sub-folders' with -r), the NAMEs selected. A FOLDER that cannot be
 // read is a failed file operation (2), a NAME that is not its page a wrong argument (64).
 // Returns the exit code when the run cannot start.
-std::optional<int> ListFolder(const BatchArguments& arguments, const BatchIo& io, FolderRun& run) {
+std::optional<int> ListFolder(const BatchArguments& arguments, const BatchIo& io,
+                              Platform& platform, FolderRun& run) {
   const std::string& folder = arguments.folder;
   if (arguments.recursive && !arguments.names.empty()) {
     return UsageError(io.err, "с --recursive ИМЕНА не указываются");
   }
   std::error_code listing;
   std::string failed = folder;
-  std::vector<std::string> entries = arguments.recursive
-                                         ? ListPagesRecursive(folder, listing, &run.listed, &failed)
-                                         : ListPages(folder, listing, &run.listed);
+  std::vector<std::string> entries =
+      arguments.recursive ? ListPagesRecursive(platform, folder, listing, &run.listed, &failed)
+                          : ListPages(platform, folder, listing, &run.listed);
   if (listing) return ReportFolderFailure(arguments, io, failed, listing.value());
 
   std::vector<bool> selected(entries.size(), arguments.names.empty());
@@ -152,38 +149,25 @@ std::optional<int> ListFolder(const BatchArguments& arguments, const BatchIo& io
 // that is missing or no file is a wrong argument (64); one that cannot be looked at, a failed
 // file operation (2). Returns the exit code when the runs cannot start.
 std::optional<int> GroupFiles(const BatchArguments& arguments, const BatchIo& io,
-                              std::vector<FolderRun>& runs) {
+                              Platform& platform, std::vector<FolderRun>& runs) {
   if (arguments.recursive) return UsageError(io.err, "--recursive нельзя сочетать с ФАЙЛАМИ");
   std::vector<std::string> operands = {arguments.folder};
   operands.insert(operands.end(), arguments.names.begin(), arguments.names.end());
-  std::map<std::pair<dev_t, ino_t>, std::size_t> run_of_folder;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> run_of_folder;
   for (const std::string& operand : operands) {
     const std::size_t slash = operand.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
                                                           : operand.substr(0, slash);
     const std::string name = operand.substr(slash == std::string::npos ? 0 : slash + 1);
-    struct stat folder_status {
-    }, file_status{};
-    int error = 0;
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-      error = errno;
-    } else {
-      if (::fstat(fd, &folder_status) != 0) {
-        error = errno;
-      } else if (name.empty()) {
-        error = EISDIR;  // "sub/": a folder
-      } else if (::fstatat(fd, name.c_str(), &file_status, 0) != 0) {
-        error = errno;
-      }
-      ::close(fd);
-    }
+    std::error_code looked;
+    const FileLookup file = platform.LookUpFile(folder, name, looked);
+    const int error = looked.value();
     const std::string quoted = "«" + QuotedForTerminal(operand) + "»";
     if (error == ENOENT || error == ENOTDIR) {
       return UsageError(io.err, quoted + ": " + ReasonText(error));
     }
-    if (error == EISDIR || (error == 0 && !S_ISREG(file_status.st_mode))) {
+    if (error == EISDIR || (error == 0 && !file.regular)) {
       return UsageError(io.err, quoted + " не является файлом");
     }
     if (error != 0) {
@@ -193,12 +177,11 @@ std::optional<int> GroupFiles(const BatchArguments& arguments, const BatchIo& io
                                 "не удалось открыть «" + shown + "»: " + ReasonText(error));
     }
     const auto [at, first] =
-        run_of_folder.try_emplace({folder_status.st_dev, folder_status.st_ino}, runs.size());
+        run_of_folder.try_emplace({file.folder.device, file.folder.inode}, runs.size());
     if (first) {
       FolderRun& run = runs.emplace_back();
       run.folder = folder;
-      run.listed[""] = {static_cast<std::uint64_t>(folder_status.st_dev),
-                        static_cast<std::uint64_t>(folder_status.st_ino)};
+      run.listed[""] = file.folder;
     }
     FolderRun& run = runs[at->second];
     if (run.shown.try_emplace(name, operand).second) run.entries.push_back({name, true});
@@ -209,9 +192,7 @@ std::optional<int> GroupFiles(const BatchArguments& arguments, const BatchIo& io
 // What the runs came to together.
 struct Totals {
   RunOutcome outcome = RunOutcome::kStatistics;
-  std::int64_t files_done = 0;
-  std::int64_t size_before = 0;
-  std::int64_t size_after = 0;
+  RunStats stats;
   std::vector<Recovery> recovered;
   std::optional<FileError> failure;  // what stopped the tool
 };
@@ -223,8 +204,7 @@ int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& 
   // The one message of all runs, as the engine words one run's.
   const std::string message =
       WithLineFeeds(EndOfRunText(outcome == RunOutcome::kFailed ? &*totals.failure : nullptr,
-                                 static_cast<std::uint64_t>(totals.files_done), totals.size_before,
-                                 totals.size_after, totals.recovered, names));
+                                 totals.stats, totals.recovered, names));
   const std::vector<FailedPage>& failed = host.Failed();
   const int code = outcome == RunOutcome::kFailed || !failed.empty() ? kExitFailed
                    : outcome == RunOutcome::kStatistics              ? kExitStatistics
@@ -236,9 +216,7 @@ int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& 
                                                                : "failed";
     report.dry_run = arguments.dry_run;
     report.folder = folder;
-    report.files_done = totals.files_done;
-    report.size_before = totals.size_before;
-    report.size_after = totals.size_after;
+    report.stats = totals.stats;
     report.pages = host.Pages();
     if (totals.failure) report.failure = FailureOf(*totals.failure);
     if (arguments.keep_going) {
@@ -278,10 +256,9 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
 
   // The first operand decides the form: a folder and its pages' names, or files.
   std::vector<FolderRun> runs;
-  struct stat first {};
-  if (::stat(arguments.folder.c_str(), &first) == 0 && S_ISDIR(first.st_mode)) {
-    if (auto code = ListFolder(arguments, io, runs.emplace_back())) return *code;
-  } else if (auto code = GroupFiles(arguments, io, runs)) {
+  if (platform.IsFolder(arguments.folder)) {
+    if (auto code = ListFolder(arguments, io, platform, runs.emplace_back())) return *code;
+  } else if (auto code = GroupFiles(arguments, io, platform, runs)) {
     return *code;
   }
 
@@ -304,18 +281,15 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
     request.entries = std::move(run.entries);
     request.listed_folders = std::move(run.listed);
     request.line_ends = arguments.line_ends;
-    // Each page's new content is written beside it: the tool runs from any working directory,
-    // and runs on different folders never meet.
-    request.temp_file.clear();
+    // No temporary file: each page's new content is written beside it, as the tool runs from any
+    // working directory and runs on different folders never meet.
     // The JSON document carries names as they are; everything else is read on a terminal.
     request.names = arguments.report == ReportForm::kJson ? nullptr : &QuotedForTerminal;
     request.keep_going = arguments.keep_going;
     host.StartRun(run);
     optimiser.RunOptimisation(request, host);
     const RunResult& result = host.Result();
-    totals.files_done += result.files_done;
-    totals.size_before += result.size_before;
-    totals.size_after += result.size_after;
+    totals.stats += result.stats;
     totals.recovered.insert(totals.recovered.end(), result.recovered.begin(),
                             result.recovered.end());
     if (result.outcome != RunOutcome::kFailed) continue;
@@ -327,7 +301,7 @@ int RunBatch(int argc, const char* const* argv, const BatchIo& io, Platform& pla
     totals.failure = result.failure;
     break;
   }
-  if (totals.outcome != RunOutcome::kFailed && totals.size_before == 0) {
+  if (totals.outcome != RunOutcome::kFailed && totals.stats.NothingSelected()) {
     totals.outcome = RunOutcome::kNothingSelected;
   }
   progress.Erase();

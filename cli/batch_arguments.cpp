@@ -111,7 +111,7 @@ std::string ProductLine() {
          std::to_string(kVersionRevision);
 }
 
-// "1,2,8": each a box number from 1 to 14.
+// "1,2,8": each a box number from 1 to kBoxCount.
 std::optional<std::string> ReadBoxList(const std::string& list, RunOptions& options) {
   std::size_t start = 0;
   while (true) {
@@ -123,7 +123,8 @@ std::optional<std::string> ReadBoxList(const std::string& list, RunOptions& opti
       return "--check: «" + item + "» не является числом";
     }
     if (ec == std::errc::result_out_of_range || box < 1 || box > kBoxCount) {
-      return "--check: флажка с номером " + item + " нет (номера от 1 до 14)";
+      return "--check: флажка с номером " + item + " нет (номера от 1 до " +
+             std::to_string(kBoxCount) + ")";
     }
     options.box[std::size_t(box)] = 1;
     if (comma == list.size()) return std::nullopt;

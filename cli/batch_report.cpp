@@ -133,8 +133,8 @@ std::string JsonString(std::string_view text) {
 }
 
 std::string JsonDocument(const RunReport& report) {
-  const std::int64_t before = report.size_before;
-  const std::int64_t after = report.size_after;
+  const std::int64_t before = report.stats.SizeBefore;
+  const std::int64_t after = report.stats.SizeAfter;
   std::string pages = "[";
   for (std::size_t i = 0; i < report.pages.size(); ++i) {
     const PageFigures& p = report.pages[i];
@@ -152,12 +152,12 @@ std::string JsonDocument(const RunReport& report) {
     failed += list.empty() ? "]" : "\n  ]";
   }
   const std::string percent =
-      before == 0 ? "null" : Number(RoundedPercent(PercentRemoved(before, after)));
+      report.stats.NothingSelected() ? "null" : Number(RoundedPercent(report.stats.SavedPercent()));
   std::vector<std::string> fields = {
       Field("outcome", JsonString(report.outcome)),
       Field("dry_run", report.dry_run ? "true" : "false"),
       Field("folder", report.folder ? JsonString(*report.folder) : "null"),
-      Field("files_done", Number(report.files_done)),
+      Field("files_done", Number(report.stats.FilesDone)),
       Field("size_before", Number(before)),
       Field("size_after", Number(after)),
       Field("removed", Number(before - after)),

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "run_stats.h"
 
 namespace slimtag {
 
@@ -37,9 +38,7 @@ struct RunReport {
   std::string outcome;  // "statistics", "nothing_selected", "failed"
   bool dry_run = false;
   std::optional<std::string> folder;  // none for files in several folders
-  std::int64_t files_done = 0;
-  std::int64_t size_before = 0;  // the run's totals
-  std::int64_t size_after = 0;
+  RunStats stats;                     // the run's totals
   std::vector<PageFigures> pages;
   std::optional<ReportFailure> failure;
   std::optional<std::vector<FailedPageReport>> failed_pages;  // with -k only

@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "batch.h"
-#include "posix/posix_platform.h"
+#include "platform.h"
 #include "std_streams.h"
 
 int main(int argc, char** argv) {
@@ -21,10 +21,10 @@ int main(int argc, char** argv) {
   // glibc takes a size only with a buffer.
   static char out_buffer[std::size_t(1) << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
-  slimtag::PosixPlatform platform;
+  const auto platform = slimtag::MakeSystemPlatform();
   slimtag::BatchIo io{std::cout, std::cerr};
   io.err_is_terminal = ::isatty(2) == 1;
   winsize size{};
   if (io.err_is_terminal && ::ioctl(2, TIOCGWINSZ, &size) == 0) io.terminal_width = size.ws_col;
-  return slimtag::CloseStandardStreams(slimtag::RunBatch(argc, argv, io, platform));
+  return slimtag::CloseStandardStreams(slimtag::RunBatch(argc, argv, io, *platform));
 }

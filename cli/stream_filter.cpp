@@ -59,11 +59,9 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
   if (arguments.verbose) {
     const auto size_after = static_cast<std::int64_t>(out.BytesWritten());
     err << VerboseLine({"-", size_before, size_after}) << "\n";
-    if (size_before > 0) {
-      err << WithLineFeeds(StatisticsText(1, size_before, size_after,
-                                          PercentRemoved(size_before, size_after)))
-          << "\n";
-    }
+    RunStats stats;
+    stats.AddPage(size_before, size_after);
+    if (!stats.NothingSelected()) err << WithLineFeeds(StatisticsText(stats)) << "\n";
   }
   return kExitStatistics;
 }

@@ -35,6 +35,16 @@ class DryRunPlatform : public Platform {
   void CommitReplacements() override {}
   std::uint64_t PagesReplaced() const override { return replaced_; }
   void EndRun() override {}
+  FolderContents ListFolder(const std::string& path, bool follow_link,
+                            const std::function<bool(std::string_view)>& wanted, bool sub_folders,
+                            std::error_code& error) override {
+    return real_.ListFolder(path, follow_link, wanted, sub_folders, error);
+  }
+  bool IsFolder(const std::string& path) override { return real_.IsFolder(path); }
+  FileLookup LookUpFile(const std::string& folder_path, const std::string& name,
+                        std::error_code& error) override {
+    return real_.LookUpFile(folder_path, name, error);
+  }
 
  private:
   Platform& real_;

@@ -9,39 +9,33 @@
 
 namespace slimtag {
 
-double PercentRemoved(std::int64_t size_before, std::int64_t size_after) {
-  return static_cast<double>(size_before - size_after) / (static_cast<double>(size_before) / 100.0);
-}
-
 std::int64_t RoundedPercent(double percent) {
   // nearbyint rounds in the default mode, to nearest with halves to even.
   return static_cast<std::int64_t>(std::nearbyint(percent));
 }
 
-std::string StatisticsText(std::uint64_t files_done, std::int64_t size_before,
-                           std::int64_t size_after, double saved_percent) {
+std::string StatisticsText(const RunStats& stats) {
   std::string text;
-  text += std::to_string(files_done) + " файл(ов) обработано.";
+  text += std::to_string(stats.FilesDone) + " файл(ов) обработано.";
   text += kMessageLineEnd;
-  text += "Размер до оптимизации: " + std::to_string(size_before) + " байт.";
+  text += "Размер до оптимизации: " + std::to_string(stats.SizeBefore) + " байт.";
   text += kMessageLineEnd;
-  text += "Размер после оптимизации: " + std::to_string(size_after) + " байт.";
+  text += "Размер после оптимизации: " + std::to_string(stats.SizeAfter) + " байт.";
   text += kMessageLineEnd;
   text += kMessageLineEnd;
-  text += "Удалено: " + std::to_string(size_before - size_after) + " байт. (" +
-          std::to_string(RoundedPercent(saved_percent)) + "%)";
+  text += "Удалено: " + std::to_string(stats.SizeBefore - stats.SizeAfter) + " байт. (" +
+          std::to_string(RoundedPercent(stats.SavedPercent())) + "%)";
   return text;
 }
 
-std::string StoppedText(std::uint64_t files_done, std::int64_t size_before,
-                        std::int64_t size_after) {
+std::string StoppedText(const RunStats& stats) {
   std::string text(kRunStopped);
   text += kMessageLineEnd;
   text += kMessageLineEnd;
   // No percentage of nothing: empty pages alone give only their count.
-  if (size_before == 0) return text + std::to_string(files_done) + " файл(ов) обработано.";
-  return text + StatisticsText(files_done, size_before, size_after,
-                               PercentRemoved(size_before, size_after));
+  if (stats.NothingSelected())
+    return text + std::to_string(stats.FilesDone) + " файл(ов) обработано.";
+  return text + StatisticsText(stats);
 }
 
 std::string ReasonText(int error) {
@@ -158,17 +152,15 @@ std::string WithRecoveryLines(std::string text, const std::vector<Recovery>& rec
   return text;
 }
 
-std::string EndOfRunText(const FileError* failure, std::uint64_t files_done,
-                         std::int64_t size_before, std::int64_t size_after,
+std::string EndOfRunText(const FileError* failure, const RunStats& stats,
                          const std::vector<Recovery>& recovered, NameStyle names) {
   std::string text;
   if (failure != nullptr) {
     text = FailureText(*failure, names);
-  } else if (size_before == 0) {
+  } else if (stats.NothingSelected()) {
     text = kNoFilesSelected;
   } else {
-    text = StatisticsText(files_done, size_before, size_after,
-                          PercentRemoved(size_before, size_after));
+    text = StatisticsText(stats);
   }
   return WithRecoveryLines(std::move(text), recovered, names);
 }

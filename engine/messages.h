@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "run_stats.h"
 
 namespace slimtag {
 
@@ -15,22 +16,15 @@ inline constexpr std::string_view kMessageLineEnd = "\r\n";
 inline constexpr std::string_view kRunStopped =
     "Оптимизация остановлена по вашему запросу; остальные файлы не тронуты.";
 
-// The five lines of the statistics message, joined by CR LF.
-std::string StatisticsText(std::uint64_t files_done, std::int64_t size_before,
-                           std::int64_t size_after, double saved_percent);
+// The five lines of the statistics message, joined by CR LF; stats must have selected something.
+std::string StatisticsText(const RunStats& stats);
 
 // The message of a run stopped by the user: a line saying so, an empty line, then the
 // statistics of the pages done before the stop (only their count when they held nothing).
-std::string StoppedText(std::uint64_t files_done, std::int64_t size_before,
-                        std::int64_t size_after);
+std::string StoppedText(const RunStats& stats);
 
 // The percentage as shown: rounded to the nearest whole number, halves to the even neighbour.
 std::int64_t RoundedPercent(double percent);
-
-// The share of size_before that is gone, in percent (negative when the pages grew), computed as
-// the message computes it: the bytes removed over a hundredth of the size before. size_before
-// must not be 0.
-double PercentRemoved(std::int64_t size_before, std::int64_t size_after);
 
 // The warning for a failed file operation: what failed, on which file, and why. Names are shown
 // in the style given (as they are when none is).
@@ -50,8 +44,7 @@ std::string WithRecoveryLines(std::string text, const std::vector<Recovery>& rec
 // The message that ends a run that was not stopped: the failure's warning where there is one,
 // else the statistics, or "Файлы не выбраны! " where no byte was counted; then the lines of the
 // interrupted rewrites found.
-std::string EndOfRunText(const FileError* failure, std::uint64_t files_done,
-                         std::int64_t size_before, std::int64_t size_after,
+std::string EndOfRunText(const FileError* failure, const RunStats& stats,
                          const std::vector<Recovery>& recovered, NameStyle names = nullptr);
 
 // Why an operation failed, from its errno, in Russian.

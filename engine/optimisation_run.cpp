@@ -17,12 +17,6 @@ namespace slimtag {
 
 namespace {
 
-// Where the listing found the folder of the entries below sub_folder, when it says.
-const FileIdentity* Listed(const RunRequest& request, const std::string& sub_folder) {
-  const auto it = request.listed_folders.find(sub_folder);
-  return it == request.listed_folders.end() ? nullptr : &it->second;
-}
-
 // A failure after which the run cannot go on with its next page: its folders, its backup folder,
 // its temporary file, the names it gave, or a page left half rewritten for the next run to
 // complete.
@@ -48,10 +42,6 @@ bool StopsTheRun(const FileError& error, const RunRequest& request) {
   }
 }
 
-std::pair<std::uint64_t, std::uint64_t> Key(const FileIdentity& file) {
-  return {file.device, file.inode};
-}
-
 }  // namespace
 
 FileError RunFailure(const std::string& folder, const std::exception& error) {
@@ -64,44 +54,6 @@ FileError RunFailure(const std::string& folder, const std::exception& error) {
     }
   }
   return FileError(FileError::Operation::kRunFailed, folder, err);
-}
-
-void Optimiser::MakeBackupStamp() {
-  std::string stamp = platform_.TimeOfDayText();
-  ReplaceAll(stamp, ":", "'", Encoding::Utf8);
-  state_.BackupStamp = std::move(stamp);
-}
-
-std::shared_ptr<Folder> Optimiser::MakeBackupFolder(Folder& parent) {
-  // The stamp holds no date, so the name may be taken by an earlier run: never reuse it.
-  const std::string base = "~backup_" + state_.BackupStamp;
-  std::string name = base;
-  for (int n = 2;; ++n) {
-    if (auto made = platform_.CreateFolder(parent, name)) return made;
-    name = base + "_" + std::to_string(n);
-  }
-}
-
-Folder& Optimiser::BackupFolderFor(const std::string& sub_folder, int attempt) {
-  auto [at, made] = backup_folders_.try_emplace({sub_folder, attempt});
-  if (made) {
-    Folder& parent = sub_folder.empty() && list_folder_ ? *list_folder_ : *folders_.at(sub_folder);
-    at->second = MakeBackupFolder(parent);
-  }
-  return *at->second;
-}
-
-Folder& Optimiser::PageFolder(const RunRequest& request, const std::string& sub_folder) {
-  if (const auto held = folders_.find(sub_folder); held != folders_.end()) return *held->second;
-  // Down from the nearest folder held, one name at a time and never through a link, each folder
-  // the one the listing saw.
-  const std::size_t slash = sub_folder.find_last_of('/');
-  const std::string parent = slash == std::string::npos ? "" : sub_folder.substr(0, slash);
-  Folder& above = PageFolder(request, parent);
-  const std::string name = sub_folder.substr(slash == std::string::npos ? 0 : slash + 1);
-  auto folder = platform_.OpenSubFolder(above, name, Listed(request, sub_folder), true);
-  for (Recovery& r : platform_.RecoverFolder(*folder)) recovered_.push_back(std::move(r));
-  return *folders_.emplace(sub_folder, std::move(folder)).first->second;
 }
 
 char* Optimiser::ReadBlock() {
@@ -146,30 +98,29 @@ const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& 
 
 void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const Work& work) {
   const std::string& name = work.name;
-  current_path_.clear();
-  current_file_.reset();
+  ledger_.StartPage({});
   host.PageStarted(name);
   // An entry below the folder ("sub/page.htm") has its folder's own backup folder and recovery.
   const std::size_t slash = name.find_last_of('/');
   const std::string sub_folder = slash == std::string::npos ? "" : name.substr(0, slash);
   const std::string base_name = name.substr(slash + 1);
-  Folder& folder = PageFolder(request, sub_folder);
+  Folder& folder = folders_.PageFolder(request, sub_folder);
   const std::string path = JoinPath(folder.Path(), base_name);
-  current_path_ = path;
+  ledger_.StartPage(path);
   std::unique_ptr<Page> page = platform_.OpenPage(folder, base_name);
   const FileIdentity file = page->Identity();
-  current_file_ = file;
+  ledger_.PageOpened(file);
   // A link to a page of the list, or a second name of it: its one file is done once, and its
   // backup holds what it was before the run. A file whose new content was dropped is not done.
-  if (page->RewrittenEarlier() && (dropped_.empty() || dropped_.erase(Key(file)) == 0)) return;
+  if (ledger_.DoneEarlier(file, page->RewrittenEarlier())) return;
   if (request.options.Ticked(Box::kBackup)) {
-    page->BackUpTo(BackupFolderFor(sub_folder, work.attempt), base_name);
+    page->BackUpTo(folders_.BackupFolderFor(sub_folder, work.attempt), base_name);
   }
   try {
     const auto before = static_cast<std::int64_t>(page->Size());
     const auto after = static_cast<std::int64_t>(Rewrite(request, std::move(page)));
     // Counted once it is replaced, which may be later, with its batch.
-    prepared_.push_back({name, before, after, path, file, work.attempt, std::nullopt});
+    ledger_.Prepared(work, before, after);
   } catch (const std::bad_alloc&) {
     // A page too large for memory (one line of gigabytes, or joined): it stays as it was.
     state_.CurrentLine = std::string();
@@ -207,74 +158,17 @@ std::uint64_t Optimiser::Rewrite(const RunRequest& request, std::unique_ptr<Page
 }
 
 void Optimiser::ReportReplaced(RunHost& host) {
-  // Pages are replaced in the order they were prepared: the first ones are those replaced.
-  const std::uint64_t replaced = platform_.PagesReplaced();
-  while (!prepared_.empty()) {
-    if (prepared_.front().failure) {
-      const Prepared failed = std::move(prepared_.front());
-      prepared_.pop_front();
-      host.PageFailed(failed.name, *failed.failure);
-      continue;
-    }
-    if (reported_ == replaced) break;
-    ++reported_;
-    const Prepared page = std::move(prepared_.front());
-    prepared_.pop_front();
-    ++state_.FilesDone;
-    state_.SizeBefore += page.size_before;
-    state_.SizeAfter += page.size_after;
-    host.PageDone(page.name, page.size_before, page.size_after);
-  }
-}
-
-void Optimiser::ReleaseFolders() {
-  platform_.EndRun();
-  folders_.clear();
-  backup_folders_.clear();
-  list_folder_.reset();
+  ledger_.Report(platform_.PagesReplaced(), host, state_.Stats);
 }
 
 void Optimiser::BeginRun() {
-  state_.SizeBefore = 0;
-  state_.SizeAfter = 0;
-  state_.FilesDone = 0;
+  state_.Stats = {};
   pipelines_[0].reset();
   pipelines_[1].reset();
-  recovered_.clear();
-  ReleaseFolders();
-  prepared_.clear();
-  reported_ = 0;
-  work_.clear();
-  dropped_.clear();
+  folders_.Clear();
+  ledger_.Clear();
   state_.Failure.reset();
   platform_.BeginRun();
-}
-
-void Optimiser::OpenFolders(const RunRequest& request) {
-  // A second copy of the program at work with the same temporary file holds it: stop before
-  // anything is made or touched.
-  platform_.UseTempFile(request.temp_file);
-  // Held until the run ends: another run in it waits, and a folder swapped since the listing is
-  // never worked in.
-  auto& folder = folders_[""];
-  folder = platform_.OpenFolder(request.folder, Listed(request, ""), true);
-  // A rewrite that a killed run left half done is completed before anything else happens.
-  recovered_ = platform_.RecoverFolder(*folder);
-  if (!request.options.Ticked(Box::kBackup)) return;
-  MakeBackupStamp();
-  Folder* parent = folder.get();
-  if (request.list_folder != request.folder) {
-    try {
-      list_folder_ = platform_.OpenFolder(request.list_folder, nullptr, false);
-    } catch (const FileError& e) {
-      throw FileError(FileError::Operation::kCreateFolder,
-                      JoinPath(request.list_folder, "~backup_" + state_.BackupStamp), e.error);
-    }
-    parent = list_folder_.get();
-  }
-  auto& backup_folder = backup_folders_[{"", 0}];
-  backup_folder = MakeBackupFolder(*parent);
-  state_.BackupFolder = backup_folder->Path();
 }
 
 RunOutcome Optimiser::Tell(RunHost& host, RunOutcome outcome, std::string message) {
@@ -284,11 +178,9 @@ RunOutcome Optimiser::Tell(RunHost& host, RunOutcome outcome, std::string messag
   // A stop is the user's own wish, not a fault.
   const bool fine = outcome == RunOutcome::kStatistics || outcome == RunOutcome::kStopped;
   result.icon = fine ? MessageIcon::kInformation : MessageIcon::kWarning;
-  result.files_done = state_.FilesDone;
-  result.size_before = state_.SizeBefore;
-  result.size_after = state_.SizeAfter;
+  result.stats = state_.Stats;
   result.failure = state_.Failure;
-  result.recovered = recovered_;
+  result.recovered = folders_.Recovered();
   host.RunFinished(result);
   return outcome;
 }
@@ -305,42 +197,31 @@ RunOutcome Optimiser::Stop(const RunRequest& request, RunHost& host, const FileE
   }
   ReportReplaced(host);
   // The pages that failed before the run stopped are told all the same.
-  for (const Prepared& page : prepared_) {
-    if (page.failure) host.PageFailed(page.name, *page.failure);
-  }
-  for (const Work& work : work_) {
-    if (work.failure) host.PageFailed(work.name, *work.failure);
-  }
-  prepared_.clear();
-  work_.clear();
+  ledger_.TellFailedAndForget(host);
   // A backup folder that no copy reached is of no use, and a run tried again would leave one
   // more.
-  for (const auto& [key, backup_folder] : backup_folders_) {
-    if (backup_folder) platform_.RemoveIfEmpty(*backup_folder);
-  }
-  ReleaseFolders();
+  folders_.RemoveEmptyBackupFolders();
+  folders_.Release();
   return Tell(host, RunOutcome::kFailed, EndText(request, &*state_.Failure));
 }
 
 std::string Optimiser::EndText(const RunRequest& request, const FileError* failure) const {
-  return EndOfRunText(failure, static_cast<std::uint64_t>(state_.FilesDone), state_.SizeBefore,
-                      state_.SizeAfter, recovered_, request.names);
+  return EndOfRunText(failure, state_.Stats, folders_.Recovered(), request.names);
 }
 
 RunOutcome Optimiser::Finish(const RunRequest& request, RunHost& host) {
-  if (state_.SizeBefore == 0) return Tell(host, RunOutcome::kNothingSelected, EndText(request));
-  state_.SavedPercent = PercentRemoved(state_.SizeBefore, state_.SizeAfter);
-  return Tell(host, RunOutcome::kStatistics, EndText(request));
+  return Tell(
+      host, state_.Stats.NothingSelected() ? RunOutcome::kNothingSelected : RunOutcome::kStatistics,
+      EndText(request));
 }
 
 bool Optimiser::ProcessWork(const RunRequest& request, RunHost& host) {
   bool stopped = false;
   for (;;) {
-    while (!work_.empty()) {
-      const Work work = std::move(work_.front());
-      work_.pop_front();
+    while (const std::optional<Work> next = ledger_.Next()) {
+      const Work& work = *next;
       if (work.failure) {
-        prepared_.push_back({work.name, 0, 0, {}, {}, work.attempt, work.failure});
+        ledger_.Failed(work);
         ReportReplaced(host);
         continue;
       }
@@ -380,53 +261,13 @@ void Optimiser::Settle(const RunRequest& request, RunHost& host, const FileError
     platform_.CommitReplacements();
   }
   ReportReplaced(host);
-
-  // What is left was not replaced. A page that a failure names failed; one dropped with its
-  // batch is done again, and the failure of a batch names the page it failed on.
-  std::vector<bool> named(failures.size(), false);
-  const auto failure_of = [&](const std::string& path) -> std::optional<FileError> {
-    std::optional<FileError> first;
-    for (std::size_t i = 0; i < failures.size(); ++i) {
-      if (failures[i].path != path) continue;
-      named[i] = true;
-      if (!first) first = failures[i];
-    }
-    return first;
-  };
-  std::vector<Work> again;
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> dropped;
-  const auto put_back = [&](const std::string& name, const std::string& path, int attempt,
-                            const std::optional<FileIdentity>& file) {
-    if (auto failure = failure_of(path)) {
-      again.push_back({name, attempt, std::move(failure)});
-    } else {
-      again.push_back({name, attempt + 1, std::nullopt});
-      if (file) dropped.push_back(Key(*file));
-    }
-  };
-  for (const Prepared& page : prepared_) {
-    if (page.failure) {
-      again.push_back({page.name, page.attempt, page.failure});
-    } else {
-      put_back(page.name, page.path, page.attempt, page.file);
-    }
-  }
-  if (current != nullptr) put_back(current->name, current_path_, current->attempt, current_file_);
-  prepared_.clear();
-  dropped_.insert(dropped.begin(), dropped.end());
-  work_.insert(work_.begin(), std::make_move_iterator(again.begin()),
-               std::make_move_iterator(again.end()));
   // A failure of no page in hand is one of the run's.
-  for (std::size_t i = 0; i < failures.size(); ++i) {
-    if (!named[i]) throw failures[i];
-  }
+  for (const FileError& unnamed : ledger_.PutBack(failures, current)) throw unnamed;
 }
 
 RunOutcome Optimiser::FinishStopped(const RunRequest& request, RunHost& host) {
   return Tell(host, RunOutcome::kStopped,
-              WithRecoveryLines(StoppedText(static_cast<std::uint64_t>(state_.FilesDone),
-                                            state_.SizeBefore, state_.SizeAfter),
-                                recovered_, request.names));
+              WithRecoveryLines(StoppedText(state_.Stats), folders_.Recovered(), request.names));
 }
 
 RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) {
@@ -436,9 +277,9 @@ RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) 
   }
   bool stopped = false;
   try {
-    OpenFolders(request);
+    folders_.Open(request, state_.BackupStamp, state_.BackupFolder);
     for (const RunRequest::Entry& entry : request.entries) {
-      if (entry.selected) work_.push_back({entry.name, 0, std::nullopt});
+      if (entry.selected) ledger_.Add(entry.name);
     }
     stopped = ProcessWork(request, host);
   } catch (const FileError& error) {
@@ -446,7 +287,7 @@ RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) 
   } catch (const std::exception& error) {
     return Stop(request, host, RunFailure(request.folder, error));
   }
-  ReleaseFolders();
+  folders_.Release();
   return stopped ? FinishStopped(request, host) : Finish(request, host);
 }
 

@@ -21,10 +21,13 @@ bool MatchesPagePattern(std::string_view name);
 bool PageNameLess(std::string_view a, std::string_view b);
 
 // The names of the folder's files (hidden ones, starting with ".", aside) that match the
-// pattern, in file-list order. An unreadable folder gives no names and sets error.
-std::vector<std::string> ListPages(const std::string& folder, std::error_code& error);
+// pattern, in file-list order, read through the platform. An unreadable folder gives no names and
+// sets error. With folders, where the folder was found (its key ""), so that the run works in no
+// other.
+std::vector<std::string> ListPages(Platform& platform, const std::string& folder,
+                                   std::error_code& error, ListedFolders* folders = nullptr);
 // The same, for the window, which shows an unreadable folder as an empty one.
-std::vector<std::string> ListPages(const std::string& folder);
+std::vector<std::string> ListPages(Platform& platform, const std::string& folder);
 
 // The pages of folder and of every folder below it, as paths relative to folder: each folder's
 // pages in file-list order, then its sub-folders in the same order, depth first. Hidden folders,
@@ -32,11 +35,9 @@ std::vector<std::string> ListPages(const std::string& folder);
 // With folders, where each folder listed was found ("" for folder itself, "sub/deeper" below it),
 // so that the run works in no other.
 // With failed, the path of the folder that could not be read, where one could not.
-std::vector<std::string> ListPagesRecursive(const std::string& folder, std::error_code& error,
+std::vector<std::string> ListPagesRecursive(Platform& platform, const std::string& folder,
+                                            std::error_code& error,
                                             ListedFolders* folders = nullptr,
                                             std::string* failed = nullptr);
-// The folder's own pages, with where the folder was found.
-std::vector<std::string> ListPages(const std::string& folder, std::error_code& error,
-                                   ListedFolders* folders);
 
 }  // namespace slimtag

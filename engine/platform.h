@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "line_output.h"
@@ -94,6 +96,19 @@ struct Recovery {
   std::string kept_as;
 };
 
+// One folder as a listing reads it; hidden names (starting with ".") are left out.
+struct FolderContents {
+  FileIdentity identity;             // where the folder was when it was read
+  std::vector<std::string> files;    // the plain files wanted, links to files followed
+  std::vector<std::string> folders;  // the sub-folders, never links; only when asked for
+};
+
+// What a file operand names, looked at in its folder as opened.
+struct FileLookup {
+  FileIdentity folder;
+  bool regular = false;  // a plain file, a link to one followed
+};
+
 class Page;
 
 // The new content of one page as the run writes it, from its first byte; it replaces the page
@@ -179,11 +194,28 @@ class Platform {
   // The run is over: lets go of the temporary file.
   virtual void EndRun() = 0;
 
+  // Outside a run, for the front ends' listings and operands; errors are returned, not thrown.
+  // Reads the folder at path: where it is (a link at path itself followed only with
+  // follow_link), the names of its plain files that wanted takes and, with sub_folders, its
+  // folders.
+  virtual FolderContents ListFolder(const std::string& path, bool follow_link,
+                                    const std::function<bool(std::string_view)>& wanted,
+                                    bool sub_folders, std::error_code& error) = 0;
+  // Whether path is a folder, a link to one followed.
+  virtual bool IsFolder(const std::string& path) = 0;
+  // Looks at name in the folder at folder_path as opened; an empty name is a folder (EISDIR).
+  virtual FileLookup LookUpFile(const std::string& folder_path, const std::string& name,
+                                std::error_code& error) = 0;
+
  protected:
   // For a platform's Replace, and one that wraps another's pages.
   static std::uint64_t PutInPlace(NewContent& content, std::unique_ptr<Page> page) {
     return content.PutInPlace(std::move(page));
   }
 };
+
+// The platform of the system the program runs on, for a front end; the platform's library, chosen
+// for the system by the build, defines it.
+std::unique_ptr<Platform> MakeSystemPlatform();
 
 }  // namespace slimtag

@@ -9,6 +9,7 @@
 #include "line_output.h"
 #include "platform.h"
 #include "run_options.h"
+#include "run_stats.h"
 
 namespace slimtag {
 
@@ -37,8 +38,9 @@ struct RunRequest {
   // knows: the run works only in that very folder.
   ListedFolders listed_folders;
   LineEndRule line_ends = LineEndRule::kCrLf;
-  // The file through which each page's new content goes; empty: a new file beside each page.
-  std::string temp_file = kTempFileName;
+  // The file through which each page's new content goes (the window's kTempFileName); empty: a
+  // new file beside each page.
+  std::string temp_file;
   // How the messages show file names; null: as they are.
   NameStyle names = nullptr;
   // Whether a page that fails is told (RunHost::PageFailed) and keeps its content while the run
@@ -65,9 +67,7 @@ struct RunResult {
   // warning, with a line for each interrupted rewrite the run found; lines end with CR LF.
   std::string message;
   MessageIcon icon = MessageIcon::kInformation;
-  std::int64_t files_done = 0;
-  std::int64_t size_before = 0;
-  std::int64_t size_after = 0;
+  RunStats stats;                    // the pages replaced
   std::optional<FileError> failure;  // what stopped the run
   // The interrupted rewrites the run found, each with its line in the message.
   std::vector<Recovery> recovered;

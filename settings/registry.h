@@ -15,7 +15,7 @@ inline constexpr char kSettingsKey[] = "Software\\Velmora Soft\\Slimtag\\";
 
 // The option boxes that survive between runs, in the order both the restore and the save visit
 // them; box N is stored as "stN".
-inline constexpr std::array<int, 11> kStoredBoxes = {1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 14};
+inline constexpr std::array kStoredBoxes = {1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 14};
 inline constexpr char kAdValue[] = "ad";
 inline constexpr char kRunValue[] = "run";
 QString BoxValueName(int box);

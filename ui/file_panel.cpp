@@ -28,12 +28,13 @@ QString FolderFailureMessage(FolderStatus status, const QByteArray& folder, std:
 
 FilePanel::FilePanel(DriveList* drive1, FolderList* dir1, FileList* file1, RpButton* select_all,
                      RpButton* clear_all, const Volumes& volumes, MessageBoxes& message_boxes,
-                     QWidget* window)
+                     Platform& platform, QWidget* window)
     : QObject(window),
       drive1_(drive1),
       dir1_(dir1),
       file1_(file1),
       message_boxes_(message_boxes),
+      platform_(platform),
       window_(window) {
   drive1_->SetVolumes(&volumes);
   dir1_->SetVolumes(&volumes);
@@ -77,7 +78,8 @@ void FilePanel::Refresh() {
   listed_.clear();
   // An unreadable folder shows as an empty one.
   std::error_code error;
-  for (const std::string& name : ListPages(dir1_->Path().toStdString(), error, &listed_)) {
+  for (const std::string& name :
+       ListPages(platform_, dir1_->Path().toStdString(), error, &listed_)) {
     const QByteArray bytes = QByteArray::fromStdString(name);
     auto* item = new QListWidgetItem(DisplayName(bytes), file1_);
     item->setData(kNameRole, bytes);

@@ -25,10 +25,11 @@ class FilePanel : public QObject {
   Q_OBJECT
 
  public:
-  // The volumes and the message boxes must outlive the panel; window is the boxes' parent.
+  // The volumes, the message boxes and the platform, through which the pages are listed, must
+  // outlive the panel; window is the boxes' parent.
   FilePanel(DriveList* drive1, FolderList* dir1, FileList* file1, RpButton* select_all,
             RpButton* clear_all, const Volumes& volumes, MessageBoxes& message_boxes,
-            QWidget* window);
+            Platform& platform, QWidget* window);
 
   // Dir1.Path, in the file system's bytes.
   QByteArray Path() const;
@@ -52,6 +53,7 @@ class FilePanel : public QObject {
   FolderList* dir1_;
   FileList* file1_;
   MessageBoxes& message_boxes_;
+  Platform& platform_;
   QWidget* window_;
   ListedFolders listed_;
 };

@@ -162,8 +162,7 @@ Form1::Form1(WindowServices services)
                                             : std::make_unique<ModalMessageBoxes>()),
       volumes_(services.volumes ? std::move(services.volumes) : std::make_unique<MountedVolumes>()),
       shell_(services.shell ? std::move(services.shell) : std::make_unique<DesktopShell>()),
-      platform_(services.platform ? std::move(services.platform)
-                                  : std::make_unique<PosixPlatform>()) {
+      platform_(services.platform ? std::move(services.platform) : MakeSystemPlatform()) {
   InitResources();
   InstallAccessibleInterfaces();
   setFont(RpButton::ButtonFont());
@@ -189,7 +188,7 @@ Form1::Form1(WindowServices services)
   NameFields(*ui_);
 
   file_panel_ = new FilePanel(ui_->Drive1, ui_->Dir1, ui_->File1, ui_->Command2, ui_->Command3,
-                              *volumes_, *message_boxes_, this);
+                              *volumes_, *message_boxes_, *platform_, this);
   for (RpButton* nav : {ui_->rpButton1, ui_->rpButton2, ui_->rpButton7, ui_->rpButton3}) {
     connect(nav, &RpButton::clicked, this, [this, nav] { NavigationClick(nav); });
   }
@@ -294,7 +293,7 @@ Form1::~Form1() {
 }
 
 OptionBox* Form1::Box(int number) const {
-  return number >= 1 && number <= 14 ? boxes_[static_cast<std::size_t>(number)] : nullptr;
+  return number >= 1 && number <= kBoxCount ? boxes_[static_cast<std::size_t>(number)] : nullptr;
 }
 
 void Form1::Load() {
@@ -475,6 +474,8 @@ RunRequest Form1::Request() const {
     request.texts.replace[i] = replace[i]->text().toStdString();
     request.texts.remove[i] = remove[i]->text().toStdString();
   }
+  // Each page's new content goes through the one temporary file in the working directory.
+  request.temp_file = kTempFileName;
   request.folder = file_panel_->Path().toStdString();
   request.list_folder = request.folder;
   request.listed_folders = file_panel_->Listed();

@@ -9,7 +9,7 @@
 #include "message_boxes.h"
 #include "module1.h"
 #include "optimisation_run.h"
-#include "posix/posix_platform.h"
+#include "queued_host.h"
 #include "run_host.h"
 #include "run_thread.h"
 #include "volumes.h"
@@ -103,8 +103,8 @@ class Form1 : public QWidget, public RunHost {
   std::unique_ptr<Shell> shell_;
   FilePanel* file_panel_ = nullptr;
   QTimer* timer1_ = nullptr;
-  std::unique_ptr<Form2> banner_;       // a window of its own: no Qt parent
-  std::array<OptionBox*, 15> boxes_{};  // by box number; 0 unused
+  std::unique_ptr<Form2> banner_;                  // a window of its own: no Qt parent
+  std::array<OptionBox*, kBoxCount + 1> boxes_{};  // by box number; 0 unused
   std::unique_ptr<Platform> platform_;
   Optimiser optimiser_{*platform_};
   int ad_flag_ = 0;
@@ -117,7 +117,8 @@ class Form1 : public QWidget, public RunHost {
   QString optimise_tip_;                         // Command1's tip, shown while it can optimise
   QSize centred_frame_;                          // the frame size the window was last centred with
   bool frame_known_ = false;
-  RunThread run_{optimiser_, *this, *this};  // last: its run ends before anything else goes
+  QueuedHost queued_{*this, *this};     // what the run tells, on the window's thread
+  RunThread run_{optimiser_, queued_};  // last: its run ends before anything else goes
 };
 
 // "Slimtag v2.5": the window's title.

@@ -72,11 +72,13 @@ enum class Boxes { kNone, kAll };
 // One folder with every page selected. Every box that acts on lines: all but the backup and the
 // joining of lines; with replacement pairs and removal texts of the kind a user sets for
 // word-processor output.
-RunRequest RequestFor(std::string folder, Boxes which) {
+RunRequest RequestFor(Platform& platform, std::string folder, Boxes which) {
   RunRequest request;
+  request.temp_file = kTempFileName;  // as the window runs
   request.folder = folder;
   request.list_folder = folder;
-  for (std::string& name : ListPages(folder)) request.entries.push_back({std::move(name)});
+  for (std::string& name : ListPages(platform, folder))
+    request.entries.push_back({std::move(name)});
   if (which == Boxes::kNone) return request;
   for (const Box box : {Box::kTrimStart, Box::kTrimEnd, Box::kDropEmptyLines, Box::kEditorMeta,
                         Box::kSpaceEntity, Box::kTagBlanks, Box::kEmptyTags, Box::kLogicalTags,
@@ -102,7 +104,7 @@ void BM_Run(benchmark::State& state, bool crlf, Boxes which) {
     corpus.ResetWork(crlf);
     std::vector<RunRequest> requests;
     for (const fs::path& folder : corpus.PageFolders()) {
-      requests.push_back(RequestFor((corpus.Work() / folder).string(), which));
+      requests.push_back(RequestFor(platform, (corpus.Work() / folder).string(), which));
     }
     state.ResumeTiming();
     for (const RunRequest& request : requests) {

@@ -35,6 +35,12 @@ class PosixPlatform : public Platform {
   void CommitReplacements() override;
   std::uint64_t PagesReplaced() const override;
   void EndRun() override;
+  FolderContents ListFolder(const std::string& path, bool follow_link,
+                            const std::function<bool(std::string_view)>& wanted, bool sub_folders,
+                            std::error_code& error) override;
+  bool IsFolder(const std::string& path) override;
+  FileLookup LookUpFile(const std::string& folder_path, const std::string& name,
+                        std::error_code& error) override;
 
   // The name of the lock held beside the temporary file for a run: "slimtag.tmp.lock".
   static constexpr std::string_view kRunLockSuffix = ".lock";

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "batch_harness.h"
+#include "fake_platform.h"
 #include "page_list.h"
 #include "progress_line.h"
 
@@ -123,42 +124,13 @@ TEST(BatchRecursive, WalksTheTreeInOrderWithABackupFolderInEachFolder) {
   EXPECT_GE(deepest, 2u);
 }
 
-// Passes everything on to the real platform, but cannot open one page.
-class FailOnePage : public Platform {
- public:
-  FailOnePage(Platform& real, std::string path) : real_(real), path_(std::move(path)) {}
-  std::string TimeOfDayText() override { return "14:05:09"; }
-  void BeginRun() override { real_.BeginRun(); }
-  std::shared_ptr<Folder> OpenFolder(const std::string& path, const FileIdentity* listed,
-                                     bool exclusive) override {
-    return real_.OpenFolder(path, listed, exclusive);
+// The real platform, but one page cannot be opened.
+struct FailOnePage {
+  FailOnePage(Platform& real, const std::string& path) : platform(real, timeline) {
+    platform.FailAtFirst("open", EACCES, path);
   }
-  std::shared_ptr<Folder> OpenSubFolder(Folder& parent, const std::string& name,
-                                        const FileIdentity* listed, bool exclusive) override {
-    return real_.OpenSubFolder(parent, name, listed, exclusive);
-  }
-  std::vector<Recovery> RecoverFolder(Folder& folder) override {
-    return real_.RecoverFolder(folder);
-  }
-  std::shared_ptr<Folder> CreateFolder(Folder& parent, const std::string& name) override {
-    return real_.CreateFolder(parent, name);
-  }
-  std::unique_ptr<Page> OpenPage(Folder& folder, const std::string& name) override {
-    const std::string path = JoinPath(folder.Path(), name);
-    if (path == path_) throw FileError(FileError::Operation::kOpen, path, EACCES);
-    return real_.OpenPage(folder, name);
-  }
-  void UseTempFile(const std::string& path) override { real_.UseTempFile(path); }
-  std::uint64_t Replace(std::unique_ptr<Page> page, std::unique_ptr<NewContent> content) override {
-    return real_.Replace(std::move(page), std::move(content));
-  }
-  void CommitReplacements() override { real_.CommitReplacements(); }
-  std::uint64_t PagesReplaced() const override { return real_.PagesReplaced(); }
-  void EndRun() override { real_.EndRun(); }
-
- private:
-  Platform& real_;
-  std::string path_;
+  Timeline timeline;
+  FailingPlatform platform;
 };
 
 TEST(BatchRecursive, AFailureInASubFolderStopsTheOneRun) {
@@ -167,8 +139,8 @@ TEST(BatchRecursive, AFailureInASubFolderStopsTheOneRun) {
               {"m/b.htm", "b&nbsp;\r\n"},
               {"m/c.htm", "c&nbsp;\r\n"},
               {"z/d.htm", "d&nbsp;\r\n"}});
-  FailOnePage platform(b.posix, b.dir.Page("m/c.htm"));
-  const BatchResult r = b.RunWith(platform, {"{pages}", "--nbsp", "-r", "--backup"});
+  FailOnePage failing(b.posix, b.dir.Page("m/c.htm"));
+  const BatchResult r = b.RunWith(failing.platform, {"{pages}", "--nbsp", "-r", "--backup"});
   EXPECT_EQ(r.code, kExitFailed);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "slimtag-batch: Оптимизация остановлена.\nНе удалось открыть файл «" +
@@ -244,8 +216,9 @@ TEST(BatchReport, JsonDocumentOfAFinishedRun) {
 TEST(BatchReport, JsonDocumentOfAStoppedRunAndOfNothingSelected) {
   Batch b;
   b.AddPages({{"a.htm", "a&nbsp;\r\n"}, {"b.htm", "b\r\n"}});
-  FailOnePage platform(b.posix, b.dir.Page("b.htm"));
-  const BatchResult r = b.RunWith(platform, {"-n", "{pages}", "--report", "json", "--nbsp"});
+  FailOnePage failing(b.posix, b.dir.Page("b.htm"));
+  const BatchResult r =
+      b.RunWith(failing.platform, {"-n", "{pages}", "--report", "json", "--nbsp"});
   EXPECT_EQ(r.code, kExitFailed);
   EXPECT_EQ(r.err, "");
   const std::string message = "Оптимизация остановлена.\\nНе удалось открыть файл «" +

@@ -86,7 +86,7 @@ TEST(OptimisationRun, NoSelectionWarnsAfterTheLoopAndLeavesAnEmptyBackupFolder) 
   EXPECT_EQ(w.Page("b.htm"), "b");
   EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{"a.htm", "b.htm", kBackupName}));
   EXPECT_TRUE(Listing(w.dir.Page(kBackupName)).empty());
-  EXPECT_EQ(w.optimiser.State().FilesDone, 0);
+  EXPECT_EQ(w.optimiser.State().Stats.FilesDone, 0);
 }
 
 TEST(OptimisationRun, EmptyPagesAreStartedButOnlyGiveTheWarning) {
@@ -96,7 +96,7 @@ TEST(OptimisationRun, EmptyPagesAreStartedButOnlyGiveTheWarning) {
   EXPECT_EQ(w.Run(), RunOutcome::kNothingSelected);
   EXPECT_EQ(w.HostEvents(), (std::vector<std::string>{Optimising("a.htm"), Optimising("b.htm"),
                                                       Warning(kNothingSelected)}));
-  EXPECT_EQ(w.optimiser.State().FilesDone, 2);
+  EXPECT_EQ(w.optimiser.State().Stats.FilesDone, 2);
   EXPECT_EQ(w.Page("a.htm"), "");
   EXPECT_EQ(w.Page("b.htm"), "");
 }
@@ -254,54 +254,6 @@ TEST(OptimisationRun, EveryLineIsWrittenWithCrLf) {
     w.AddPage("a.htm", input);
     w.Run();
     EXPECT_EQ(w.Page("a.htm"), output) << ::testing::PrintToString(input);
-  }
-}
-
-struct OrderCase {
-  const char* name;
-  std::vector<int> boxes;
-  std::map<int, std::string> fields;
-  std::string input;
-  std::string output;
-};
-
-TEST(OptimisationRun, PassesActInTheirFixedOrder) {
-  const OrderCase cases[] = {
-      // Reversed, the blanks would meet after the entity went and shrink to one.
-      {"tag blanks before the space entity", {7, 8}, {}, "<b> &nbsp; </b>\r\n", "<b>  </b>\r\n"},
-      {"space entity before empty tags", {7, 9}, {}, "<p>&nbsp;</p>x\r\n", "x\r\n"},
-      {"user replacement before colour codes",
-       {11, 12},
-       {{1, "rouge"}, {2, "#ff0000"}},
-       "color=rouge\r\n",
-       "color=red\r\n"},
-      {"user replacement before user removal",
-       {12, 13},
-       {{1, "a"}, {2, "b"}, {13, "b"}},
-       "ab\r\n",
-       "\r\n"},
-      {"removal before dropping the emptied line",
-       {3, 13},
-       {{13, "junk"}},
-       "a\r\nJUNK\r\n\r\nb\r\n",
-       "a\r\nb\r\n"},
-      {"trimming before dropping", {2, 3}, {}, "a\r\n   \r\nb\r\n", "a\r\nb\r\n"},
-      {"joining ignores dropping", {3, 14}, {}, "a\r\n\r\nb\r\n", "a  b\r\n"},
-      // Reversed, the blanks left where the tag was would shrink to one.
-      {"tag blanks before editor meta",
-       {4, 8},
-       {},
-       "<b> <meta name=generator> </b>\r\n",
-       "<b>  </b>\r\n"},
-  };
-  for (const OrderCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    World w;
-    w.AddPage("a.htm", c.input);
-    for (int box : c.boxes) w.host.Check(box);
-    for (const auto& [field, text] : c.fields) w.host.Field(field, text);
-    w.Run();
-    EXPECT_EQ(w.Page("a.htm"), c.output);
   }
 }
 
@@ -664,7 +616,7 @@ TEST(OptimisationRun, AStopTakesEffectAfterThePageInHand) {
     EXPECT_EQ(Listing(w.dir.Pages() + "/" + kBackupName), backups);
     EXPECT_TRUE(Listing(w.dir.Work()).empty()) << "neither the temporary file nor its lock stays";
     ASSERT_EQ(w.host.Results().size(), 1u);
-    EXPECT_EQ(w.host.Results()[0].files_done, static_cast<std::int64_t>(c.done.size()));
+    EXPECT_EQ(w.host.Results()[0].stats.FilesDone, static_cast<std::int64_t>(c.done.size()));
 
     stop = false;
     w.host.on_started = nullptr;

@@ -481,9 +481,9 @@ TEST(SafeReplacement, FailureWhileABatchIsCommittedKeepsTheListOrder) {
   EXPECT_EQ(w.Page("c.htm"), "x&nbsp;\r\n") << "the page after keeps its old content";
   // Only the page on the disk is reported and counted.
   EXPECT_EQ(w.host.PagesDone(), std::vector<std::string>{"a.htm 9 3"});
-  EXPECT_EQ(w.optimiser.State().FilesDone, 1);
-  EXPECT_EQ(w.optimiser.State().SizeBefore, 9);
-  EXPECT_EQ(w.optimiser.State().SizeAfter, 3);
+  EXPECT_EQ(w.optimiser.State().Stats.FilesDone, 1);
+  EXPECT_EQ(w.optimiser.State().Stats.SizeBefore, 9);
+  EXPECT_EQ(w.optimiser.State().Stats.SizeAfter, 3);
   EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{"a.htm", "b.htm", "c.htm"}));
 }
 
@@ -550,8 +550,8 @@ TEST(SafeReplacement, FailureWhileAnEarlierBatchIsCommittedKeepsTheListOrder) {
                          std::to_string(new_content.size()));
     }
     EXPECT_EQ(w.host.PagesDone(), replaced);
-    EXPECT_EQ(w.optimiser.State().FilesDone, c.failed);
-    EXPECT_EQ(w.optimiser.State().SizeAfter,
+    EXPECT_EQ(w.optimiser.State().Stats.FilesDone, c.failed);
+    EXPECT_EQ(w.optimiser.State().Stats.SizeAfter,
               static_cast<std::int64_t>(new_content.size()) * c.failed);
   }
 }
@@ -607,7 +607,7 @@ TEST(SafeReplacement, FileWithTwoNamesInTheListIsRewrittenOnce) {
     w.host.Check(6).Check(12).Field(1, "x").Field(2, "xy");
     ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
     EXPECT_EQ(w.Page("b.htm"), "xy\r\n") << "x → xy applied once";
-    EXPECT_EQ(w.optimiser.State().FilesDone, 1);
+    EXPECT_EQ(w.optimiser.State().Stats.FilesDone, 1);
     const std::string backup = w.dir.Page("~backup_14'05'09");
     EXPECT_EQ(Listing(backup), std::vector<std::string>{"a.htm"});
     EXPECT_EQ(ReadFile(backup + "/a.htm"), "x\r\n");

@@ -101,7 +101,8 @@ TEST_F(FilePanelTest, OrdersNamesWithLetterCaseIgnoredAsTheBatchRunDoes) {
                                 "B.HTML", "а.htm", "Б.htm", "Ё.htm"};
   EXPECT_EQ(Entries(), expected);
   QStringList batch;
-  for (const std::string& name : ListPages(window_->Request().folder))
+  const auto platform = MakeSystemPlatform();
+  for (const std::string& name : ListPages(*platform, window_->Request().folder))
     batch << QString::fromStdString(name);
   EXPECT_EQ(Entries(), batch);
 }

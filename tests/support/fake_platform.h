@@ -173,6 +173,19 @@ class FailingPlatform : public Platform {
   }
   std::uint64_t PagesReplaced() const override { return real_.PagesReplaced(); }
   void EndRun() override { real_.EndRun(); }
+  // The listing's and the operands' failures are returned: an injected one is too.
+  FolderContents ListFolder(const std::string& path, bool follow_link,
+                            const std::function<bool(std::string_view)>& wanted, bool sub_folders,
+                            std::error_code& error) override {
+    if (Failed("list", Op::kOpenFolder, path, error)) return {};
+    return real_.ListFolder(path, follow_link, wanted, sub_folders, error);
+  }
+  bool IsFolder(const std::string& path) override { return real_.IsFolder(path); }
+  FileLookup LookUpFile(const std::string& folder_path, const std::string& name,
+                        std::error_code& error) override {
+    if (Failed("look-up", Op::kOpen, JoinPath(folder_path, name), error)) return {};
+    return real_.LookUpFile(folder_path, name, error);
+  }
 
  private:
   class Source : public ByteSource {
@@ -261,6 +274,16 @@ class FailingPlatform : public Platform {
     std::string path_;
     std::unique_ptr<Sink> sink_;
   };
+
+  bool Failed(const char* what, Op op, const std::string& path, std::error_code& error) {
+    try {
+      Step(what, op, path);
+      return false;
+    } catch (const FileError& e) {
+      error.assign(e.error, std::generic_category());
+      return true;
+    }
+  }
 
   void Step(const char* what, Op op, const std::string& path, const std::string& other = {}) {
     ++count_;

@@ -30,7 +30,9 @@ inline std::string MessageEvent(const std::string& text, MessageIcon icon) {
 
 class FakeHost : public RunHost {
  public:
+  // As the window asks: each page's new content through slimtag.tmp in the working directory.
   FakeHost(Timeline& timeline, std::string folder) : timeline_(timeline) {
+    request_.temp_file = kTempFileName;
     request_.folder = folder;
     request_.list_folder = std::move(folder);
   }

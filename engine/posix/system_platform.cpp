@@ -1,0 +1,9 @@
+#include "posix/posix_platform.h"
+
+namespace slimtag {
+
+std::unique_ptr<Platform> MakeSystemPlatform() {
+  return std::make_unique<PosixPlatform>();
+}
+
+}  // namespace slimtag
