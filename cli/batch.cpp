@@ -61,6 +61,13 @@ class BatchHost : public RunHost {
     // Kept only for the JSON document: a run over a large site stays small.
     if (arguments_.report == ReportForm::kJson) pages_.push_back(page);
   }
+  void PageLeftAlone(const std::string& name, LeftAlone reason) override {
+    progress_.FinishPage(0);
+    if (arguments_.verbose) {
+      progress_.PrintLine(QuotedForTerminal(Shown(name)) + ": " + LeftAlonePageText(reason));
+    }
+    left_alone_.push_back({Shown(name), reason});
+  }
   void PageFailed(const std::string& name, const FileError& error) override {
     progress_.FinishPage(0);
     failed_.push_back({Shown(name), error});
@@ -72,6 +79,7 @@ class BatchHost : public RunHost {
   const RunResult& Result() const { return result_; }
   const std::vector<PageFigures>& Pages() const { return pages_; }
   const std::vector<FailedPage>& Failed() const { return failed_; }
+  const std::vector<LeftAlonePage>& LeftAlonePages() const { return left_alone_; }
 
  private:
   const std::string& Shown(const std::string& name) const {
@@ -85,6 +93,7 @@ class BatchHost : public RunHost {
   RunResult result_;
   std::vector<PageFigures> pages_;
   std::vector<FailedPage> failed_;
+  std::vector<LeftAlonePage> left_alone_;  // of every run, named as shown
 };
 
 // The run cannot start: a folder or file that cannot be looked at or read. Returns the exit code.
@@ -221,10 +230,10 @@ int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& 
   const RunOutcome outcome = totals.outcome;
   const NameStyle names = arguments.report == ReportForm::kJson ? nullptr : &QuotedForTerminal;
   // The one message of all runs, as the engine words one run's.
-  const std::string message =
-      WithLineFeeds(EndOfRunText(outcome == RunOutcome::kFailed ? &*totals.failure : nullptr,
-                                 static_cast<std::uint64_t>(totals.files_done), totals.size_before,
-                                 totals.size_after, totals.recovered, names));
+  const std::string message = WithLineFeeds(
+      EndOfRunText(outcome == RunOutcome::kFailed ? &*totals.failure : nullptr,
+                   static_cast<std::uint64_t>(totals.files_done), totals.size_before,
+                   totals.size_after, host.LeftAlonePages(), totals.recovered, names));
   const std::vector<FailedPage>& failed = host.Failed();
   const int code = outcome == RunOutcome::kFailed || !failed.empty() ? kExitFailed
                    : outcome == RunOutcome::kStatistics              ? kExitStatistics
@@ -240,6 +249,7 @@ int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& 
     report.size_before = totals.size_before;
     report.size_after = totals.size_after;
     report.pages = host.Pages();
+    report.left_alone = host.LeftAlonePages();
     if (totals.failure) report.failure = FailureOf(*totals.failure);
     if (arguments.keep_going) {
       auto& list = report.failed_pages.emplace();

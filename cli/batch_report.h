@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "run_host.h"
 
 namespace slimtag {
 
@@ -41,6 +42,7 @@ struct RunReport {
   std::int64_t size_before = 0;  // the run's totals
   std::int64_t size_after = 0;
   std::vector<PageFigures> pages;
+  std::vector<LeftAlonePage> left_alone;  // the pages left as they were, with the reason
   std::optional<ReportFailure> failure;
   std::optional<std::vector<FailedPageReport>> failed_pages;  // with -k only
   std::string message;  // the Russian message the window would show, with LF line ends

@@ -14,6 +14,7 @@
 
 #include "line_output.h"
 #include "line_pipeline.h"
+#include "page_survey.h"
 #include "platform.h"
 #include "run_host.h"
 
@@ -28,7 +29,8 @@ struct RunState {
   double SavedPercent = 0;
   std::string BackupStamp;   // the time of day that names the backup folder
   std::string BackupFolder;  // the folder made, with "_2", "_3", … when the name was taken
-  std::optional<FileError> Failure;  // what stopped the last run, if anything did
+  std::optional<FileError> Failure;           // what stopped the last run, if anything did
+  std::vector<LeftAlonePage> LeftAlonePages;  // in the order they were met
 };
 
 class Optimiser {
@@ -88,7 +90,8 @@ class Optimiser {
   char* ReadBlock();
   void ProcessPage(const RunRequest& request, RunHost& host, const Work& work);
   // The page through the passes into its new content, which then replaces it; its new size.
-  std::uint64_t Rewrite(const RunRequest& request, std::unique_ptr<Page> page);
+  std::uint64_t Rewrite(const RunRequest& request, const PageKind& kind,
+                        std::unique_ptr<Page> page);
   // The run's list, page by page, and the last commit; whether the stop flag cut it short.
   bool ProcessWork(const RunRequest& request, RunHost& host);
   // With keep_going, after a page's failure: commits what waits, tells the pages replaced, and
@@ -100,9 +103,9 @@ class Optimiser {
   void ReportReplaced(RunHost& host);
   // Reads the page from its start, block by block, while feed asks for more.
   void ScanPage(Page& page, const std::function<bool(std::string_view)>& feed);
-  Encoding PageEncoding(Page& page);
-  // The rule that kByPage gives the page.
-  LineEndRule PageLineEnds(Page& page);
+  // What the page is: text to rewrite, in which form and encoding, under which line-end rule
+  // (kByPage decided), or a page to leave as it is.
+  PageKind Survey(const RunRequest& request, Page& page);
   // The message of a run's end, not stopped: the failure's when there is one.
   std::string EndText(const RunRequest& request, const FileError* failure = nullptr) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,
@@ -112,7 +115,7 @@ class Optimiser {
 
   Platform& platform_;
   RunState state_;
-  std::optional<LinePipeline> pipelines_[2];
+  std::optional<LinePipeline> pipelines_[kCodePageCount + 1];  // by Encoding
   std::vector<Recovery> recovered_;  // interrupted rewrites found in this run
   std::map<std::string, std::shared_ptr<Folder>> folders_;  // "" or sub-folder → held
   // The same, and the attempt → its backups.
@@ -126,6 +129,7 @@ class Optimiser {
   std::optional<FileIdentity> current_file_;
   // Files whose new content was dropped: marked rewritten by the platform, yet to be done again.
   std::set<std::pair<std::uint64_t, std::uint64_t>> dropped_;
+  std::set<std::pair<std::uint64_t, std::uint64_t>> left_alone_files_;
   std::unique_ptr<char[]> read_block_;
 };
 
