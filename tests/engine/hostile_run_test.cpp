@@ -235,12 +235,18 @@ TEST(InterruptedRewrite, IsCompletedOnlyOverWhatItLeftOfThePage) {
   for (const Sizes sizes : {Sizes{"shrinks", 7}, Sizes{"grows", 12}}) {
     for (const InterruptedCase& c : cases) {
       SCOPED_TRACE(std::string(c.name) + ", a page that " + sizes.name);
+      // A page that grows is given its new size first: cut short, it may hold a hole of NUL
+      // bytes, and a run leaves such a page as it is.
+      const auto outcome = [](const std::string& content) {
+        return content.find('\0') == std::string::npos ? RunOutcome::kStatistics
+                                                         : RunOutcome::kNothingSelected;
+      };
       // What a run with these boxes makes of a page.
       const auto optimised = [&](const std::string& content) {
         World clean;
         clean.AddPage("a.htm", content);
         clean.host.Check(sizes.box).Field(1, "line").Field(2, "a longer line");
-        EXPECT_EQ(clean.Run(), RunOutcome::kStatistics);
+        EXPECT_EQ(clean.Run(), outcome(content));
         return clean.Page("a.htm");
       };
       World w;
@@ -269,7 +275,7 @@ TEST(InterruptedRewrite, IsCompletedOnlyOverWhatItLeftOfThePage) {
       const std::string before_next_run = w.Page("a.htm");
 
       // The next run finishes or sets aside what it found, then optimises the page as asked.
-      ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+      ASSERT_EQ(w.Run(), c.completed ? RunOutcome::kStatistics : outcome(before_next_run));
       const std::string message = Warning(w);
       if (c.completed) {
         EXPECT_TRUE(w.Page("a.htm") == optimised(expected));
