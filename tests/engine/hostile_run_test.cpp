@@ -239,7 +239,7 @@ TEST(InterruptedRewrite, IsCompletedOnlyOverWhatItLeftOfThePage) {
       // bytes, and a run leaves such a page as it is.
       const auto outcome = [](const std::string& content) {
         return content.find('\0') == std::string::npos ? RunOutcome::kStatistics
-                                                         : RunOutcome::kNothingSelected;
+                                                       : RunOutcome::kNothingSelected;
       };
       // What a run with these boxes makes of a page.
       const auto optimised = [&](const std::string& content) {
