@@ -6,7 +6,6 @@
 #include <string>
 
 #include "batch_report.h"
-#include "declared_encoding.h"
 #include "messages.h"
 #include "std_streams.h"
 #include "stream_optimiser.h"

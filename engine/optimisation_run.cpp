@@ -6,7 +6,6 @@
 #include <memory>
 #include <new>
 
-#include "declared_encoding.h"
 #include "line_reader.h"
 #include "messages.h"
 #include "page_survey.h"
