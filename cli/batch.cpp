@@ -57,6 +57,13 @@ class BatchHost : public RunHost {
     // Kept only for the JSON document: a run over a large site stays small.
     if (arguments_.report == ReportForm::kJson) pages_.push_back(page);
   }
+  void PageLeftAlone(const std::string& name, LeftAlone reason) override {
+    progress_.FinishPage(0);
+    if (arguments_.verbose) {
+      progress_.PrintLine(QuotedForTerminal(Shown(name)) + ": " + LeftAlonePageText(reason));
+    }
+    left_alone_.push_back({Shown(name), reason});
+  }
   void PageFailed(const std::string& name, const FileError& error) override {
     progress_.FinishPage(0);
     failed_.push_back({Shown(name), error});
@@ -68,6 +75,7 @@ class BatchHost : public RunHost {
   const RunResult& Result() const { return result_; }
   const std::vector<PageFigures>& Pages() const { return pages_; }
   const std::vector<FailedPage>& Failed() const { return failed_; }
+  const std::vector<LeftAlonePage>& LeftAlonePages() const { return left_alone_; }
 
  private:
   const std::string& Shown(const std::string& name) const {
@@ -81,6 +89,7 @@ class BatchHost : public RunHost {
   RunResult result_;
   std::vector<PageFigures> pages_;
   std::vector<FailedPage> failed_;
+  std::vector<LeftAlonePage> left_alone_;  // of every run, named as shown
 };
 
 // The run cannot start: a folder or file that cannot be looked at or read. Returns the exit code.
@@ -204,7 +213,7 @@ int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& 
   // The one message of all runs, as the engine words one run's.
   const std::string message =
       WithLineFeeds(EndOfRunText(outcome == RunOutcome::kFailed ? &*totals.failure : nullptr,
-                                 totals.stats, totals.recovered, names));
+                                 totals.stats, host.LeftAlonePages(), totals.recovered, names));
   const std::vector<FailedPage>& failed = host.Failed();
   const int code = outcome == RunOutcome::kFailed || !failed.empty() ? kExitFailed
                    : outcome == RunOutcome::kStatistics              ? kExitStatistics
@@ -218,6 +227,7 @@ int Report(const BatchArguments& arguments, const BatchIo& io, const BatchHost& 
     report.folder = folder;
     report.stats = totals.stats;
     report.pages = host.Pages();
+    report.left_alone = host.LeftAlonePages();
     if (totals.failure) report.failure = FailureOf(*totals.failure);
     if (arguments.keep_going) {
       auto& list = report.failed_pages.emplace();

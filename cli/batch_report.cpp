@@ -151,6 +151,14 @@ std::string JsonDocument(const RunReport& report) {
     }
     failed += list.empty() ? "]" : "\n  ]";
   }
+  std::string left_alone = "[";
+  for (std::size_t i = 0; i < report.left_alone.size(); ++i) {
+    const LeftAlonePage& p = report.left_alone[i];
+    const char* reason = p.reason == LeftAlone::kNotText ? "not_text" : "unreadable_encoding";
+    left_alone += (i == 0 ? "\n    " : ",\n    ");
+    left_alone += "{\"name\": " + JsonString(p.name) + ", \"reason\": " + JsonString(reason) + "}";
+  }
+  left_alone += report.left_alone.empty() ? "]" : "\n  ]";
   const std::string percent =
       report.stats.NothingSelected() ? "null" : Number(RoundedPercent(report.stats.SavedPercent()));
   std::vector<std::string> fields = {
@@ -163,6 +171,7 @@ std::string JsonDocument(const RunReport& report) {
       Field("removed", Number(before - after)),
       Field("removed_percent", percent),
       Field("pages", pages),
+      Field("left_alone", left_alone),
       Field("failure", report.failure ? FailureObject(*report.failure) : "null"),
   };
   if (report.failed_pages) fields.push_back(Field("failed_pages", failed));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "run_host.h"
 #include "run_stats.h"
 
 namespace slimtag {
@@ -40,6 +41,7 @@ struct RunReport {
   std::optional<std::string> folder;  // none for files in several folders
   RunStats stats;                     // the run's totals
   std::vector<PageFigures> pages;
+  std::vector<LeftAlonePage> left_alone;  // the pages left as they were, with the reason
   std::optional<ReportFailure> failure;
   std::optional<std::vector<FailedPageReport>> failed_pages;  // with -k only
   std::string message;  // the Russian message the window would show, with LF line ends

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "batch_report.h"
-#include "declared_encoding.h"
 #include "messages.h"
 #include "std_streams.h"
 #include "stream_optimiser.h"
@@ -14,8 +14,7 @@ namespace slimtag {
 
 namespace {
 
-// The whole of standard input: the encoding of the user's texts and the page's line ends depend
-// on every line.
+// The whole of standard input.
 std::string ReadAll(ByteSource& in) {
   std::string whole;
   std::string block(std::size_t(1) << 16, '\0');
@@ -29,23 +28,13 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
   FdSource in(in_fd);
   FdSink out(out_fd);
   std::int64_t size_before = 0;
+  std::optional<LeftAlone> left_alone;
   try {
-    const UserTexts& texts = arguments.texts;
-    const bool by_page = arguments.line_ends == LineEndRule::kByPage;
-    if (texts.NeedsPageEncoding(arguments.options) || by_page) {
-      const std::string whole = ReadAll(in);
-      StringSource source(whole);
-      CrLfFinder line_ends;
-      line_ends.Feed(whole);
-      const Encoding encoding =
-          texts.NeedsPageEncoding(arguments.options) ? GuessEncoding(whole) : Encoding::Utf8;
-      OptimiseStream(source, out, arguments.options, texts, encoding,
-                     by_page ? line_ends.Rule() : arguments.line_ends);
-      size_before = static_cast<std::int64_t>(whole.size());
-    } else {
-      OptimiseStream(in, out, arguments.options, texts, Encoding::Utf8, arguments.line_ends);
-      size_before = static_cast<std::int64_t>(in.BytesRead());
-    }
+    // Held whole: a NUL byte anywhere makes it a page to leave as it is, and the encoding of the
+    // user's texts and the page's line ends depend on every line.
+    const std::string whole = ReadAll(in);
+    size_before = static_cast<std::int64_t>(whole.size());
+    left_alone = OptimiseWhole(whole, out, arguments.options, arguments.texts, arguments.line_ends);
   } catch (const StreamError& e) {
     const bool reading = e.which == StreamError::Stream::kStandardInput;
     if (!reading && e.error == EPIPE) return kExitFailed;  // the reader went away: no word
@@ -55,6 +44,11 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
   } catch (const std::bad_alloc&) {
     err << "slimtag-batch: страница со стандартного ввода не помещается в памяти\n";
     return kExitFailed;
+  }
+  if (left_alone) {
+    // Not a failure: the page went through as it is, and the user is told why.
+    err << "slimtag-batch: -: " << LeftAlonePageText(*left_alone) << "\n";
+    return kExitStatistics;
   }
   if (arguments.verbose) {
     const auto size_after = static_cast<std::int64_t>(out.BytesWritten());

@@ -10,17 +10,55 @@ namespace slimtag {
 
 namespace {
 
+// A charset's name as pages write it, and how the page is then read: in that encoding, or (none)
+// not at all, as its text is not ASCII-compatible. A prefix row names every charset it begins.
 struct CharsetName {
   std::string_view name;
-  Encoding encoding;
+  std::optional<Encoding> encoding;
+  bool prefix = false;
 };
 
+// The names browsers take for each encoding; exact names before prefixes.
 constexpr CharsetName kCharsetNames[] = {
     {"utf-8", Encoding::Utf8},
     {"utf8", Encoding::Utf8},
+    {"unicode-1-1-utf-8", Encoding::Utf8},
     {"windows-1251", Encoding::Windows1251},
     {"cp1251", Encoding::Windows1251},
     {"x-cp1251", Encoding::Windows1251},
+    {"koi8-r", Encoding::Koi8R},
+    {"koi8_r", Encoding::Koi8R},
+    {"koi8", Encoding::Koi8R},
+    {"koi", Encoding::Koi8R},
+    {"cskoi8r", Encoding::Koi8R},
+    {"koi8-u", Encoding::Koi8U},
+    {"koi8-ru", Encoding::Koi8U},
+    {"iso-8859-5", Encoding::Iso8859_5},
+    {"iso8859-5", Encoding::Iso8859_5},
+    {"iso88595", Encoding::Iso8859_5},
+    {"iso_8859-5", Encoding::Iso8859_5},
+    {"iso_8859-5:1988", Encoding::Iso8859_5},
+    {"iso-ir-144", Encoding::Iso8859_5},
+    {"cyrillic", Encoding::Iso8859_5},
+    {"csisolatincyrillic", Encoding::Iso8859_5},
+    {"ibm866", Encoding::Ibm866},
+    {"cp866", Encoding::Ibm866},
+    {"866", Encoding::Ibm866},
+    {"csibm866", Encoding::Ibm866},
+    {"x-mac-cyrillic", Encoding::MacCyrillic},
+    {"x-mac-ukrainian", Encoding::MacCyrillic},
+    {"unicode", std::nullopt},
+    {"unicodefeff", std::nullopt},
+    {"unicodefffe", std::nullopt},
+    {"csunicode", std::nullopt},
+    {"iso-10646-ucs-2", std::nullopt},
+    {"utf-16", std::nullopt, true},
+    {"utf-32", std::nullopt, true},
+    {"ucs-2", std::nullopt, true},
+    {"ucs-4", std::nullopt, true},
+    {"utf-7", std::nullopt, true},
+    {"iso-2022-", std::nullopt, true},
+    {"csiso2022", std::nullopt, true},
 };
 
 std::string_view Trimmed(std::string_view text) {
@@ -93,7 +131,7 @@ std::optional<std::string_view> DeclaredCharset(const Attributes& attributes) {
 
 }  // namespace
 
-std::optional<Encoding> DeclaredEncoding(std::string_view first_bytes) {
+std::optional<Declaration> DeclaredEncoding(std::string_view first_bytes) {
   const std::string_view text = first_bytes.substr(0, kDeclarationWindow);
   constexpr std::string_view kMeta = "<meta";
   std::size_t pos = 0;
@@ -116,8 +154,10 @@ std::optional<Encoding> DeclaredEncoding(std::string_view first_bytes) {
     pos = close + 1;
     const auto charset = DeclaredCharset(Attributes(text.substr(after, close - after)));
     if (!charset) continue;
+    const std::string_view name = Trimmed(*charset);
     for (const CharsetName& known : kCharsetNames) {
-      if (EqualAsciiNoCase(Trimmed(*charset), known.name)) return known.encoding;
+      const std::string_view part = known.prefix ? name.substr(0, known.name.size()) : name;
+      if (EqualAsciiNoCase(part, known.name)) return Declaration{known.encoding};
     }
     return std::nullopt;
   }
@@ -146,7 +186,7 @@ void EncodingGuess::Feed(std::string_view block) {
 
 Encoding EncodingGuess::Result() {
   if (!head_done_) Decide();
-  if (declared_) return *declared_;
+  if (declared_) return declared_->encoding.value_or(Encoding::Utf8);
   return validator_.Valid() ? Encoding::Utf8 : Encoding::Windows1251;
 }
 

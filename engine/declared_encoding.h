@@ -12,13 +12,20 @@ namespace slimtag {
 // How far into a page its declared encoding is looked for.
 inline constexpr std::size_t kDeclarationWindow = 1024;
 
-// The encoding that a page declares in its first kDeclarationWindow bytes, in
-// <meta charset=…> or <meta http-equiv="Content-Type" content="…; charset=…">, letter case aside,
-// the value quoted or not: UTF-8 ("utf-8", "utf8") or windows-1251 ("windows-1251", "cp1251",
-// "x-cp1251"). The first meta tag that names a charset decides; a charset of any other name, no
-// declaration, or a tag that does not close within the window gives nothing. Tags inside
-// comments do not count.
-std::optional<Encoding> DeclaredEncoding(std::string_view first_bytes);
+// What a page's meta tag says it is written in: an encoding read here, or (none) one whose text
+// is not ASCII-compatible (UTF-16 or UTF-32 without a byte-order mark, UTF-7, ISO-2022-*), which
+// cannot be read as the page's bytes stand.
+struct Declaration {
+  std::optional<Encoding> encoding;
+};
+
+// The declaration in a page's first kDeclarationWindow bytes, in <meta charset=…> or
+// <meta http-equiv="Content-Type" content="…; charset=…">, letter case aside, the value quoted or
+// not, under the names browsers take: UTF-8, windows-1251, KOI8-R, KOI8-U, ISO-8859-5, IBM866,
+// x-mac-cyrillic, or one of those not ASCII-compatible. The first meta tag that names a charset
+// decides; a charset of any other name, no declaration, or a tag that does not close within the
+// window gives nothing. Tags inside comments do not count.
+std::optional<Declaration> DeclaredEncoding(std::string_view first_bytes);
 
 // A page's encoding from its bytes, fed in order in blocks of any size: a page that says what it
 // is in is taken at its word; only a page that says nothing is judged by whether it is valid
@@ -36,7 +43,7 @@ class EncodingGuess {
 
   std::string head_;  // the declaration window, until it is full
   bool head_done_ = false;
-  std::optional<Encoding> declared_;
+  std::optional<Declaration> declared_;
   Utf8Validator validator_;
 };
 

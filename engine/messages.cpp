@@ -1,5 +1,6 @@
 #include "messages.h"
 
+#include <algorithm>
 #include <iterator>
 #include <string_view>
 
@@ -152,7 +153,45 @@ std::string WithRecoveryLines(std::string text, const std::vector<Recovery>& rec
   return text;
 }
 
+namespace {
+
+// How the messages say why pages were left as they were: for a count of them, and for one.
+struct LeftAloneWording {
+  LeftAlone reason;
+  std::string_view pages;
+  std::string_view page;
+};
+
+constexpr LeftAloneWording kLeftAloneWordings[] = {
+    {LeftAlone::kNotText, "это не текст", "это не текст"},
+    {LeftAlone::kNoEncoding,
+     "их кодировка (UTF-16 без метки порядка байтов, UTF-32, UTF-7, ISO-2022) не поддерживается",
+     "его кодировка (UTF-16 без метки порядка байтов, UTF-32, UTF-7, ISO-2022) не "
+     "поддерживается"},
+};
+
+}  // namespace
+
+std::string LeftAlonePageText(LeftAlone reason) {
+  for (const LeftAloneWording& w : kLeftAloneWordings) {
+    if (w.reason == reason) return "оставлен как есть: " + std::string(w.page);
+  }
+  return {};
+}
+
+std::string WithLeftAloneLines(std::string text, const std::vector<LeftAlonePage>& left_alone) {
+  for (const LeftAloneWording& w : kLeftAloneWordings) {
+    const auto count = std::count_if(left_alone.begin(), left_alone.end(),
+                                     [&w](const LeftAlonePage& p) { return p.reason == w.reason; });
+    if (count == 0) continue;
+    text += std::string(kMessageLineEnd) + std::to_string(count) +
+            " файл(ов) оставлено как есть: " + std::string(w.pages) + ".";
+  }
+  return text;
+}
+
 std::string EndOfRunText(const FileError* failure, const RunStats& stats,
+                         const std::vector<LeftAlonePage>& left_alone,
                          const std::vector<Recovery>& recovered, NameStyle names) {
   std::string text;
   if (failure != nullptr) {
@@ -162,7 +201,7 @@ std::string EndOfRunText(const FileError* failure, const RunStats& stats,
   } else {
     text = StatisticsText(stats);
   }
-  return WithRecoveryLines(std::move(text), recovered, names);
+  return WithRecoveryLines(WithLeftAloneLines(std::move(text), left_alone), recovered, names);
 }
 
 std::string RecoveryText(const Recovery& recovery, NameStyle names) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "run_host.h"
 #include "run_stats.h"
 
 namespace slimtag {
@@ -41,10 +42,17 @@ std::string RecoveryText(const Recovery& recovery, NameStyle names = nullptr);
 std::string WithRecoveryLines(std::string text, const std::vector<Recovery>& recovered,
                               NameStyle names = nullptr);
 
+// text, then a line for each reason some pages were left as they were, with their count.
+std::string WithLeftAloneLines(std::string text, const std::vector<LeftAlonePage>& left_alone);
+
+// What became of one page left as it was, and why: "оставлен как есть: это не текст".
+std::string LeftAlonePageText(LeftAlone reason);
+
 // The message that ends a run that was not stopped: the failure's warning where there is one,
 // else the statistics, or "Файлы не выбраны! " where no byte was counted; then the lines of the
-// interrupted rewrites found.
+// pages left as they were and of the interrupted rewrites found.
 std::string EndOfRunText(const FileError* failure, const RunStats& stats,
+                         const std::vector<LeftAlonePage>& left_alone,
                          const std::vector<Recovery>& recovered, NameStyle names = nullptr);
 
 // Why an operation failed, from its errno, in Russian.

@@ -7,11 +7,12 @@
 #include <new>
 #include <system_error>
 
-#include "declared_encoding.h"
 #include "line_reader.h"
 #include "messages.h"
+#include "page_survey.h"
 #include "replace_all.h"
 #include "stream_optimiser.h"
+#include "utf16.h"
 
 namespace slimtag {
 
@@ -71,27 +72,19 @@ void Optimiser::ScanPage(Page& page, const std::function<bool(std::string_view)>
   }
 }
 
-LineEndRule Optimiser::PageLineEnds(Page& page) {
-  CrLfFinder finder;
+PageKind Optimiser::Survey(const RunRequest& request, Page& page) {
+  // Only the user's own texts can tell the encodings apart; the fixed needles are ASCII.
+  PageSurvey survey(request.texts.NeedsPageEncoding(request.options), request.line_ends);
   ScanPage(page, [&](std::string_view bytes) {
-    finder.Feed(bytes);
-    return !finder.Found();
+    survey.Feed(bytes);
+    return !survey.Decided();
   });
-  return finder.Rule();
-}
-
-Encoding Optimiser::PageEncoding(Page& page) {
-  EncodingGuess guess;
-  ScanPage(page, [&](std::string_view bytes) {
-    guess.Feed(bytes);
-    return !guess.Decided();
-  });
-  return guess.Result();
+  return survey.Result();
 }
 
 const LinePipeline& Optimiser::PipelineFor(Encoding encoding, const RunOptions& options,
                                            const UserTexts& texts) {
-  auto& slot = pipelines_[encoding == Encoding::Utf8 ? 0 : 1];
+  auto& slot = pipelines_[static_cast<std::size_t>(encoding)];
   if (!slot) slot.emplace(options, texts, encoding);
   return *slot;
 }
@@ -113,12 +106,22 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const Work
   // A link to a page of the list, or a second name of it: its one file is done once, and its
   // backup holds what it was before the run. A file whose new content was dropped is not done.
   if (ledger_.DoneEarlier(file, page->RewrittenEarlier())) return;
-  if (request.options.Ticked(Box::kBackup)) {
-    page->BackUpTo(folders_.BackupFolderFor(sub_folder, work.attempt), base_name);
-  }
   try {
+    // A page that is not text, or not in an encoding read here, keeps every byte and is not
+    // counted; a second name of it is not told again.
+    const PageKind kind = Survey(request, *page);
+    if (kind.left_alone) {
+      if (ledger_.FirstTimeLeftAlone(file)) {
+        state_.LeftAlonePages.push_back({name, *kind.left_alone});
+        host.PageLeftAlone(name, *kind.left_alone);
+      }
+      return;
+    }
+    if (request.options.Ticked(Box::kBackup)) {
+      page->BackUpTo(folders_.BackupFolderFor(sub_folder, work.attempt), base_name);
+    }
     const auto before = static_cast<std::int64_t>(page->Size());
-    const auto after = static_cast<std::int64_t>(Rewrite(request, std::move(page)));
+    const auto after = static_cast<std::int64_t>(Rewrite(request, kind, std::move(page)));
     // Counted once it is replaced, which may be later, with its batch.
     ledger_.Prepared(work, before, after);
   } catch (const std::bad_alloc&) {
@@ -129,16 +132,16 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const Work
   ReportReplaced(host);
 }
 
-std::uint64_t Optimiser::Rewrite(const RunRequest& request, std::unique_ptr<Page> page) {
+std::uint64_t Optimiser::Rewrite(const RunRequest& request, const PageKind& kind,
+                                 std::unique_ptr<Page> page) {
   const RunOptions& options = request.options;
-  // Only the user's own texts can tell the two encodings apart; the fixed needles are ASCII.
-  const Encoding encoding =
-      request.texts.NeedsPageEncoding(options) ? PageEncoding(*page) : Encoding::Utf8;
-  const LinePipeline& pipeline = PipelineFor(encoding, options, request.texts);
+  const LinePipeline& pipeline = PipelineFor(kind.encoding, options, request.texts);
   const OutputOptions output{options.Ticked(Box::kJoinLines), options.Ticked(Box::kDropEmptyLines)};
 
-  auto source = page->Read();
+  std::unique_ptr<ByteSource> source = page->Read();
   auto content = page->StartNewContent();
+  // A UTF-16 page goes through the passes as UTF-8 and is written back in its own byte order.
+  std::optional<PageText> text(std::in_place, *source, content->Writer(), kind.utf16);
   // No line is longer than its page. Room for the longest at once spares a line that doubles as
   // it grows its copies and its fresh memory; only up to a bound, so that a large page of many
   // short lines takes no more memory than they need.
@@ -146,12 +149,12 @@ std::uint64_t Optimiser::Rewrite(const RunRequest& request, std::unique_ptr<Page
   if (page->Size() <= kLineRoom && state_.CurrentLine.capacity() < page->Size()) {
     state_.CurrentLine.reserve(static_cast<std::size_t>(page->Size()));
   }
-  const LineEndRule rule =
-      request.line_ends == LineEndRule::kByPage ? PageLineEnds(*page) : request.line_ends;
-  LineReader reader(*source, ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
+  const LineEndRule rule = kind.line_ends;
+  LineReader reader(text->In(), ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
   // The joined text's tail lives for one page: each page ends its joined line itself.
   JoinState join;
-  OptimiseLines(reader, pipeline, output, rule, join, state_.CurrentLine, content->Writer());
+  OptimiseLines(reader, pipeline, output, rule, join, state_.CurrentLine, text->Out());
+  text.reset();
   source.reset();
   content->FinishWriting();
   return platform_.Replace(std::move(page), std::move(content));
@@ -163,8 +166,8 @@ void Optimiser::ReportReplaced(RunHost& host) {
 
 void Optimiser::BeginRun() {
   state_.Stats = {};
-  pipelines_[0].reset();
-  pipelines_[1].reset();
+  for (auto& pipeline : pipelines_) pipeline.reset();
+  state_.LeftAlonePages.clear();
   folders_.Clear();
   ledger_.Clear();
   state_.Failure.reset();
@@ -181,6 +184,7 @@ RunOutcome Optimiser::Tell(RunHost& host, RunOutcome outcome, std::string messag
   result.stats = state_.Stats;
   result.failure = state_.Failure;
   result.recovered = folders_.Recovered();
+  result.left_alone = state_.LeftAlonePages;
   host.RunFinished(result);
   return outcome;
 }
@@ -206,7 +210,8 @@ RunOutcome Optimiser::Stop(const RunRequest& request, RunHost& host, const FileE
 }
 
 std::string Optimiser::EndText(const RunRequest& request, const FileError* failure) const {
-  return EndOfRunText(failure, state_.Stats, folders_.Recovered(), request.names);
+  return EndOfRunText(failure, state_.Stats, state_.LeftAlonePages, folders_.Recovered(),
+                      request.names);
 }
 
 RunOutcome Optimiser::Finish(const RunRequest& request, RunHost& host) {
@@ -266,8 +271,10 @@ void Optimiser::Settle(const RunRequest& request, RunHost& host, const FileError
 }
 
 RunOutcome Optimiser::FinishStopped(const RunRequest& request, RunHost& host) {
-  return Tell(host, RunOutcome::kStopped,
-              WithRecoveryLines(StoppedText(state_.Stats), folders_.Recovered(), request.names));
+  return Tell(
+      host, RunOutcome::kStopped,
+      WithRecoveryLines(WithLeftAloneLines(StoppedText(state_.Stats), state_.LeftAlonePages),
+                        folders_.Recovered(), request.names));
 }
 
 RunOutcome Optimiser::RunOptimisation(const RunRequest& request, RunHost& host) {

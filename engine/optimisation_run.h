@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "line_output.h"
 #include "line_pipeline.h"
 #include "page_ledger.h"
+#include "page_survey.h"
 #include "platform.h"
 #include "run_folders.h"
 #include "run_host.h"
@@ -24,7 +26,8 @@ struct RunState {
   RunStats Stats;            // the pages replaced in the last run, reset when a run starts
   std::string BackupStamp;   // the time of day that names the backup folder
   std::string BackupFolder;  // the folder made, with "_2", "_3", … when the name was taken
-  std::optional<FileError> Failure;  // what stopped the last run, if anything did
+  std::optional<FileError> Failure;           // what stopped the last run, if anything did
+  std::vector<LeftAlonePage> LeftAlonePages;  // in the order they were met
 };
 
 // What an exception other than a file's (memory outside a page's rewrite, a thread that cannot
@@ -62,7 +65,8 @@ class Optimiser {
   char* ReadBlock();
   void ProcessPage(const RunRequest& request, RunHost& host, const Work& work);
   // The page through the passes into its new content, which then replaces it; its new size.
-  std::uint64_t Rewrite(const RunRequest& request, std::unique_ptr<Page> page);
+  std::uint64_t Rewrite(const RunRequest& request, const PageKind& kind,
+                        std::unique_ptr<Page> page);
   // The run's list, page by page, and the last commit; whether the stop flag cut it short.
   bool ProcessWork(const RunRequest& request, RunHost& host);
   // With keep_going, after a page's failure: commits what waits, tells the pages replaced, and
@@ -73,9 +77,9 @@ class Optimiser {
   void ReportReplaced(RunHost& host);
   // Reads the page from its start, block by block, while feed asks for more.
   void ScanPage(Page& page, const std::function<bool(std::string_view)>& feed);
-  Encoding PageEncoding(Page& page);
-  // The rule that kByPage gives the page.
-  LineEndRule PageLineEnds(Page& page);
+  // What the page is: text to rewrite, in which form and encoding, under which line-end rule
+  // (kByPage decided), or a page to leave as it is.
+  PageKind Survey(const RunRequest& request, Page& page);
   // The message of a run's end, not stopped: the failure's when there is one.
   std::string EndText(const RunRequest& request, const FileError* failure = nullptr) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,
@@ -85,7 +89,7 @@ class Optimiser {
   RunState state_;
   RunFolders folders_;
   PageLedger ledger_;
-  std::optional<LinePipeline> pipelines_[2];
+  std::optional<LinePipeline> pipelines_[kCodePageCount + 1];  // by Encoding
   std::unique_ptr<char[]> read_block_;
 };
 

@@ -11,6 +11,7 @@ void PageLedger::Clear() {
   current_path_.clear();
   current_file_.reset();
   dropped_.clear();
+  left_alone_.clear();
 }
 
 std::optional<PageLedger::Work> PageLedger::Next() {

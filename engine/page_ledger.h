@@ -38,6 +38,9 @@ class PageLedger {
   // Whether the page's file is done already in this run (a link to a page of the list, a second
   // name of it), and not among those whose new content was dropped.
   bool DoneEarlier(const FileIdentity& file, bool rewritten_earlier);
+  // Whether a page left as it is (not text) is met for the first time: a second name of its file
+  // is not told again.
+  bool FirstTimeLeftAlone(const FileIdentity& file) { return left_alone_.insert(Key(file)).second; }
   // The page in hand waits in a batch: it is counted once replaced.
   void Prepared(const Work& work, std::int64_t size_before, std::int64_t size_after);
   // A page that failed before: told once the pages before it are.
@@ -74,6 +77,7 @@ class PageLedger {
   std::optional<FileIdentity> current_file_;
   // Files whose new content was dropped: marked rewritten by the platform, yet to be done again.
   std::set<FileKey> dropped_;
+  std::set<FileKey> left_alone_;
 };
 
 }  // namespace slimtag

@@ -48,7 +48,7 @@ Pattern::Pattern(std::string_view needle, Encoding encoding)
   for (std::size_t i = 0; i < needle_.size(); ++i) symbols_[i] = SymbolAt(encoding_, needle_, i);
 
   // The anchor: the needle's rarest ASCII byte (whose matching text bytes are itself and its
-  // other letter case, in either encoding), else its first byte.
+  // other letter case, in every encoding), else its first byte.
   int rarest = -1;
   for (std::size_t i = 0; i < needle_.size(); ++i) {
     const auto byte = static_cast<unsigned char>(needle_[i]);
@@ -60,8 +60,9 @@ Pattern::Pattern(std::string_view needle, Encoding encoding)
   // Every byte whose symbol can equal the anchor's: at most the two case forms.
   for (int b = 0; b < 256 && anchor_count_ < 2; ++b) {
     const auto byte = static_cast<unsigned char>(b);
-    const Symbol s =
-        encoding_ == Encoding::Windows1251 ? Symbol(kWindows1251Fold[byte]) : Utf8Symbol(byte, 0);
+    const Symbol s = encoding_ == Encoding::Utf8
+                         ? Utf8Symbol(byte, 0)
+                         : Symbol(kCodePageFolds[CodePageIndex(encoding_)][byte]);
     if (s == symbols_[anchor_]) anchor_bytes_[anchor_count_++] = byte;
   }
 }
@@ -75,7 +76,7 @@ bool Pattern::MatchesAt(std::string_view text, std::size_t pos) const {
   if (pos > text.size() || text.size() - pos < n) return false;
   const auto* t = reinterpret_cast<const unsigned char*>(text.data()) + pos;
   if (ascii_only_) {
-    // A needle of ASCII bytes compares the same in both encodings: only A-Z fold, and a byte
+    // A needle of ASCII bytes compares the same in every encoding: only A-Z fold, and a byte
     // >= 0x80 in the text never equals one of the needle's.
     const auto* s = reinterpret_cast<const unsigned char*>(needle_.data());
     for (std::size_t k = 0; k < n; ++k) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "line_output.h"
+#include "page_survey.h"
 #include "platform.h"
 #include "run_options.h"
 #include "run_stats.h"
@@ -60,6 +61,12 @@ enum class RunOutcome {
   kStopped,          // the front end stopped it between two pages
 };
 
+// A page of the list that the run left byte for byte as it was, and why.
+struct LeftAlonePage {
+  std::string name;  // the entry's name
+  LeftAlone reason = LeftAlone::kNotText;
+};
+
 // How a run ended: the one message its front end shows, and the figures behind it.
 struct RunResult {
   RunOutcome outcome = RunOutcome::kStatistics;
@@ -71,6 +78,9 @@ struct RunResult {
   std::optional<FileError> failure;  // what stopped the run
   // The interrupted rewrites the run found, each with its line in the message.
   std::vector<Recovery> recovered;
+  // The pages left as they were (counted in neither the files done nor the sizes), counted by
+  // reason in the message.
+  std::vector<LeftAlonePage> left_alone;
 };
 
 // What a run tells its front end (the main window, or the batch front end) as it goes.
@@ -83,6 +93,8 @@ class RunHost {
   // A page is replaced; told in list order, never before its new content is in place.
   virtual void PageDone(const std::string& /*name*/, std::int64_t /*size_before*/,
                         std::int64_t /*size_after*/) {}
+  // The page is left as it is, not counted: it is not text, or its encoding cannot be read.
+  virtual void PageLeftAlone(const std::string& /*name*/, LeftAlone /*reason*/) {}
   // With keep_going: the page failed and holds what it held before (or what another program
   // wrote to it); told in list order with PageDone.
   virtual void PageFailed(const std::string& /*name*/, const FileError& /*error*/) {}

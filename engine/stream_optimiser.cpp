@@ -1,6 +1,7 @@
 #include "stream_optimiser.h"
 
 #include "declared_encoding.h"
+#include "utf16.h"
 
 namespace slimtag {
 
@@ -27,6 +28,39 @@ void OptimiseLines(LineReader& reader, const LinePipeline& pipeline, const Outpu
     OutputLine(line, output, join, sink, last);
   }
   FinishFile(output, join, sink, last);
+}
+
+namespace {
+
+class ViewSource : public ByteSource {
+ public:
+  explicit ViewSource(std::string_view text) : text_(text) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = text_.copy(buffer, size);
+    text_.remove_prefix(n);
+    return n;
+  }
+
+ private:
+  std::string_view text_;
+};
+
+}  // namespace
+
+std::optional<LeftAlone> OptimiseWhole(std::string_view page, ByteSink& out,
+                                       const RunOptions& options, const UserTexts& texts,
+                                       LineEndRule rule) {
+  PageSurvey survey(texts.NeedsPageEncoding(options), rule);
+  survey.Feed(page);
+  const PageKind kind = survey.Result();
+  if (kind.left_alone) {
+    out.Write(page);
+    return kind.left_alone;
+  }
+  ViewSource source(page);
+  PageText text(source, out, kind.utf16);
+  OptimiseStream(text.In(), text.Out(), options, texts, kind.encoding, kind.line_ends);
+  return std::nullopt;
 }
 
 void OptimiseStream(ByteSource& in, ByteSink& out, const RunOptions& options,

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "line_output.h"
 #include "line_pipeline.h"
 #include "line_reader.h"
+#include "page_survey.h"
 #include "run_options.h"
 
 namespace slimtag {
@@ -18,5 +20,11 @@ void OptimiseLines(LineReader& reader, const LinePipeline& pipeline, const Outpu
 // One page from a stream to a stream, as a run would rewrite it: for a filter in a pipeline.
 void OptimiseStream(ByteSource& in, ByteSink& out, const RunOptions& options,
                     const UserTexts& texts, Encoding encoding, LineEndRule rule);
+
+// A page held whole, as a run would rewrite it, surveyed first under the rule asked for: a page
+// to leave as it is gives its reason and is written as it stands.
+std::optional<LeftAlone> OptimiseWhole(std::string_view page, ByteSink& out,
+                                       const RunOptions& options, const UserTexts& texts,
+                                       LineEndRule rule);
 
 }  // namespace slimtag

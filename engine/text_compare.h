@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,14 +9,16 @@
 
 // Letter-case-blind comparison of page text, in the page's own encoding.
 //
-// Pages are bytes. A page that is valid UTF-8 as a whole is compared as UTF-8; any other page as
-// windows-1251. Both encodings fold the same letters: A-Z with a-z and every Cyrillic letter that
-// windows-1251 holds with its other-case form. Folding never changes a byte count (a Cyrillic
-// letter is two bytes in either case in UTF-8, one byte in windows-1251), so a match always has the
-// byte length of its needle.
+// Pages are bytes. A page is compared as UTF-8 or in one of the 8-bit Cyrillic code pages that
+// browsers know (the one it declares; windows-1251 where it declares none and is not UTF-8). All
+// fold the same letters: A-Z with a-z and every Cyrillic letter that windows-1251 holds with its
+// other-case form. Folding never changes a byte count (a Cyrillic letter is two bytes in either
+// case in UTF-8, one byte in a code page), so a match always has the byte length of its needle.
 namespace slimtag {
 
-enum class Encoding { Utf8, Windows1251 };
+// UTF-8 first, then the code pages in the order of kCodePages.
+enum class Encoding { Utf8, Windows1251, Koi8R, Koi8U, Iso8859_5, Ibm866, MacCyrillic };
+inline constexpr std::size_t kCodePageCount = 6;
 
 // A comparison symbol: two bytes compare equal when their symbols do. In UTF-8 the symbol of a
 // continuation byte depends on the lead byte before it, so symbols are computed with the previous
@@ -41,11 +44,20 @@ constexpr char32_t FoldCodePoint(char32_t cp) {
   return cp;
 }
 
-// windows-1251: the code point of each byte 0x80-0xFF; 0 where the code page has no character.
-extern const std::array<char16_t, 128> kWindows1251High;
+// An 8-bit code page: the code point of each byte 0x80-0xFF (the bytes below are ASCII); 0 where
+// it has no character.
+struct CodePage {
+  Encoding encoding;
+  std::array<char16_t, 128> high;
+};
+extern const std::array<CodePage, kCodePageCount> kCodePages;
 
-// Symbol of a byte in a windows-1251 page.
-extern const std::array<std::uint8_t, 256> kWindows1251Fold;
+constexpr std::size_t CodePageIndex(Encoding encoding) {
+  return static_cast<std::size_t>(encoding) - 1;
+}
+
+// Symbol of each byte in a page of each code page: its letter's small form.
+extern const std::array<std::array<std::uint8_t, 256>, kCodePageCount> kCodePageFolds;
 // Symbol of an ASCII byte (A-Z folded); bytes >= 0x80 map to themselves.
 extern const std::array<std::uint8_t, 256> kAsciiFold;
 
@@ -76,7 +88,7 @@ inline Symbol Utf8Symbol(unsigned char byte, unsigned char previous) {
 
 inline Symbol SymbolAt(Encoding encoding, std::string_view text, std::size_t pos) {
   const auto byte = static_cast<unsigned char>(text[pos]);
-  if (encoding == Encoding::Windows1251) return kWindows1251Fold[byte];
+  if (encoding != Encoding::Utf8) return kCodePageFolds[CodePageIndex(encoding)][byte];
   return Utf8Symbol(byte, pos == 0 ? 0 : static_cast<unsigned char>(text[pos - 1]));
 }
 

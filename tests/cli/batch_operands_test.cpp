@@ -157,6 +157,7 @@ TEST(BatchKeepGoing, FailuresAreSummedUpAfterTheStatisticsAndTheRestIsDone) {
   "removed": 0,
   "removed_percent": null,
   "pages": [],
+  "left_alone": [],
   "failure": null,
   "failed_pages": [
     {"name": "{pages}/sub/b.htm", "operation": "read", "path": "{pages}/sub/b.htm", "other": null, "errno": 5, "reason": "ошибка ввода-вывода", "message": ")json" +

@@ -190,7 +190,8 @@ TEST(BatchDryRun, ReportsWhatTheRunWouldSaveAndChangesNothing) {
 
 TEST(BatchReport, JsonDocumentOfAFinishedRun) {
   Batch b;
-  b.AddPages({{"a.htm", "a&nbsp;\r\n"}, {"sub/\"q\".htm", "x\r\n"}});
+  b.AddPages(
+      {{"a.htm", "a&nbsp;\r\n"}, {"sub/\"q\".htm", "x\r\n"}, {"z.php", std::string("x\0y", 3)}});
   const BatchResult r = b.Run({"--report", "json", "-r", "--nbsp", "{pages}"});
   EXPECT_EQ(r.code, kExitStatistics);
   EXPECT_EQ(r.err, "");
@@ -207,8 +208,11 @@ TEST(BatchReport, JsonDocumentOfAFinishedRun) {
     {"name": "a.htm", "size_before": 9, "size_after": 3},
     {"name": "sub/\"q\".htm", "size_before": 3, "size_after": 3}
   ],
+  "left_alone": [
+    {"name": "z.php", "reason": "not_text"}
+  ],
   "failure": null,
-  "message": "2 файл(ов) обработано.\nРазмер до оптимизации: 12 байт.\nРазмер после оптимизации: 6 байт.\n\nУдалено: 6 байт. (50%)"
+  "message": "2 файл(ов) обработано.\nРазмер до оптимизации: 12 байт.\nРазмер после оптимизации: 6 байт.\n\nУдалено: 6 байт. (50%)\n1 файл(ов) оставлено как есть: это не текст."
 }
 )json"));
 }
@@ -235,6 +239,7 @@ TEST(BatchReport, JsonDocumentOfAStoppedRunAndOfNothingSelected) {
   "pages": [
     {"name": "a.htm", "size_before": 9, "size_after": 3}
   ],
+  "left_alone": [],
   "failure": {"operation": "open", "path": "{pages}/b.htm", "other": null, "errno": 13, "reason": "нет прав доступа", "message": ")json" +
                             message + R"json("},
   "message": ")json" + message +
@@ -329,6 +334,49 @@ TEST(BatchFilter, OnePageFromStandardInputToStandardOutput) {
   const BatchResult empty = b.Filter({"--nbsp", "-"}, "");
   EXPECT_EQ(empty.code, kExitStatistics);
   EXPECT_EQ(empty.out, "");
+}
+
+// A page that is not text keeps every byte: a line with -v, its count in the message; the filter
+// passes it through as it stands and says why. The filter reads UTF-16 and declared code pages as
+// a run does.
+TEST(BatchFilter, PagesLeftAsTheyAreAndPagesInOtherEncodings) {
+  Batch b;
+  const std::string binary("GIF89a\0\r\x01", 9);
+  b.AddPages({{"a.php", binary}, {"b.htm", "b \r\n"}});
+  const BatchResult r = b.Run({"-v", "--trim-end", "{pages}"});
+  EXPECT_EQ(r.code, kExitStatistics);
+  EXPECT_EQ(b.Page("a.php"), binary);
+  EXPECT_NE(r.err.find("a.php: оставлен как есть: это не текст\n"), std::string::npos) << r.err;
+  EXPECT_TRUE(r.out.ends_with("\n1 файл(ов) оставлено как есть: это не текст.\n")) << r.out;
+
+  const struct {
+    std::vector<std::string> args;
+    std::string in, out, err;
+  } cases[] = {
+      {{"--trim-end", "-"}, binary, binary, "slimtag-batch: -: оставлен как есть: это не текст\n"},
+      {{"--trim-end", "-"},
+       std::string("\xFF\xFE"
+                   "a\0 \0\r\0\n\0",
+                   10),
+       std::string("\xFF\xFE"
+                   "a\0\r\0\n\0",
+                   8),
+       ""},
+      {{"--trim-end", "-"},
+       std::string("\xFE\xFF\0a\0 \0\n", 8),
+       std::string("\xFE\xFF\0a\0\n", 6),
+       ""},
+      {{"--replace", "Мир", "ok", "-"},
+       "<meta charset=koi8-r>\xED\xE9\xF2 \xCD\xC9\xD2\r\n",
+       "<meta charset=koi8-r>ok ok\r\n",
+       ""},
+  };
+  for (const auto& c : cases) {
+    const BatchResult f = b.Filter(c.args, c.in);
+    EXPECT_EQ(f.code, kExitStatistics);
+    EXPECT_EQ(f.out, c.out);
+    EXPECT_EQ(f.err, c.err);
+  }
 }
 
 TEST(BatchProgress, OneLineOnATerminalAtMostTenTimesASecond) {

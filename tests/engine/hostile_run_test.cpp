@@ -188,8 +188,9 @@ TEST(HostileRun, PageThatKeepsGrowingIsReadOnlyToItsOpenedSizeAndStopsTheRun) {
     EXPECT_EQ(Warning(w), std::string(kStopped) + "Файл «" + w.dir.Page("a.htm") +
                               "» изменён другой программой во время оптимизации (он остался "
                               "таким, каким его сохранила та программа).");
-    // A block of the reader holds the whole page: one read for it and one that finds its end.
-    EXPECT_LE(w.platform.Count("read"), 2);
+    // A block holds the whole page: for the look at it and for its rewrite, one read for it and
+    // one that finds its end.
+    EXPECT_LE(w.platform.Count("read"), 4);
     EXPECT_EQ(fs::file_size(w.dir.Page("a.htm")), old_content.size() + appended);
     const std::string backup = w.dir.Page(kBackup + "/a.htm");
     if (fs::exists(backup)) {
@@ -257,12 +258,18 @@ TEST(InterruptedRewrite, IsCompletedOnlyOverWhatItLeftOfThePage) {
   for (const Sizes sizes : {Sizes{"shrinks", 7}, Sizes{"grows", 12}}) {
     for (const InterruptedCase& c : cases) {
       SCOPED_TRACE(std::string(c.name) + ", a page that " + sizes.name);
+      // A page that grows is given its new size first: cut short, it may hold a hole of NUL
+      // bytes, and a run leaves such a page as it is.
+      const auto outcome = [](const std::string& content) {
+        return content.find('\0') == std::string::npos ? RunOutcome::kStatistics
+                                                       : RunOutcome::kNothingSelected;
+      };
       // What a run with these boxes makes of a page.
       const auto optimised = [&](const std::string& content) {
         World clean;
         clean.AddPage("a.htm", content);
         clean.host.Check(sizes.box).Field(1, "line").Field(2, "a longer line");
-        EXPECT_EQ(clean.Run(), RunOutcome::kStatistics);
+        EXPECT_EQ(clean.Run(), outcome(content));
         return clean.Page("a.htm");
       };
       World w;
@@ -291,7 +298,7 @@ TEST(InterruptedRewrite, IsCompletedOnlyOverWhatItLeftOfThePage) {
       const std::string before_next_run = w.Page("a.htm");
 
       // The next run finishes or sets aside what it found, then optimises the page as asked.
-      ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
+      ASSERT_EQ(w.Run(), c.completed ? RunOutcome::kStatistics : outcome(before_next_run));
       const std::string message = Warning(w);
       if (c.completed) {
         EXPECT_TRUE(w.Page("a.htm") == optimised(expected));
