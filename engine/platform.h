@@ -39,6 +39,7 @@ struct FileError : std::runtime_error {
     kFolderChanged,   // path: a folder of the run, swapped or changed since it was listed or made
     kFolderBusy,      // path: a folder in which another run is at work
     kSyncFolder,      // path: a folder whose new names could not be made durable
+    kCount,           // not an operation: how many there are (kFileOperations has a row each)
   };
   FileError(Operation op, std::string p, int err, std::string o = {})
       : std::runtime_error("file operation failed: " + p),
