@@ -319,12 +319,12 @@ void Form1::Load() {
   setWindowTitle(WindowTitle());
   ui_->Label1->setText(ProductLine());
   // The file chooser starts on the home folder, reached as the user would: its drive first, then
-  // the folder itself; each change runs its list's change handler.
+  // the folder itself (or, where it cannot be read, the nearest one above it); each change runs
+  // its list's change handler.
   const QByteArray home_variable = qgetenv("HOME");  // the folder's own bytes, when set
   const QByteArray home =
       home_variable.isEmpty() ? QFile::encodeName(QDir::homePath()) : home_variable;
-  ui_->Drive1->SetDrive(home);
-  ui_->Dir1->SetPath(home);
+  file_panel_->ShowStartFolder(home);
   if (ad_flag_ == 1) ShowBanner();
 }
 

@@ -1,9 +1,11 @@
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "drive_list.h"
 #include "folder_list.h"
@@ -224,6 +226,44 @@ TEST_F(FilePanelTest, AFolderThatCannotBeOpenedIsNamedWithTheReasonAndTheListsSt
     Close();
     std::filesystem::remove(folder);
   }
+}
+
+// A start folder that cannot be read is named with the reason, and the nearest folder above it
+// that can be read is shown instead of the root.
+TEST_F(FilePanelTest, AStartFolderThatCannotBeReadIsNamedAndTheNearestReadableAboveItShown) {
+  struct Case {
+    const char* start;  // below the home folder
+    const char* reason;
+  };
+  const Case kCases[] = {
+      {"locked", "нет прав доступа"},  // mode 000
+      {"gone/deeper", "файл или папка не найдены"},
+      {"a.htm/sub", "часть пути не является папкой"},
+  };
+  WriteFile(Home("a.htm"), "x");
+  ASSERT_TRUE(QDir(HomeFolder()).mkdir(QStringLiteral("locked")));
+  QFile::setPermissions(Home("locked"), {});
+  const bool root_reads_anything = QDir(Home("locked")).isReadable();
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.start);
+    if (root_reads_anything && std::string_view(c.start) == "locked") continue;
+    qputenv("HOME", QFile::encodeName(Home(c.start)));
+    messages_.clear();
+    Start();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Folder(), HomeFolder());
+    EXPECT_EQ(Entries(), QStringList{"a.htm"});
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, QStringLiteral("Не удалось прочитать начальную папку «") +
+                                     Home(c.start) + QStringLiteral("»: ") +
+                                     QString::fromUtf8(c.reason) +
+                                     QStringLiteral(".\nОткрыта ближайшая папка выше неё: «") +
+                                     HomeFolder() + QStringLiteral("»."));
+    EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
+    Close();
+  }
+  QFile::setPermissions(Home("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  if (root_reads_anything) GTEST_SKIP() << "root reads a folder of mode 000: not tried as one";
 }
 
 // Names in windows-1251, the pages' other encoding, are shown as such, so that names that
