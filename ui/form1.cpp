@@ -103,6 +103,15 @@ void FitAroundCentre(QLabel* label) {
   label->setGeometry(box.x() - (width - box.width()) / 2, box.y(), width, box.height());
 }
 
+// A label is as tall as its lines, its top where the form places it: the form's heights were
+// measured for Arial's metrics, and the lines of another face (DejaVu, where Liberation Sans is
+// not installed) are taller. The panel's texts stand at the top of their boxes.
+void FitLines(QLabel* label) {
+  const int needed =
+      label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+  if (needed > label->height()) label->resize(label->width(), needed);
+}
+
 void StyleLink(QLabel* label) {
   SetTextColour(label, QColor(0, 0, 192));
   QFont underlined = label->font();
@@ -288,6 +297,11 @@ void Form1::StyleAboutPanel() {
   for (QLabel* line :
        std::initializer_list<QLabel*>{ui_->Label7, ui_->Label5, ui_->Label6, ui_->Label4}) {
     FitAroundCentre(line);
+  }
+  for (QLabel* text : std::initializer_list<QLabel*>{ui_->Label1, ui_->Label2, ui_->Label12,
+                                                     ui_->Label25, ui_->Label3, ui_->Label7,
+                                                     ui_->Label5, ui_->Label6, ui_->Label4}) {
+    FitLines(text);
   }
   ui_->Label21->setCursor(Qt::PointingHandCursor);
   PlaceOver(ui_->Label21, ui_->Label25, kTesterName);
