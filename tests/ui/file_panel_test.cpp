@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string_view>
+#include <utility>
 
 #include "drive_list.h"
 #include "folder_list.h"
@@ -231,11 +232,7 @@ TEST_F(FilePanelTest, AFolderThatCannotBeOpenedIsNamedWithTheReasonAndTheListsSt
 // A start folder that cannot be read is named with the reason, and the nearest folder above it
 // that can be read is shown instead of the root.
 TEST_F(FilePanelTest, AStartFolderThatCannotBeReadIsNamedAndTheNearestReadableAboveItShown) {
-  struct Case {
-    const char* start;  // below the home folder
-    const char* reason;
-  };
-  const Case kCases[] = {
+  const std::pair<const char*, const char*> kCases[] = {
       {"locked", "нет прав доступа"},  // mode 000
       {"gone/deeper", "файл или папка не найдены"},
       {"a.htm/sub", "часть пути не является папкой"},
@@ -244,21 +241,19 @@ TEST_F(FilePanelTest, AStartFolderThatCannotBeReadIsNamedAndTheNearestReadableAb
   ASSERT_TRUE(QDir(HomeFolder()).mkdir(QStringLiteral("locked")));
   QFile::setPermissions(Home("locked"), {});
   const bool root_reads_anything = QDir(Home("locked")).isReadable();
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.start);
-    if (root_reads_anything && std::string_view(c.start) == "locked") continue;
-    qputenv("HOME", QFile::encodeName(Home(c.start)));
+  for (const auto& [start, reason] : kCases) {
+    SCOPED_TRACE(start);
+    if (root_reads_anything && std::string_view(start) == "locked") continue;
+    qputenv("HOME", QFile::encodeName(Home(start)));
     messages_.clear();
     Start();
     QCoreApplication::processEvents();
     EXPECT_EQ(Folder(), HomeFolder());
     EXPECT_EQ(Entries(), QStringList{"a.htm"});
     ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, QStringLiteral("Не удалось прочитать начальную папку «") +
-                                     Home(c.start) + QStringLiteral("»: ") +
-                                     QString::fromUtf8(c.reason) +
-                                     QStringLiteral(".\nОткрыта ближайшая папка выше неё: «") +
-                                     HomeFolder() + QStringLiteral("»."));
+    EXPECT_EQ(messages_[0].text, QStringLiteral("Не удалось прочитать начальную папку «%1»: %2.\n"
+                                                "Открыта ближайшая папка выше неё: «%3».")
+                                     .arg(Home(start), QString::fromUtf8(reason), HomeFolder()));
     EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
     Close();
   }
