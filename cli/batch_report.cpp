@@ -1,66 +1,15 @@
 #include "batch_report.h"
 
+#include <nlohmann/json.hpp>
+
+#include "file_operations.h"
 #include "messages.h"
 #include "name_quoting.h"
-#include "text_compare.h"
 
 namespace slimtag {
 
 std::string_view OperationName(FileError::Operation operation) {
-  using Op = FileError::Operation;
-  switch (operation) {
-    case Op::kCreateFolder:
-      return "create_folder";
-    case Op::kBackup:
-      return "backup";
-    case Op::kOpen:
-      return "open";
-    case Op::kRead:
-      return "read";
-    case Op::kSize:
-      return "size";
-    case Op::kCreateTemp:
-      return "create_temp";
-    case Op::kTempLocked:
-      return "temp_locked";
-    case Op::kWriteTemp:
-      return "write_temp";
-    case Op::kReplace:
-      return "replace";
-    case Op::kDeleteTemp:
-      return "delete_temp";
-    case Op::kUntrustedLink:
-      return "untrusted_link";
-    case Op::kTempUnsafe:
-      return "temp_unsafe";
-    case Op::kWriteProtected:
-      return "write_protected";
-    case Op::kNotRegular:
-      return "not_regular";
-    case Op::kChanged:
-      return "changed";
-    case Op::kOutOfMemory:
-      return "out_of_memory";
-    case Op::kSetIdBits:
-      return "set_id_bits";
-    case Op::kOverwrite:
-      return "overwrite";
-    case Op::kRecover:
-      return "recover";
-    case Op::kOpenFolder:
-      return "open_folder";
-    case Op::kFolderChanged:
-      return "folder_changed";
-    case Op::kFolderBusy:
-      return "folder_busy";
-    case Op::kSyncFolder:
-      return "sync_folder";
-    case Op::kRunFailed:
-      return "run_failed";
-    case Op::kOverlayLinks:
-      return "overlay_links";
-  }
-  return "unknown";
+  return FileOperationOf(operation).name;
 }
 
 std::string WithLineFeeds(const std::string& text) {
@@ -80,108 +29,74 @@ ReportFailure FailureOf(const FileError& error) {
 
 namespace {
 
-std::string Field(std::string_view name, const std::string& value) {
-  return "  " + JsonString(name) + ": " + value;
-}
+using Json = nlohmann::ordered_json;
 
-std::string Number(std::int64_t value) {
-  return std::to_string(value);
+Json TextOrNull(const std::string& text) {
+  return text.empty() ? Json(nullptr) : Json(text);
 }
 
 // With a name, the object of a failed page: its name first.
-std::string FailureObject(const ReportFailure& f, const std::string* name = nullptr) {
-  return "{" + (name != nullptr ? "\"name\": " + JsonString(*name) + ", " : std::string()) +
-         "\"operation\": " + JsonString(f.operation) + ", \"path\": " + JsonString(f.path) +
-         ", \"other\": " + (f.other.empty() ? std::string("null") : JsonString(f.other)) +
-         ", \"errno\": " + Number(f.error) +
-         ", \"reason\": " + (f.error == 0 ? std::string("null") : JsonString(ReasonText(f.error))) +
-         ", \"message\": " + JsonString(f.message) + "}";
+Json FailureObject(const ReportFailure& f, const std::string* name = nullptr) {
+  Json object = Json::object();
+  if (name != nullptr) object["name"] = *name;
+  object["operation"] = f.operation;
+  object["path"] = f.path;
+  object["other"] = TextOrNull(f.other);
+  object["errno"] = f.error;
+  object["reason"] = f.error == 0 ? Json(nullptr) : Json(ReasonText(f.error));
+  object["message"] = f.message;
+  return object;
+}
+
+Json PageObject(const PageFigures& page) {
+  Json object = Json::object();
+  object["name"] = page.name;
+  object["size_before"] = page.size_before;
+  object["size_after"] = page.size_after;
+  return object;
+}
+
+Json LeftAloneObject(const LeftAlonePage& page) {
+  Json object = Json::object();
+  object["name"] = page.name;
+  object["reason"] = page.reason == LeftAlone::kNotText ? "not_text" : "unreadable_encoding";
+  return object;
+}
+
+Json FailedPageObject(const FailedPageReport& page) {
+  return FailureObject(page.failure, &page.name);
+}
+
+// The list of the document: one object per item, in the order given.
+template <typename Item>
+Json ListOf(const std::vector<Item>& items, Json (*object)(const Item&)) {
+  Json list = Json::array();
+  for (const Item& item : items) list.push_back(object(item));
+  return list;
 }
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out = "\"";
-  for (std::size_t pos = 0; pos < text.size();) {
-    const char c = text[pos];
-    const std::size_t length = Utf8Length(text, pos);
-    if (length == 0) {
-      out += "\\ufffd";
-      ++pos;
-      continue;
-    }
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      out += "\\u00";
-      out += kHex[(c >> 4) & 0xF];
-      out += kHex[c & 0xF];
-    } else {
-      out.append(text.substr(pos, length));
-    }
-    pos += length;
-  }
-  return out + "\"";
-}
-
 std::string JsonDocument(const RunReport& report) {
-  const std::int64_t before = report.stats.SizeBefore;
-  const std::int64_t after = report.stats.SizeAfter;
-  std::string pages = "[";
-  for (std::size_t i = 0; i < report.pages.size(); ++i) {
-    const PageFigures& p = report.pages[i];
-    pages += (i == 0 ? "\n    " : ",\n    ");
-    pages += "{\"name\": " + JsonString(p.name) + ", \"size_before\": " + Number(p.size_before) +
-             ", \"size_after\": " + Number(p.size_after) + "}";
-  }
-  pages += report.pages.empty() ? "]" : "\n  ]";
-  std::string failed = "[";
-  if (report.failed_pages) {
-    const auto& list = *report.failed_pages;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-      failed += (i == 0 ? "\n    " : ",\n    ") + FailureObject(list[i].failure, &list[i].name);
-    }
-    failed += list.empty() ? "]" : "\n  ]";
-  }
-  std::string left_alone = "[";
-  for (std::size_t i = 0; i < report.left_alone.size(); ++i) {
-    const LeftAlonePage& p = report.left_alone[i];
-    const char* reason = p.reason == LeftAlone::kNotText ? "not_text" : "unreadable_encoding";
-    left_alone += (i == 0 ? "\n    " : ",\n    ");
-    left_alone += "{\"name\": " + JsonString(p.name) + ", \"reason\": " + JsonString(reason) + "}";
-  }
-  left_alone += report.left_alone.empty() ? "]" : "\n  ]";
-  const std::string percent =
-      report.stats.NothingSelected() ? "null" : Number(RoundedPercent(report.stats.SavedPercent()));
-  std::vector<std::string> fields = {
-      Field("outcome", JsonString(report.outcome)),
-      Field("dry_run", report.dry_run ? "true" : "false"),
-      Field("folder", report.folder ? JsonString(*report.folder) : "null"),
-      Field("files_done", Number(report.stats.FilesDone)),
-      Field("size_before", Number(before)),
-      Field("size_after", Number(after)),
-      Field("removed", Number(before - after)),
-      Field("removed_percent", percent),
-      Field("pages", pages),
-      Field("left_alone", left_alone),
-      Field("failure", report.failure ? FailureObject(*report.failure) : "null"),
-  };
-  if (report.failed_pages) fields.push_back(Field("failed_pages", failed));
-  fields.push_back(Field("message", JsonString(report.message)));
-  std::string out = "{\n";
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    out += fields[i];
-    out += i + 1 == fields.size() ? "\n" : ",\n";
-  }
-  return out + "}\n";
+  const RunStats& stats = report.stats;
+  Json document = Json::object();
+  document["outcome"] = report.outcome;
+  document["dry_run"] = report.dry_run;
+  document["folder"] = report.folder ? Json(*report.folder) : Json(nullptr);
+  document["files_done"] = stats.FilesDone;
+  document["size_before"] = stats.SizeBefore;
+  document["size_after"] = stats.SizeAfter;
+  document["removed"] = stats.SizeBefore - stats.SizeAfter;
+  document["removed_percent"] =
+      stats.NothingSelected() ? Json(nullptr) : Json(RoundedPercent(stats.SavedPercent()));
+  document["pages"] = ListOf(report.pages, &PageObject);
+  document["left_alone"] = ListOf(report.left_alone, &LeftAloneObject);
+  document["failure"] = report.failure ? FailureObject(*report.failure) : Json(nullptr);
+  if (report.failed_pages)
+    document["failed_pages"] = ListOf(*report.failed_pages, &FailedPageObject);
+  document["message"] = report.message;
+  // Names are the file system's bytes: those that are not UTF-8 are written as U+FFFD.
+  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::string VerboseLine(const PageFigures& page) {

@@ -55,11 +55,8 @@ std::string_view OperationName(FileError::Operation operation);
 
 ReportFailure FailureOf(const FileError& error);
 
-// The document --report json prints, with a line feed after it.
+// The document --report json prints (UTF-8, indented by two blanks), with a line feed after it.
 std::string JsonDocument(const RunReport& report);
-
-// A JSON string literal; bytes that are not UTF-8 become U+FFFD.
-std::string JsonString(std::string_view text);
 
 // The -v line of a page: "sub/a.htm: 9 → 3 байт, удалено 67%".
 std::string VerboseLine(const PageFigures& page);

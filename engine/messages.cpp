@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "file_operations.h"
+
 namespace slimtag {
 
 std::int64_t RoundedPercent(double percent) {
@@ -218,110 +220,11 @@ std::string RecoveryText(const Recovery& recovery, NameStyle names) {
          Quoted(recovery.kept_as) + ".";
 }
 
-namespace {
-
-// How the warning for a failed operation reads: text, the file's name, and where the operation
-// has a second file, more text and its name; then the rest.
-struct FailureWording {
-  FileError::Operation operation;
-  std::string_view before;   // before the file's name
-  std::string_view between;  // before the second file's name; empty where there is none
-  std::string_view after;    // after the last name
-};
-
-constexpr FailureWording kFailureWordings[] = {
-    {FileError::Operation::kCreateFolder, "Не удалось создать папку ", {}, {}},
-    {FileError::Operation::kBackup, "Не удалось сделать резервную копию файла ", " в ", {}},
-    {FileError::Operation::kOpen, "Не удалось открыть файл ", {}, {}},
-    {FileError::Operation::kRead, "Не удалось прочитать файл ", {}, {}},
-    {FileError::Operation::kSize, "Не удалось узнать размер файла ", {}, {}},
-    {FileError::Operation::kCreateTemp, "Не удалось создать временный файл ", {}, {}},
-    {FileError::Operation::kTempLocked,
-     "Временный файл ",
-     {},
-     " занят другой копией программы. Дождитесь окончания "
-     "её работы и повторите"},
-    {FileError::Operation::kWriteTemp, "Не удалось записать временный файл ", {}, {}},
-    {FileError::Operation::kReplace,
-     "Не удалось записать файл ",
-     {},
-     " (он остался без изменений)"},
-    {FileError::Operation::kDeleteTemp, "Не удалось удалить временный файл ", {}, {}},
-    {FileError::Operation::kUntrustedLink,
-     "Файл ",
-     {},
-     " не обработан: это символическая ссылка другого пользователя, "
-     "а не владельца файла, на который она указывает"},
-    {FileError::Operation::kTempUnsafe,
-     "Временный файл ",
-     {},
-     " не используется: это не обычный файл текущего пользователя "
-     "(ссылка, чужой файл или файл с другими жёсткими ссылками). "
-     "Удалите его и повторите"},
-    {FileError::Operation::kWriteProtected,
-     "Файл ",
-     {},
-     " защищён от записи (он остался без изменений)"},
-    {FileError::Operation::kNotRegular,
-     "Файл ",
-     {},
-     " не обработан: это не обычный файл (канал, устройство "
-     "или сокет)"},
-    {FileError::Operation::kChanged,
-     "Файл ",
-     {},
-     " изменён другой программой во время оптимизации (он "
-     "остался таким, каким его сохранила та программа)"},
-    {FileError::Operation::kOutOfMemory,
-     "Недостаточно памяти для файла ",
-     {},
-     " (он остался без изменений)"},
-    {FileError::Operation::kSetIdBits,
-     "Файл ",
-     {},
-     " не обработан: при перезаписи чужого файла он потерял "
-     "бы биты смены владельца (set-user-ID, set-group-ID)"},
-    {FileError::Operation::kOverwrite, "Запись файла ",
-     " прервана. Его новое содержимое сохранено в ",
-     " и будет дописано при следующем запуске в этой папке"},
-    {FileError::Operation::kRecover, "Не удалось завершить прерванную запись файла ", {}, {}},
-    {FileError::Operation::kOpenFolder, "Не удалось открыть папку ", {}, {}},
-    {FileError::Operation::kFolderChanged,
-     "Папка ",
-     {},
-     " подменена или изменена другой программой во время "
-     "оптимизации; в ней ничего не записано"},
-    {FileError::Operation::kFolderBusy,
-     "В папке ",
-     {},
-     " уже идёт другая оптимизация. Дождитесь окончания "
-     "её работы и повторите"},
-    {FileError::Operation::kSyncFolder, "Не удалось сохранить на диске изменения в папке ", {}, {}},
-    {FileError::Operation::kRunFailed, "Работа в папке ", {}, " прервана"},
-    {FileError::Operation::kOverlayLinks,
-     "Файл ",
-     {},
-     " не обработан: у него несколько жёстких ссылок, а на overlayfs запись могла бы "
-     "отделить его от остальных (он остался без изменений)"},
-};
-
-// One row per operation, in the order of their values, so that a row is found by its value.
-constexpr bool EveryOperationHasItsRow() {
-  for (std::size_t i = 0; i < std::size(kFailureWordings); ++i) {
-    if (static_cast<std::size_t>(kFailureWordings[i].operation) != i) return false;
-  }
-  return std::size(kFailureWordings) ==
-         static_cast<std::size_t>(FileError::Operation::kOverlayLinks) + 1;
-}
-static_assert(EveryOperationHasItsRow());
-
-}  // namespace
-
 std::string PageFailureText(const FileError& e, NameStyle names) {
   const auto quoted = [names](const std::string& path) {
     return "«" + (names != nullptr ? names(path) : path) + "»";
   };
-  const FailureWording& w = kFailureWordings[static_cast<std::size_t>(e.operation)];
+  const FileOperation& w = FileOperationOf(e.operation);
   std::string what = std::string(w.before) + quoted(e.path);
   if (!w.between.empty()) what += std::string(w.between) + quoted(e.other);
   what += w.after;

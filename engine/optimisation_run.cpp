@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 
+#include "file_operations.h"
 #include "line_reader.h"
 #include "messages.h"
 #include "page_survey.h"
@@ -18,29 +19,12 @@ namespace slimtag {
 
 namespace {
 
-// A failure after which the run cannot go on with its next page: its folders, its backup folder,
-// its temporary file, the names it gave, or a page left half rewritten for the next run to
-// complete.
+// A failure after which the run cannot go on with its next page.
 bool StopsTheRun(const FileError& error, const RunRequest& request) {
-  using Op = FileError::Operation;
-  switch (error.operation) {
-    case Op::kCreateFolder:
-    case Op::kTempLocked:
-    case Op::kTempUnsafe:
-    case Op::kDeleteTemp:
-    case Op::kOverwrite:
-    case Op::kRecover:
-    case Op::kOpenFolder:
-    case Op::kFolderChanged:
-    case Op::kFolderBusy:
-    case Op::kSyncFolder:
-      return true;
-    case Op::kCreateTemp:
-      // The run's one temporary file; a file beside the page is the page's own.
-      return !request.temp_file.empty();
-    default:
-      return false;
-  }
+  const FailureReach reach = FileOperationOf(error.operation).reach;
+  // The run's one temporary file; a file beside the page is the page's own.
+  if (reach == FailureReach::kTempFile) return !request.temp_file.empty();
+  return reach == FailureReach::kRun;
 }
 
 }  // namespace

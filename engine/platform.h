@@ -43,6 +43,7 @@ struct FileError : std::runtime_error {
     kSyncFolder,      // path: a folder whose new names could not be made durable
     kRunFailed,       // path: the run's folder, where the run failed other than on a file
     kOverlayLinks,    // path: the page, with hard links that overlayfs may part at a write
+    kCount,           // not an operation: how many there are (kFileOperations has a row each)
   };
   FileError(Operation op, std::string p, int err, std::string o = {})
       : std::runtime_error("file operation failed: " + p),

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Makes the Debian package of a build as `cpack -G DEB` does and checks what it holds, what it
 # depends on, how its programs are built, its manual pages and, where lintian is installed, that
-# lintian --pedantic finds no error or warning. The test suite runs it; by hand:
+# lintian --pedantic -I shows no tag. The test suite runs it; by hand:
 #
 #   scripts/check-package.sh build/default [OUTPUT-FOLDER]
 set -eu
@@ -124,12 +124,14 @@ for page in slimtag slimtag-batch; do
 done
 
 if command -v lintian >/dev/null 2>&1; then
-  # Errors and warnings fail; the rest is shown. Root gets a warning of lintian's own.
+  # Every tag fails, the informational and pedantic ones too; root gets a warning of lintian's
+  # own. A build without Debian's flags (the test preset) lacks their hardening, which lintian
+  # notes as well; that is the flags' absence, not the package's.
   lintian --pedantic --display-info "$deb" >"$out/lintian.log" 2>&1 || true
   grep -v '^running with root privileges' "$out/lintian.log" | grep . >&2 || true
-  if grep -q '^[EW]: ' "$out/lintian.log"; then
-    fail "lintian --pedantic: $(grep -c '^[EW]: ' "$out/lintian.log") errors and warnings"
-  fi
+  tags=$(grep '^[A-Z]: ' "$out/lintian.log" || true)
+  [ "$hardened" -eq 1 ] || tags=$(echo "$tags" | grep -v ' hardening-' || true)
+  [ -z "$tags" ] || fail "lintian --pedantic -I: $(echo "$tags" | wc -l) tags"
 else
   echo "check-package.sh: lintian not installed (scripts/setup-debian.sh --test): not run" >&2
 fi

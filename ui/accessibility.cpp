@@ -74,11 +74,13 @@ QAccessibleInterface* Factory(const QString& class_name, QObject* object) {
   if (class_name != QLatin1String(meta->className())) return nullptr;
   auto* widget = static_cast<QWidget*>(object);
   if (auto* link = qobject_cast<ClickLabel*>(widget)) return new AccessibleLink(link);
-  // The roles Qt gives a plain frame and the program's own windows.
-  if (meta == &QFrame::staticMetaObject) return new WithoutDecoration(widget, QAccessible::Border);
+  // The window's panels are plain frames, each a pane named as its navigation button; the
+  // program's own windows are windows (a screen reader's frame), named by their titles.
+  if (meta == &QFrame::staticMetaObject) return new WithoutDecoration(widget, QAccessible::Pane);
   if (meta->superClass() == &QWidget::staticMetaObject &&
       class_name.startsWith(QLatin1String("slimtag::"))) {
-    return new WithoutDecoration(widget, QAccessible::Client);
+    return new WithoutDecoration(widget,
+                                 widget->isWindow() ? QAccessible::Window : QAccessible::Client);
   }
   return nullptr;
 }

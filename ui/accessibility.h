@@ -9,8 +9,8 @@ namespace slimtag {
 void MarkAsDecoration(QWidget* widget, bool decoration = true);
 
 // Tells assistive technology what the window's own controls are: a ClickLabel is a link that a
-// screen reader can press, and the window and its panels hold no decoration. Needed once, before
-// the first control is made; later calls do nothing.
+// screen reader can press, the windows are windows and the panels panes, and they hold no
+// decoration. Needed once, before the first control is made; later calls do nothing.
 void InstallAccessibleInterfaces();
 
 }  // namespace slimtag

@@ -26,6 +26,15 @@ QString FolderFailureMessage(FolderStatus status, const QByteArray& folder, std:
              .arg(DisplayName(folder), QString::fromStdString(ReasonText(error.value())));
 }
 
+QString StartFolderMessage(const QByteArray& folder, std::error_code error,
+                           const QByteArray& shown) {
+  return QStringLiteral(
+             "Не удалось прочитать начальную папку «%1»: %2.\nОткрыта ближайшая "
+             "папка выше неё: «%3».")
+      .arg(DisplayName(folder), QString::fromStdString(ReasonText(error.value())),
+           DisplayName(shown));
+}
+
 FilePanel::FilePanel(DriveList* drive1, FolderList* dir1, FileList* file1, RpButton* select_all,
                      RpButton* clear_all, const Volumes& volumes, MessageBoxes& message_boxes,
                      Platform& platform, QWidget* window)
@@ -71,6 +80,24 @@ void FilePanel::Warn(FolderStatus status) {
                       failure.error ? FolderFailureMessage(status, failure.folder, failure.error)
                                     : FolderStatusMessage(status),
                       MessageIcon::kWarning);
+}
+
+void FilePanel::ShowStartFolder(const QByteArray& folder) {
+  drive1_->SetDrive(folder);
+  QByteArray tried = CleanFolderPath(folder);
+  if (dir1_->SetPath(tried) == FolderStatus::kReady) return;
+  const FolderList::ReadFailure failure = dir1_->LastReadFailure();
+  if (!failure.error) return;  // its drive is not there: the drive list has said so
+  // The root is always there to fall back on; a folder already shown reads as ready.
+  while (tried != "/") {
+    tried = CleanFolderPath(tried + "/..");
+    if (dir1_->SetPath(tried) == FolderStatus::kReady) break;
+  }
+  // Said once the window is up, above it rather than before it.
+  const QString text = StartFolderMessage(failure.folder, failure.error, dir1_->Path());
+  QMetaObject::invokeMethod(
+      this, [this, text] { message_boxes_.Show(window_, text, MessageIcon::kWarning); },
+      Qt::QueuedConnection);
 }
 
 void FilePanel::Refresh() {

@@ -43,6 +43,10 @@ class FilePanel : public QObject {
   // Where the last reading found the folder: a run holds to that folder, and stops in one
   // swapped since.
   const ListedFolders& Listed() const { return listed_; }
+  // Shows the folder the window starts on, reached through its drive. Where it cannot be read,
+  // the nearest folder above it that can is shown, and once the window's events run a message
+  // says which folder could not be read and why.
+  void ShowStartFolder(const QByteArray& folder);
 
  private:
   void DriveChanged();
@@ -62,5 +66,8 @@ class FilePanel : public QObject {
 QString FolderStatusMessage(FolderStatus status);
 // The same for a folder that could not be read, with its name and the reason.
 QString FolderFailureMessage(FolderStatus status, const QByteArray& folder, std::error_code error);
+// What the panel says when the start folder could not be read and another is shown.
+QString StartFolderMessage(const QByteArray& folder, std::error_code error,
+                           const QByteArray& shown);
 
 }  // namespace slimtag

@@ -103,6 +103,15 @@ void FitAroundCentre(QLabel* label) {
   label->setGeometry(box.x() - (width - box.width()) / 2, box.y(), width, box.height());
 }
 
+// A label is as tall as its lines, its top where the form places it: the form's heights were
+// measured for Arial's metrics, and the lines of another face (DejaVu, where Liberation Sans is
+// not installed) are taller. The panel's texts stand at the top of their boxes.
+void FitLines(QLabel* label) {
+  const int needed =
+      label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+  if (needed > label->height()) label->resize(label->width(), needed);
+}
+
 void StyleLink(QLabel* label) {
   SetTextColour(label, QColor(0, 0, 192));
   QFont underlined = label->font();
@@ -128,13 +137,22 @@ void PlaceOver(QWidget* area, const QLabel* label, const QString& words) {
   }
 }
 
-// Each field is named, for assistive technology, by the label that stands before it on the panel.
+// For assistive technology each field is named as the label before it reads and by its place, as
+// the eye tells the three pairs and the three removal texts apart, and each button that clears
+// everything by what it clears. The captions stay as they are.
 void NameFields(Ui::Form1& ui) {
-  const std::pair<QLineEdit*, QLabel*> fields[] = {
-      {ui.Text1, ui.Label8},   {ui.Text2, ui.Label9},   {ui.Text3, ui.Label8},
-      {ui.Text4, ui.Label10},  {ui.Text5, ui.Label8},   {ui.Text6, ui.Label11},
-      {ui.Text13, ui.Label13}, {ui.Text14, ui.Label13}, {ui.Text15, ui.Label13}};
-  for (const auto& [field, label] : fields) field->setAccessibleName(label->text());
+  struct Named {
+    QWidget* widget;
+    const char* name;
+  };
+  const Named named[] = {
+      {ui.Text1, "Заменить, пара 1"},       {ui.Text2, "на, пара 1"},
+      {ui.Text3, "Заменить, пара 2"},       {ui.Text4, "на, пара 2"},
+      {ui.Text5, "Заменить, пара 3"},       {ui.Text6, "на, пара 3"},
+      {ui.Text13, "Удалить, текст 1"},      {ui.Text14, "Удалить, текст 2"},
+      {ui.Text15, "Удалить, текст 3"},      {ui.Command3, "Очистить все: снять выделение файлов"},
+      {ui.rpButton8, "Очистить все тексты"}};
+  for (const Named& n : named) n.widget->setAccessibleName(QString::fromUtf8(n.name));
 }
 
 // Only the program writes the store, and it writes 0, 1 or 2; anything else came from outside
@@ -189,8 +207,10 @@ Form1::Form1(WindowServices services)
 
   file_panel_ = new FilePanel(ui_->Drive1, ui_->Dir1, ui_->File1, ui_->Command2, ui_->Command3,
                               *volumes_, *message_boxes_, *platform_, this);
-  for (RpButton* nav : {ui_->rpButton1, ui_->rpButton2, ui_->rpButton7, ui_->rpButton3}) {
+  for (const auto& [nav, panel] : Pages()) {
     connect(nav, &RpButton::clicked, this, [this, nav] { NavigationClick(nav); });
+    // A screen reader names the panel shown as the button that shows it.
+    panel->setAccessibleName(nav->text());
   }
   connect(ui_->Check12, &OptionBox::clicked, this, &Form1::Check12Click);
   connect(ui_->Check13, &OptionBox::clicked, this, &Form1::Check13Click);
@@ -277,6 +297,11 @@ void Form1::StyleAboutPanel() {
        std::initializer_list<QLabel*>{ui_->Label7, ui_->Label5, ui_->Label6, ui_->Label4}) {
     FitAroundCentre(line);
   }
+  for (QLabel* text : std::initializer_list<QLabel*>{ui_->Label1, ui_->Label2, ui_->Label12,
+                                                     ui_->Label25, ui_->Label3, ui_->Label7,
+                                                     ui_->Label5, ui_->Label6, ui_->Label4}) {
+    FitLines(text);
+  }
   ui_->Label21->setCursor(Qt::PointingHandCursor);
   PlaceOver(ui_->Label21, ui_->Label25, kTesterName);
   // The tester's link shows no text of its own: it is the name it lies over.
@@ -307,12 +332,12 @@ void Form1::Load() {
   setWindowTitle(WindowTitle());
   ui_->Label1->setText(ProductLine());
   // The file chooser starts on the home folder, reached as the user would: its drive first, then
-  // the folder itself; each change runs its list's change handler.
+  // the folder itself (or, where it cannot be read, the nearest one above it); each change runs
+  // its list's change handler.
   const QByteArray home_variable = qgetenv("HOME");  // the folder's own bytes, when set
   const QByteArray home =
       home_variable.isEmpty() ? QFile::encodeName(QDir::homePath()) : home_variable;
-  ui_->Drive1->SetDrive(home);
-  ui_->Dir1->SetPath(home);
+  file_panel_->ShowStartFolder(home);
   if (ad_flag_ == 1) ShowBanner();
 }
 
@@ -390,15 +415,15 @@ void Form1::SetRunning(bool running) {
   }
 }
 
+std::array<Form1::Page, 4> Form1::Pages() const {
+  return {{{ui_->rpButton1, ui_->frm1},
+           {ui_->rpButton2, ui_->frm3},
+           {ui_->rpButton7, ui_->frm4},
+           {ui_->rpButton3, ui_->frm2}}};
+}
+
 void Form1::NavigationClick(RpButton* clicked) {
-  struct Page {
-    RpButton* button;
-    QWidget* panel;
-  };
-  const Page pages[] = {{ui_->rpButton1, ui_->frm1},
-                        {ui_->rpButton2, ui_->frm3},
-                        {ui_->rpButton7, ui_->frm4},
-                        {ui_->rpButton3, ui_->frm2}};
+  const std::array<Page, 4> pages = Pages();
   const bool about = clicked == ui_->rpButton3;
   ui_->Command1->setEnabled(!about);
   ui_->Command1->setText(about ? ProductLine() : kOptimise);

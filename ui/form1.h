@@ -78,6 +78,12 @@ class Form1 : public QWidget, public RunHost {
  private:
   void Load();
   void Unload();
+  // A navigation button and the panel it shows.
+  struct Page {
+    RpButton* button;
+    QWidget* panel;
+  };
+  std::array<Page, 4> Pages() const;
   void NavigationClick(RpButton* clicked);
   void Check12Click();
   void Check13Click();

@@ -103,8 +103,8 @@ TEST(BatchHostile, OnlyPagesOnTheDiskAreReportedWhenABatchFails) {
   EXPECT_NE(json.out.find("\n  \"files_done\": 1,\n  \"size_before\": 9,\n  \"size_after\": 3,\n"),
             std::string::npos)
       << json.out;
-  EXPECT_NE(json.out.find("\n  \"pages\": [\n    {\"name\": \"a.htm\", \"size_before\": 9, "
-                          "\"size_after\": 3}\n  ],\n"),
+  EXPECT_NE(json.out.find("\n  \"pages\": [\n    {\n      \"name\": \"a.htm\",\n      "
+                          "\"size_before\": 9,\n      \"size_after\": 3\n    }\n  ],\n"),
             std::string::npos)
       << json.out;
 }

@@ -79,8 +79,9 @@ TEST(BatchFiles, JsonOfFilesInSeveralFoldersNamesNoFolder) {
   EXPECT_NE(r.out.find(b.Expand("\n  \"folder\": null,\n  \"files_done\": 2,\n")),
             std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find(b.Expand("\n    {\"name\": \"{pages}/sub/b.htm\", \"size_before\": 9, "
-                                "\"size_after\": 3},\n    {\"name\": \"{pages}/c.xhtml\"")),
+  EXPECT_NE(r.out.find(b.Expand(
+                "\n      \"name\": \"{pages}/sub/b.htm\",\n      \"size_before\": 9,\n"
+                "      \"size_after\": 3\n    },\n    {\n      \"name\": \"{pages}/c.xhtml\"")),
             std::string::npos)
       << r.out;
   EXPECT_EQ(r.out.find("failed_pages"), std::string::npos) << "only with -k";
@@ -160,8 +161,16 @@ TEST(BatchKeepGoing, FailuresAreSummedUpAfterTheStatisticsAndTheRestIsDone) {
   "left_alone": [],
   "failure": null,
   "failed_pages": [
-    {"name": "{pages}/sub/b.htm", "operation": "read", "path": "{pages}/sub/b.htm", "other": null, "errno": 5, "reason": "ошибка ввода-вывода", "message": ")json" +
-           read_b + R"json("}
+    {
+      "name": "{pages}/sub/b.htm",
+      "operation": "read",
+      "path": "{pages}/sub/b.htm",
+      "other": null,
+      "errno": 5,
+      "reason": "ошибка ввода-вывода",
+      "message": ")json" +
+           read_b + R"json("
+    }
   ],
   "message": "Файлы не выбраны! "
 }

@@ -185,9 +185,11 @@ TEST(BatchProcess, AFolderThatCannotBeReadExitsTwoWithTheReason) {
   r = RunProgram(dir, {"--report", "json", locked}, redirect);
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.err, "");
-  EXPECT_NE(r.out.find("\"failure\": {\"operation\": \"list_folder\", \"path\": \"" + locked +
-                       "\", \"other\": null, \"errno\": 13, \"reason\": \"нет прав доступа\""),
-            std::string::npos)
+  EXPECT_NE(
+      r.out.find("\"failure\": {\n    \"operation\": \"list_folder\",\n    \"path\": \"" + locked +
+                 "\",\n    \"other\": null,\n    \"errno\": 13,\n    \"reason\": \"нет прав "
+                 "доступа\""),
+      std::string::npos)
       << r.out;
   fs::permissions(dir.Page("locked"), fs::perms::owner_all);
 }

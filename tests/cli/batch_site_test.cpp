@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "batch_harness.h"
+#include "batch_report.h"
 #include "fake_platform.h"
 #include "page_list.h"
 #include "progress_line.h"
@@ -205,11 +206,22 @@ TEST(BatchReport, JsonDocumentOfAFinishedRun) {
   "removed": 6,
   "removed_percent": 50,
   "pages": [
-    {"name": "a.htm", "size_before": 9, "size_after": 3},
-    {"name": "sub/\"q\".htm", "size_before": 3, "size_after": 3}
+    {
+      "name": "a.htm",
+      "size_before": 9,
+      "size_after": 3
+    },
+    {
+      "name": "sub/\"q\".htm",
+      "size_before": 3,
+      "size_after": 3
+    }
   ],
   "left_alone": [
-    {"name": "z.php", "reason": "not_text"}
+    {
+      "name": "z.php",
+      "reason": "not_text"
+    }
   ],
   "failure": null,
   "message": "2 файл(ов) обработано.\nРазмер до оптимизации: 12 байт.\nРазмер после оптимизации: 6 байт.\n\nУдалено: 6 байт. (50%)\n1 файл(ов) оставлено как есть: это не текст."
@@ -237,11 +249,22 @@ TEST(BatchReport, JsonDocumentOfAStoppedRunAndOfNothingSelected) {
   "removed": 6,
   "removed_percent": 67,
   "pages": [
-    {"name": "a.htm", "size_before": 9, "size_after": 3}
+    {
+      "name": "a.htm",
+      "size_before": 9,
+      "size_after": 3
+    }
   ],
   "left_alone": [],
-  "failure": {"operation": "open", "path": "{pages}/b.htm", "other": null, "errno": 13, "reason": "нет прав доступа", "message": ")json" +
-                            message + R"json("},
+  "failure": {
+    "operation": "open",
+    "path": "{pages}/b.htm",
+    "other": null,
+    "errno": 13,
+    "reason": "нет прав доступа",
+    "message": ")json" + message +
+                            R"json("
+  },
   "message": ")json" + message +
                             R"json("
 }
@@ -253,6 +276,15 @@ TEST(BatchReport, JsonDocumentOfAStoppedRunAndOfNothingSelected) {
   EXPECT_TRUE(none.out.starts_with("{\n  \"outcome\": \"nothing_selected\",\n")) << none.out;
   EXPECT_NE(none.out.find("\n  \"removed_percent\": null,\n"), std::string::npos) << none.out;
   EXPECT_NE(none.out.find("\n  \"pages\": [],\n"), std::string::npos) << none.out;
+}
+
+// Names are the file system's bytes; the document is UTF-8, with U+FFFD for what is not.
+TEST(BatchReport, JsonDocumentWritesBytesThatAreNotUtf8AsTheReplacementCharacter) {
+  RunReport report;
+  report.pages = {{"\xCF\xF0\xE8.htm", 1, 1}, {"\x01\xD0\x9F\xE2\x82", 1, 1}};
+  const std::string json = JsonDocument(report);
+  EXPECT_NE(json.find("\"name\": \"\uFFFD\uFFFD\uFFFD.htm\","), std::string::npos) << json;
+  EXPECT_NE(json.find("\"name\": \"\\u0001\u041F\uFFFD\","), std::string::npos) << json;
 }
 
 struct LineEndCase {

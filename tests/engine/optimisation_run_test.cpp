@@ -21,6 +21,7 @@
 #include "fake_host.h"
 #include "fake_platform.h"
 #include "line_reader.h"
+#include "messages.h"
 #include "posix/posix_platform.h"
 #include "run_world.h"
 
@@ -283,52 +284,6 @@ TEST(OptimisationRun, TemporaryFileLivesInTheWorkingDirectoryAndGoesAfterEachPag
   EXPECT_EQ(w.Page("a.htm"), "a\r\n");
 }
 
-// The warning for an operation that failed with EIO, as the user reads it.
-std::string ExpectedWarning(const FileError& e) {
-  using Op = FileError::Operation;
-  const auto q = [](const std::string& path) { return "«" + path + "»"; };
-  std::string what;
-  switch (e.operation) {
-    case Op::kCreateFolder:
-      what = "Не удалось создать папку " + q(e.path);
-      break;
-    case Op::kBackup:
-      what = "Не удалось сделать резервную копию файла " + q(e.path) + " в " + q(e.other);
-      break;
-    case Op::kOpen:
-      what = "Не удалось открыть файл " + q(e.path);
-      break;
-    case Op::kRead:
-      what = "Не удалось прочитать файл " + q(e.path);
-      break;
-    case Op::kSize:
-      what = "Не удалось узнать размер файла " + q(e.path);
-      break;
-    case Op::kCreateTemp:
-      what = "Не удалось создать временный файл " + q(e.path);
-      break;
-    case Op::kWriteTemp:
-      what = "Не удалось записать временный файл " + q(e.path);
-      break;
-    case Op::kReplace:
-      what = "Не удалось записать файл " + q(e.path) + " (он остался без изменений)";
-      break;
-    case Op::kDeleteTemp:
-      what = "Не удалось удалить временный файл " + q(e.path);
-      break;
-    case Op::kRecover:
-      what = "Не удалось завершить прерванную запись файла " + q(e.path);
-      break;
-    case Op::kOpenFolder:
-      what = "Не удалось открыть папку " + q(e.path);
-      break;
-    default:
-      what = "(not injected)";
-      break;
-  }
-  return "Оптимизация остановлена.\r\n" + what + ": ошибка ввода-вывода.";
-}
-
 // text with every occurrence of root replaced by "@".
 std::string WithoutRoot(const std::string& text, const std::string& root) {
   std::string out;
@@ -425,8 +380,7 @@ TEST(OptimisationRun, FailureAtEveryOperationStopsTheRunWithAWarning) {
       std::vector<std::string> expected = alike({clean_events.begin(), op_n + 1}, clean.dir.Root());
       // The pages finished before the failure are committed before the warning.
       expected.push_back("op " + std::to_string(n + 1) + " commit ");
-      expected.push_back(
-          alike({Warning(ExpectedWarning(*w.platform.Injected()))}, w.dir.Root())[0]);
+      expected.push_back(alike({Warning(FailureText(*w.platform.Injected()))}, w.dir.Root())[0]);
       EXPECT_EQ(alike(w.timeline.events, w.dir.Root()), expected);
 
       for (const auto& [name, content] : old_content) {

@@ -45,20 +45,29 @@ TEST_F(AccessibilityTest, EveryControlIsNamedAsItsCaptionOrLabel) {
       {"Dir1", QAccessible::List, "Папки"},
       {"File1", QAccessible::List, "Файлы"},
       {"Check6", QAccessible::CheckBox, "Создать резервную копию"},
-      {"Text1", QAccessible::EditableText, "Заменить:"},
-      {"Text2", QAccessible::EditableText, "на"},
-      {"Text3", QAccessible::EditableText, "Заменить:"},
-      {"Text4", QAccessible::EditableText, "на"},
-      {"Text5", QAccessible::EditableText, "Заменить:"},
-      {"Text6", QAccessible::EditableText, "на"},
-      {"Text13", QAccessible::EditableText, "Удалить:"},
-      {"Text14", QAccessible::EditableText, "Удалить:"},
-      {"Text15", QAccessible::EditableText, "Удалить:"},
+      {"Command3", QAccessible::Button, "Очистить все: снять выделение файлов"},
+      {"Text1", QAccessible::EditableText, "Заменить, пара 1"},
+      {"Text2", QAccessible::EditableText, "на, пара 1"},
+      {"Text3", QAccessible::EditableText, "Заменить, пара 2"},
+      {"Text4", QAccessible::EditableText, "на, пара 2"},
+      {"Text5", QAccessible::EditableText, "Заменить, пара 3"},
+      {"Text6", QAccessible::EditableText, "на, пара 3"},
+      {"Text13", QAccessible::EditableText, "Удалить, текст 1"},
+      {"Text14", QAccessible::EditableText, "Удалить, текст 2"},
+      {"Text15", QAccessible::EditableText, "Удалить, текст 3"},
+      {"rpButton8", QAccessible::Button, "Очистить все тексты"},
+      {"frm1", QAccessible::Pane, "Файлы"},
+      {"frm3", QAccessible::Pane, "Параметры"},
+      {"frm4", QAccessible::Pane, "Замена"},
+      {"frm2", QAccessible::Pane, "О программе"},
       {"Label7", QAccessible::Link, "www.slimtag.example"},
       {"Label5", QAccessible::Link, "e-mail: slimtag@velmora-soft.example"},
       {"Label21", QAccessible::Link, "Арсению Гаврилову"},
   };
   Start();
+  // The window is a window (a frame to a screen reader) named by its title.
+  EXPECT_EQ(Interface(window_.get())->role(), QAccessible::Window);
+  EXPECT_EQ(Interface(window_.get())->text(QAccessible::Name), QStringLiteral("Slimtag v2.5"));
   const std::vector<QAccessibleInterface*> tree = Tree(window_.get());
   for (const Case& c : kCases) {
     QAccessibleInterface* control = Interface(Find(c.widget));

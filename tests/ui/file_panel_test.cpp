@@ -1,9 +1,12 @@
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <utility>
 
 #include "drive_list.h"
 #include "folder_list.h"
@@ -225,6 +228,38 @@ TEST_F(FilePanelTest, AFolderThatCannotBeOpenedIsNamedWithTheReasonAndTheListsSt
     Close();
     std::filesystem::remove(folder);
   }
+}
+
+// A start folder that cannot be read is named with the reason, and the nearest folder above it
+// that can be read is shown instead of the root.
+TEST_F(FilePanelTest, AStartFolderThatCannotBeReadIsNamedAndTheNearestReadableAboveItShown) {
+  const std::pair<const char*, const char*> kCases[] = {
+      {"locked", "нет прав доступа"},  // mode 000
+      {"gone/deeper", "файл или папка не найдены"},
+      {"a.htm/sub", "часть пути не является папкой"},
+  };
+  WriteFile(Home("a.htm"), "x");
+  ASSERT_TRUE(QDir(HomeFolder()).mkdir(QStringLiteral("locked")));
+  QFile::setPermissions(Home("locked"), {});
+  const bool root_reads_anything = QDir(Home("locked")).isReadable();
+  for (const auto& [start, reason] : kCases) {
+    SCOPED_TRACE(start);
+    if (root_reads_anything && std::string_view(start) == "locked") continue;
+    qputenv("HOME", QFile::encodeName(Home(start)));
+    messages_.clear();
+    Start();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Folder(), HomeFolder());
+    EXPECT_EQ(Entries(), QStringList{"a.htm"});
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, QStringLiteral("Не удалось прочитать начальную папку «%1»: %2.\n"
+                                                "Открыта ближайшая папка выше неё: «%3».")
+                                     .arg(Home(start), QString::fromUtf8(reason), HomeFolder()));
+    EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
+    Close();
+  }
+  QFile::setPermissions(Home("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  if (root_reads_anything) GTEST_SKIP() << "root reads a folder of mode 000: not tried as one";
 }
 
 // Names in windows-1251, the pages' other encoding, are shown as such, so that names that
