@@ -4,9 +4,11 @@
 #include <iterator>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "batch_arguments.h"
 #include "batch_harness.h"
 
 namespace slimtag {
@@ -141,6 +143,38 @@ TEST(BatchArguments, EachOptionTakesExactlyItsValuesWhereverItStands) {
     for (const char* name : kPageNames) {
       EXPECT_EQ(b.Page(name) != kPage, c.processed.contains(name)) << name;
     }
+  }
+}
+
+// Each box's flag ticks that box alone, as --check with its number does; the passes' own tests
+// say what the boxes do to a page.
+TEST(BatchArguments, EachFlagTicksItsOwnBoxAsCheckWithItsNumberDoes) {
+  const std::pair<const char*, Box> kFlags[] = {
+      {"--trim-start", Box::kTrimStart},
+      {"--trim-end", Box::kTrimEnd},
+      {"--drop-empty-lines", Box::kDropEmptyLines},
+      {"--editor-meta", Box::kEditorMeta},
+      {"--backup", Box::kBackup},
+      {"--nbsp", Box::kSpaceEntity},
+      {"--tag-blanks", Box::kTagBlanks},
+      {"--empty-tags", Box::kEmptyTags},
+      {"--logical-tags", Box::kLogicalTags},
+      {"--colours", Box::kColours},
+      {"--join-lines", Box::kJoinLines},
+  };
+  const auto parsed = [](const std::string& flag) {
+    const char* argv[] = {"slimtag-batch", flag.c_str(), "folder"};
+    std::ostringstream out, err;
+    BatchArguments arguments;
+    EXPECT_EQ(ParseBatchArguments(3, argv, out, err, arguments), std::nullopt) << err.str();
+    return arguments.options.box;
+  };
+  for (const auto& [flag, box] : kFlags) {
+    SCOPED_TRACE(flag);
+    RunOptions expected;
+    expected.Tick(box);
+    EXPECT_EQ(parsed(flag), expected.box);
+    EXPECT_EQ(parsed("--check=" + std::to_string(static_cast<int>(box))), expected.box);
   }
 }
 

@@ -285,61 +285,6 @@ TEST(Batch, ReplacementPairsAndRemovalTexts) {
   }
 }
 
-// Lines of one page, each with the flag that changes it and what it becomes (nullopt: dropped).
-// No line holds what another line's flag acts on, so each flag must change its own line only.
-struct FlagLine {
-  std::vector<std::string> flag_forms;  // the flag, and --check with its box
-  std::string line;
-  std::optional<std::string> after;
-};
-
-const FlagLine kFlagLines[] = {
-    {{"--trim-start", "--check=1"}, "   lead", "lead"},
-    {{"--trim-end", "--check=2"}, "trail   ", "trail"},
-    {{"--drop-empty-lines", "--check=3"}, "", std::nullopt},
-    {{"--editor-meta", "--check=4"}, "<meta name=\"GENERATOR\" content=\"FrontPage\">", ""},
-    {{"--nbsp", "--check=7"}, "a&nbsp;b", "ab"},
-    {{"--tag-blanks", "--check=8"}, "< i >x< /i >", "<i>x</i>"},
-    {{"--empty-tags", "--check=9"}, "<p></p>y", "y"},
-    {{"--logical-tags", "--check=10"}, "<strong>z</strong>", "<b>z</b>"},
-    {{"--colours", "--check=11"},
-     "<font color=\"#FF0000\">c</font>",
-     "<font color=\"red\">c</font>"},
-};
-
-TEST(Batch, EachFlagTicksItsOwnBox) {
-  std::string page;
-  for (const FlagLine& l : kFlagLines) page += l.line + "\r\n";
-  for (const FlagLine& flag : kFlagLines) {
-    std::string expected;
-    for (const FlagLine& l : kFlagLines) {
-      if (&l != &flag) {
-        expected += l.line + "\r\n";
-      } else if (l.after) {
-        expected += *l.after + "\r\n";
-      }
-    }
-    for (const std::string& form : flag.flag_forms) {
-      SCOPED_TRACE(form);
-      Batch b;
-      b.AddPage("a.htm", page);
-      EXPECT_EQ(b.Run({form, "{pages}"}).code, kExitStatistics);
-      EXPECT_EQ(b.Page("a.htm"), expected);
-      EXPECT_EQ(std::distance(fs::directory_iterator(b.dir.Pages()), fs::directory_iterator()), 1)
-          << "no backup folder";
-    }
-  }
-}
-
-TEST(Batch, JoinLinesMakesEachPageOneLine) {
-  Batch b;
-  b.AddPage("a.htm", "<p>\r\nHello\r\nworld\r\n</p>\r\n");
-  b.AddPage("b.htm", "<td>\r\nx\r\n");
-  EXPECT_EQ(b.Run({"--join-lines", "{pages}"}).code, kExitStatistics);
-  EXPECT_EQ(b.Page("a.htm"), "<p>Hello world </p>\r\n");
-  EXPECT_EQ(b.Page("b.htm"), "<td>x\r\n");
-}
-
 TEST(Batch, BackupKeepsThePagesAsTheyWere) {
   Batch b;
   b.AddPage("a.htm", "a&nbsp;\r\n");
