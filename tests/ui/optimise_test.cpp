@@ -64,29 +64,23 @@ TEST_F(OptimiseTest, RunsTheTickedPassesOnTheSelectedPagesAndReports) {
                window_->Request().entries.at(std::size_t(2)).selected);  // the list was re-read
 }
 
-TEST_F(OptimiseTest, NoPagesGiveTheWarningAndNoBackupFolder) {
-  Start();
-  ShowFolder(PagesFolder());
-  Click("rpButton2");
-  Click("Check6");
-  Optimise();
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text.toStdString(), "Файлы не выбраны! ");
-  EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
-  EXPECT_TRUE(QDir(PagesFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-}
-
-// With only empty pages there is nothing to report: the title still names the last page.
-TEST_F(OptimiseTest, EmptyPagesLeaveTheTitleOnTheLastPage) {
+// What the run decides "nothing selected" is its own; the window shows it with the warning icon,
+// gives the pointer back, and keeps the title on the last page started (none: the window's own).
+TEST_F(OptimiseTest, NothingSelectedIsAWarningAndTheTitleStaysOnTheLastPage) {
   WriteFile(Page("empty.htm"), "");
   Start();
   ShowFolder(PagesFolder());
+  Optimise();  // no page selected
   Click("Command2");
-  Optimise();
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text.toStdString(), "Файлы не выбраны! ");
+  Optimise();  // only an empty page
+  ASSERT_EQ(messages_.size(), 2u);
+  for (const auto& message : messages_) {
+    EXPECT_EQ(message.text.toStdString(), "Файлы не выбраны! ");
+    EXPECT_EQ(message.icon, MessageIcon::kWarning);
+  }
+  EXPECT_EQ(messages_[0].title_meanwhile, QStringLiteral("Slimtag v2.5"));
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Оптимизируется файл: empty.htm"));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(OptimiseTest, TheUsersCyrillicTextsReachTheRunOnlyWhileTheirBoxIsTicked) {
