@@ -36,6 +36,21 @@ std::size_t FdSource::Read(char* buffer, std::size_t size) {
 }
 
 void FdSink::Write(std::string_view bytes) {
+  if (held_.empty() && bytes.size() >= kBlockSize) {
+    WriteAll(bytes);
+    return;
+  }
+  if (held_.capacity() < kBlockSize) held_.reserve(kBlockSize);
+  held_.append(bytes);
+  if (held_.size() >= kBlockSize) Flush();
+}
+
+void FdSink::Flush() {
+  WriteAll(held_);
+  held_.clear();
+}
+
+void FdSink::WriteAll(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
     if (n < 0) {

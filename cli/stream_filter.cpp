@@ -46,6 +46,7 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
       OptimiseStream(in, out, arguments.options, texts, Encoding::Utf8, arguments.line_ends);
       size_before = static_cast<std::int64_t>(in.BytesRead());
     }
+    out.Flush();
   } catch (const StreamError& e) {
     const bool reading = e.which == StreamError::Stream::kStandardInput;
     if (!reading && e.error == EPIPE) return kExitFailed;  // the reader went away: no word
