@@ -28,6 +28,10 @@ class LineReader {
   // Reads through the caller's block, which a run keeps from page to page.
   LineReader(ByteSource& source, char* block, std::size_t block_size, bool lf_ends_lines);
 
+  // The caller's block holds the stream's first size bytes already, read from source; reading
+  // goes on after them. Before the first read.
+  void Preloaded(std::size_t size) { end_ = size; }
+
   // Reads the next line into line; false at the end of the stream.
   bool ReadLine(std::string& line);
   // The next lines at once where the block holds them whole, terminators included. Under the CR LF

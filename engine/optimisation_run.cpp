@@ -106,8 +106,20 @@ void Optimiser::ScanPage(Page& page, const std::function<bool(std::string_view)>
   }
 }
 
-LineEndRule Optimiser::PageLineEnds(Page& page) {
+LineEndRule Optimiser::PageLineEnds(Page& page, std::unique_ptr<ByteSource>& source,
+                                    std::size_t& read) {
   CrLfFinder finder;
+  read = 0;
+  if (page.Size() <= LineReader::kBlockSize) {
+    // Most pages: the block that tells their line ends is the one the reader then reads.
+    read = source->Read(ReadBlock(), LineReader::kBlockSize);
+    if (read == page.Size()) {
+      finder.Feed(std::string_view(ReadBlock(), read));
+      return finder.Rule();
+    }
+    read = 0;
+    source = page.Read();
+  }
   ScanPage(page, [&](std::string_view bytes) {
     finder.Feed(bytes);
     return !finder.Found();
@@ -182,9 +194,12 @@ std::uint64_t Optimiser::Rewrite(const RunRequest& request, std::unique_ptr<Page
   if (page->Size() <= kLineRoom && state_.CurrentLine.capacity() < page->Size()) {
     state_.CurrentLine.reserve(static_cast<std::size_t>(page->Size()));
   }
-  const LineEndRule rule =
-      request.line_ends == LineEndRule::kByPage ? PageLineEnds(*page) : request.line_ends;
+  std::size_t read = 0;
+  const LineEndRule rule = request.line_ends == LineEndRule::kByPage
+                               ? PageLineEnds(*page, source, read)
+                               : request.line_ends;
   LineReader reader(*source, ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
+  reader.Preloaded(read);
   // The joined text's tail lives for one page: each page ends its joined line itself.
   JoinState join;
   OptimiseLines(reader, pipeline, output, rule, join, state_.CurrentLine, content->Writer());

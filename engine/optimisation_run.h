@@ -101,8 +101,10 @@ class Optimiser {
   // Reads the page from its start, block by block, while feed asks for more.
   void ScanPage(Page& page, const std::function<bool(std::string_view)>& feed);
   Encoding PageEncoding(Page& page);
-  // The rule that kByPage gives the page.
-  LineEndRule PageLineEnds(Page& page);
+  // The rule that kByPage gives the page. A page that one block holds is read once, into the
+  // read block through source, and read tells how much of it is there; else read is 0 and source
+  // is a fresh one.
+  LineEndRule PageLineEnds(Page& page, std::unique_ptr<ByteSource>& source, std::size_t& read);
   // The message of a run's end, not stopped: the failure's when there is one.
   std::string EndText(const RunRequest& request, const FileError* failure = nullptr) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,

@@ -131,8 +131,7 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool CanGiveOwnership(uid_t uid, gid_t gid) {
-  const uid_t me = ::geteuid();
+bool CanGiveOwnership(uid_t me, uid_t uid, gid_t gid) {
   if (me == 0) return true;
   if (me != uid) return false;
   if (::getegid() == gid) return true;

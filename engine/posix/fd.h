@@ -72,8 +72,8 @@ struct FileStamp {
 std::string DirectoryOf(const std::string& path);
 std::string BaseNameOf(const std::string& path);
 
-// Whether the user who runs the program may give a file this owner and group.
-bool CanGiveOwnership(uid_t uid, gid_t gid);
+// Whether me, the user who runs the program, may give a file this owner and group.
+bool CanGiveOwnership(uid_t me, uid_t uid, gid_t gid);
 
 // prefix, six random letters and digits, and suffix: a name for a file of the run's own.
 std::string RandomName(std::string_view prefix, std::string_view suffix);
