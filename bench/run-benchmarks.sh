@@ -47,6 +47,7 @@ done
 batch=$build/cli/slimtag-batch
 floor=$build/bench/floor/durable_floor
 passes_bench=$build/bench/passes/passes_bench
+[[ -z $before ]] || before=$(realpath "$before")
 before_batch=${before:+$before/cli/slimtag-batch}
 before_passes_bench=${before:+$before/bench/passes/passes_bench}
 for tool in "$batch" "$floor" "$passes_bench" $before_batch $before_passes_bench; do

@@ -36,13 +36,24 @@ std::size_t FdSource::Read(char* buffer, std::size_t size) {
 }
 
 void FdSink::Write(std::string_view bytes) {
-  if (held_.empty() && bytes.size() >= kBlockSize) {
-    WriteAll(bytes);
+  // What is held stays under a block; a large write tops it up to one and goes out as it is, so
+  // that a block of whole lines is not copied again.
+  if (held_.capacity() < kBlockSize) held_.reserve(kBlockSize);
+  if (held_.size() + bytes.size() < kBlockSize) {
+    held_.append(bytes);
     return;
   }
-  if (held_.capacity() < kBlockSize) held_.reserve(kBlockSize);
-  held_.append(bytes);
-  if (held_.size() >= kBlockSize) Flush();
+  if (!held_.empty()) {
+    const std::size_t top_up = kBlockSize - held_.size();
+    held_.append(bytes.substr(0, top_up));
+    bytes.remove_prefix(top_up);
+    Flush();
+  }
+  if (bytes.size() >= kBlockSize) {
+    WriteAll(bytes);
+  } else {
+    held_.append(bytes);
+  }
 }
 
 void FdSink::Flush() {
