@@ -9,7 +9,10 @@
 #   bench/setup-bench.sh                    (once: minify and GNU time)
 #   bench/run-benchmarks.sh [--rounds N] [--small-pages N] [--small-rounds N] [--rss-mb N]
 #                           [--skip-small] [--skip-rss] [--corpus PATH] [--build DIR]
+#                           [--before DIR]
 #
+# --before names the build folder of an earlier version: its slimtag-batch and passes_bench then
+# run in the same rounds, beside this build's, for a table of before and after.
 # The corpus is --corpus, else $SLIMTAG_CORPUS, else ../shared/corpus beside the checkout (a
 # folder holding pages.tar.gz, the archive itself, or a folder of unpacked pages). Scratch folders
 # go to $BENCH_DISK (default: the build folder, on the checkout's disk) and $BENCH_TMPFS (default
@@ -25,6 +28,7 @@ skip_small=false
 skip_rss=false
 corpus=${SLIMTAG_CORPUS:-$root/../shared/corpus}
 build=$root/build/test
+before=
 while (($#)); do
   case $1 in
     --rounds) rounds=$2; shift 2 ;;
@@ -35,6 +39,7 @@ while (($#)); do
     --skip-rss) skip_rss=true; shift ;;
     --corpus) corpus=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
+    --before) before=$2; shift 2 ;;
     *) echo "unknown option $1 (see the head of $0)" >&2; exit 64 ;;
   esac
 done
@@ -42,7 +47,10 @@ done
 batch=$build/cli/slimtag-batch
 floor=$build/bench/floor/durable_floor
 passes_bench=$build/bench/passes/passes_bench
-for tool in "$batch" "$floor" "$passes_bench"; do
+[[ -z $before ]] || before=$(realpath "$before")
+before_batch=${before:+$before/cli/slimtag-batch}
+before_passes_bench=${before:+$before/bench/passes/passes_bench}
+for tool in "$batch" "$floor" "$passes_bench" $before_batch $before_passes_bench; do
   [[ -x $tool ]] || { echo "$tool: not built (cmake --build --preset test)" >&2; exit 2; }
 done
 for tool in minify /usr/bin/time; do
@@ -89,6 +97,7 @@ run_tool() {  # run_tool TOOL PLACE
   case $tool in
     slimtag) "$batch" -r --check 1,2,3,4,7,8,9,10,11 work >/dev/null ;;
     slimtag-none) "$batch" -r work >/dev/null ;;
+    before) "$before_batch" -r --check 1,2,3,4,7,8,9,10,11 work >/dev/null ;;
     floor) "$floor" "${folders[@]/#/work/}" ;;
     minify) minify -r -o out/ work >/dev/null 2>&1 ;;
     cp) cp -r work out ;;
@@ -120,13 +129,13 @@ row() {  # row NAME LABEL BYTES
   local name=$1 label=$2 bytes=$3 tool round ratio
   local n=${times[$name,rounds]}
   local -A med
-  for tool in slimtag slimtag-none floor minify cp; do
+  for tool in slimtag slimtag-none floor minify cp before; do
     med[$tool]=$(for ((round = 0; round < n; ++round)); do
       if [[ -n ${times[$name,$tool,$round]:-} ]]; then echo "${times[$name,$tool,$round]}"; fi
     done | median)
   done
   local ratios=""
-  for tool in floor minify cp; do
+  for tool in floor minify cp before; do
     ratio=$(for ((round = 0; round < n; ++round)); do
       if [[ -n ${times[$name,$tool,$round]:-} ]]; then
         awk -v s="${times[$name,slimtag,$round]}" -v o="${times[$name,$tool,$round]}" 'BEGIN { print s / o }'
@@ -136,12 +145,13 @@ row() {  # row NAME LABEL BYTES
   done
   local -A shown
   for tool in "${!med[@]}"; do shown[$tool]=$(awk -v t="${med[$tool]}" 'BEGIN { if (t == "-") print t; else printf "%.3f", t }'); done
-  printf '%-44s %8s %7s %8s %8s %8s %8s |%s\n' "$label" "${shown[slimtag]}" \
+  printf '%-44s %8s %7s %8s %8s %8s %8s %8s |%s\n' "$label" "${shown[slimtag]}" \
     "$(awk -v b="$bytes" -v t="${med[slimtag]}" 'BEGIN { printf "%.0f", b / t / 1e6 }')" \
-    "${shown[slimtag-none]}" "${shown[floor]}" "${shown[minify]}" "${shown[cp]}" "$ratios"
+    "${shown[slimtag-none]}" "${shown[floor]}" "${shown[minify]}" "${shown[cp]}" \
+    "${shown[before]}" "$ratios"
 }
 
-tools=(slimtag slimtag-none floor minify cp)
+tools=(slimtag slimtag-none floor minify cp ${before:+before})
 echo "Rounds: $rounds; pages: ${#folders[@]} folders of the corpus at $corpus" >&2
 for form in lf crlf; do
   echo "corpus on disk, $form ..." >&2
@@ -154,28 +164,44 @@ done
 # --- Small pages -------------------------------------------------------------------------------
 if ! $skip_small; then
   echo "generating $small_pages small pages ..." >&2
-  # Pieces of the corpus's CR LF pages, 1 to 4 KB each, in one folder.
+  # Pieces of the corpus's CR LF pages, 1 to 4 KB each, in one folder: whole lines where they
+  # fit, else cut at the size; the corpus's text again from its start where it runs out.
   mkdir -p "$disk/small/pages"
   { find "$disk/crlf" -type f -exec cat {} + 2>/dev/null || true; } | awk -v count="$small_pages" -v dir="$disk/small/pages" '
-    BEGIN { RS = "\n"; srand(12); n = 0; size = 1024 + int(rand() * 3072) }
-    { page = page $0 "\n"; if (length(page) >= size) { printf "%s", page > (dir "/page" n ".htm"); close(dir "/page" n ".htm");
-        n++; page = ""; size = 1024 + int(rand() * 3072); if (n == count) exit } }
-    END { while (n < count) { printf "<p>x</p>\r\n" > (dir "/page" n ".htm"); close(dir "/page" n ".htm"); n++ } }'
+    BEGIN { RS = "\n"; srand(12) }
+    { text[NR] = $0 "\n" }
+    END { n = 0; i = 0; page = ""; size = 1024 + int(rand() * 3072)
+      while (n < count) {
+        i = i % NR + 1; page = page text[i]
+        if (length(page) < size) continue
+        if (length(page) > 4096) { rest = substr(page, size + 1); page = substr(page, 1, size) } else rest = ""
+        printf "%s", page > (dir "/page" n ".htm"); close(dir "/page" n ".htm")
+        n++; page = rest; size = 1024 + int(rand() * 3072)
+      } }'
   small_folders=(.)
   saved=("${folders[@]}")
   folders=("${small_folders[@]}")
   echo "small pages on disk ..." >&2
-  measure small "$disk/small" pages disk "$small_rounds" slimtag floor minify cp
+  measure small "$disk/small" pages disk "$small_rounds" slimtag floor minify cp ${before:+before}
   folders=("${saved[@]}")
   small_bytes=$(du -sb --apparent-size "$disk/small/pages" | cut -f1)
 fi
 
 # --- The passes in memory ----------------------------------------------------------------------
+# One repetition of each build a round, the builds interleaved: "NAME MB/s" lines, medians.
 echo "passes in memory ..." >&2
-passes=$("$passes_bench" --benchmark_filter='CorpusPassesInMemory' --benchmark_repetitions="$rounds" \
-  --benchmark_report_aggregates_only=true 2>/dev/null |
-  awk '/^BM_/ && !/_(mean|stddev|cv) / { name = $1; sub(/_median$/, "", name)
-    for (i = 1; i <= NF; ++i) if ($i ~ /^bytes_per_second=/) { v = $i; sub(/bytes_per_second=/, "", v); print name, v } }')
+passes_round() {  # passes_round BENCH LABEL: "LABEL/FORM MB/s" of one repetition
+  "$1" --benchmark_filter='CorpusPassesInMemory' 2>/dev/null |
+    awk -v label="$2" '/^BM_/ { name = $1; sub(/^BM_CorpusPassesInMemory\//, "", name)
+      for (i = 1; i <= NF; ++i) if ($i ~ /^bytes_per_second=/) { v = $i; sub(/bytes_per_second=/, "", v)
+        scale = v ~ /G\/s$/ ? 1024 : v ~ /k\/s$/ ? 1 / 1024 : 1; sub(/[kMG]?\/s$/, "", v)
+        printf "%s/%s %.0f\n", label, name, v * scale * 1.048576 } }'
+}
+passes=$(for ((round = 0; round < rounds; ++round)); do
+  passes_round "$passes_bench" now
+  if [[ -n $before ]]; then passes_round "$before_passes_bench" before; fi
+done | awk '{ v[$1] = v[$1] " " $2 } END { for (k in v) print k, v[k] }' | sort |
+  while read -r name values; do echo "$name $(tr ' ' '\n' <<<"$values" | median)"; done)
 
 # --- Peak memory -------------------------------------------------------------------------------
 rss_line() {  # rss_line LABEL COMMAND...: peak resident memory of one run on the big page
@@ -193,8 +219,8 @@ fi
 
 # --- The table ---------------------------------------------------------------------------------
 echo
-printf '%-44s %8s %7s %8s %8s %8s %8s | %s\n' "case (seconds, medians)" slimtag "MB/s" "no box" floor minify "cp -r" \
-  "slimtag / floor, minify, cp -r"
+printf '%-44s %8s %7s %8s %8s %8s %8s %8s | %s\n' "case (seconds, medians)" slimtag "MB/s" "no box" floor minify "cp -r" \
+  before "slimtag / floor, minify, cp -r, before"
 for form in lf crlf; do
   bytes=$(corpus_bytes "$form")
   row "disk-$form-disk" "corpus on disk, $form, pages already on disk" "$bytes"
@@ -206,7 +232,7 @@ if ! $skip_small; then
 fi
 echo
 while read -r name value; do
-  printf '%-44s %8s\n' "passes alone in memory, ${name#BM_CorpusPassesInMemory/}" "$value"
+  printf '%-44s %8s MB/s\n' "passes alone in memory, $name" "$value"
 done <<<"$passes"
 if ! $skip_rss; then
   echo

@@ -36,6 +36,32 @@ std::size_t FdSource::Read(char* buffer, std::size_t size) {
 }
 
 void FdSink::Write(std::string_view bytes) {
+  // What is held stays under a block; a large write tops it up to one and goes out as it is, so
+  // that a block of whole lines is not copied again.
+  if (held_.capacity() < kBlockSize) held_.reserve(kBlockSize);
+  if (held_.size() + bytes.size() < kBlockSize) {
+    held_.append(bytes);
+    return;
+  }
+  if (!held_.empty()) {
+    const std::size_t top_up = kBlockSize - held_.size();
+    held_.append(bytes.substr(0, top_up));
+    bytes.remove_prefix(top_up);
+    Flush();
+  }
+  if (bytes.size() >= kBlockSize) {
+    WriteAll(bytes);
+  } else {
+    held_.append(bytes);
+  }
+}
+
+void FdSink::Flush() {
+  WriteAll(held_);
+  held_.clear();
+}
+
+void FdSink::WriteAll(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
     if (n < 0) {

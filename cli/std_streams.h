@@ -31,16 +31,24 @@ class FdSource : public ByteSource {
   std::uint64_t bytes_ = 0;
 };
 
-// Writes to a file descriptor (standard output) at once, so that a full disk or a closed pipe
-// stops the filter at the first failed write; counts the bytes written.
+// Writes to a file descriptor (standard output) in blocks of at least kBlockSize, the last one
+// at Flush: a page of short lines costs a write per block, not per line, and a full disk or a
+// closed pipe still stops the filter at the first failed write. Counts the bytes written.
 class FdSink : public ByteSink {
  public:
+  static constexpr std::size_t kBlockSize = std::size_t(64) << 10;
+
   explicit FdSink(int fd) : fd_(fd) {}
   void Write(std::string_view bytes) override;
+  // Writes what is held; the caller's last call, at the end of the output.
+  void Flush();
   std::uint64_t BytesWritten() const { return bytes_; }
 
  private:
+  void WriteAll(std::string_view bytes);
+
   int fd_;
+  std::string held_;
   std::uint64_t bytes_ = 0;
 };
 

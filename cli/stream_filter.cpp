@@ -35,6 +35,7 @@ int RunFilter(const BatchArguments& arguments, int in_fd, int out_fd, std::ostre
     const std::string whole = ReadAll(in);
     size_before = static_cast<std::int64_t>(whole.size());
     left_alone = OptimiseWhole(whole, out, arguments.options, arguments.texts, arguments.line_ends);
+    out.Flush();
   } catch (const StreamError& e) {
     const bool reading = e.which == StreamError::Stream::kStandardInput;
     if (!reading && e.error == EPIPE) return kExitFailed;  // the reader went away: no word

@@ -41,13 +41,18 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
     const LinePassRow& row = kLinePasses[i];
     if (!options.Ticked(row.box)) continue;
     std::unique_ptr<LinePass> pass;
+    std::unique_ptr<LinePass> lf_lines_pass;
     if (row.make != nullptr) {
       pass = row.make(texts, encoding);
       within_lines_ = false;
     } else {
       pass = FunctionPassOf(scanning.edits[i]);
+      if (scanning.lf_lines_edits[i] != scanning.edits[i]) {
+        lf_lines_pass = FunctionPassOf(scanning.lf_lines_edits[i]);
+      }
     }
-    steps_.push_back({std::move(pass), sign::kByRow[i], sign::Formed(row.forms), row.copied});
+    steps_.push_back({std::move(pass), std::move(lf_lines_pass), sign::kByRow[i],
+                      sign::Formed(row.forms), row.copied});
     scans_ = scans_ || (sign::kByRow[i] & sign::kScanned) != 0;
   }
 }
@@ -65,20 +70,22 @@ void LinePipeline::Apply(std::string& line) const {
            false);
 }
 
-void LinePipeline::ApplyToLines(std::string_view lines, std::string& text,
-                                bool drop_empty_lines) const {
+void LinePipeline::ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
+                                bool lf_ends_lines) const {
   // The first steps as the lines are copied; the survey then sees what they formed.
-  scanning_.copy_whole_lines(lines, text, copy_edits_);
+  scanning_.copy_whole_lines(lines, text, copy_edits_, lf_ends_lines);
   RunSteps(text,
            text.size() > kSurveyedLength || !scans_ ? sign::kEvery : scanning_.survey_line(text),
-           true);
-  if (drop_empty_lines) scanning_.drop_empty_lines(text);
+           true, lf_ends_lines);
+  if (drop_empty_lines) scanning_.drop_empty_lines(text, lf_ends_lines);
 }
 
-void LinePipeline::RunSteps(std::string& text, std::uint32_t signs, bool after_copy) const {
+void LinePipeline::RunSteps(std::string& text, std::uint32_t signs, bool after_copy,
+                            bool lf_ends_lines) const {
   for (const Step& step : steps_) {
     if ((after_copy && step.copied) || (step.signs != 0 && (signs & step.signs) == 0)) continue;
-    if (step.pass->Apply(text)) signs |= step.forms;
+    const LinePass& pass = lf_ends_lines && step.lf_lines_pass ? *step.lf_lines_pass : *step.pass;
+    if (pass.Apply(text)) signs |= step.forms;
   }
 }
 

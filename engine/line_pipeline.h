@@ -36,9 +36,11 @@ class LinePipeline {
   // beside it. The user's texts may hold a line end, so their passes take one line at a time.
   bool EditsWithinLines() const { return within_lines_; }
   // Gives text the lines, whole lines each ended by a CR or a CR LF, each as Apply gives it alone
-  // and ended by CR LF: the passes take the lines in one call each, as they take a page that ends
-  // its lines with LF alone. Then drops the lines left empty where the output is to (Check3).
-  void ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines) const;
+  // and ended by CR LF; with lf_ends_lines, each ended by a LF, a CR LF or a CR and keeping it:
+  // the passes take the lines in one call each. Then drops the lines left empty where the output
+  // is to (Check3).
+  void ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
+                    bool lf_ends_lines = false) const;
 
   // Lines up to this length are surveyed; on longer ones every pass looks for itself.
   static constexpr std::size_t kSurveyedLength = 2048;
@@ -46,13 +48,15 @@ class LinePipeline {
  private:
   struct Step {
     std::unique_ptr<LinePass> pass;
+    std::unique_ptr<LinePass> lf_lines_pass;  // on lines that a LF ends too, where it differs
     std::uint32_t signs;  // the pass runs on a line holding one of these; 0: on every line
     std::uint32_t forms;  // the signs that its edits can form
     bool copied;          // done as ApplyToLines copies the lines
   };
   // The ticked steps on text, skipping those that a pass's signs rule out and, after a copy of
   // whole lines, those that the copy did.
-  void RunSteps(std::string& text, std::uint32_t signs, bool after_copy) const;
+  void RunSteps(std::string& text, std::uint32_t signs, bool after_copy,
+                bool lf_ends_lines = false) const;
 
   const ScanningPasses& scanning_;
   std::vector<Step> steps_;

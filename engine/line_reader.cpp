@@ -28,6 +28,30 @@ std::size_t EndOfLastCrLf(const char* text, std::size_t size) {
   return 0;
 }
 
+// Where the lines of text end that a reader with lf_ends_lines hands over at once: after its first
+// CR alone (one that a byte other than LF follows), where it has one, else after its last LF; 0
+// when it holds neither. A CR alone ends what is handed over, as a line after it that the passes
+// empty would join it and that line's LF into a CR LF.
+std::size_t EndOfWholeLines(const char* text, std::size_t size) {
+  for (const char* at = text; at < text + size;) {
+    const void* cr = std::memchr(at, '\r', static_cast<std::size_t>(text + size - at));
+    if (cr == nullptr) break;
+    const auto after = static_cast<std::size_t>(static_cast<const char*>(cr) - text) + 1;
+    if (after == size) break;  // whether a LF follows is not known yet
+    if (text[after] != '\n') return after;
+    at = text + after + 1;
+  }
+#if defined(__GLIBC__)
+  const void* lf = ::memrchr(text, '\n', size);
+  return lf == nullptr ? 0 : static_cast<std::size_t>(static_cast<const char*>(lf) - text) + 1;
+#else
+  for (std::size_t end = size; end > 0; --end) {
+    if (text[end - 1] == '\n') return end;
+  }
+  return 0;
+#endif
+}
+
 // Where the next byte of the block is, found once and used until passed, so that a block of many
 // short lines is searched once for each byte; the block's end when there is none.
 const char* Next(char byte, const char* start, std::size_t size, const char*& cached) {
@@ -60,9 +84,19 @@ const char* LineReader::FindEnd(const char* start, std::size_t size) {
 }
 
 std::string_view LineReader::ReadWholeLines() {
-  if (lf_ends_lines_ || (pos_ == end_ && !Fill())) return {};
+  if (pos_ == end_ && !Fill()) return {};
   const char* start = block_ + pos_;
   const std::size_t size = end_ - pos_;
+  if (lf_ends_lines_) {
+    const std::size_t whole = EndOfWholeLines(start, size);
+    pos_ += whole;
+    if (whole != 0) {
+      terminator_ = start[whole - 1] == '\r'                 ? kEndCr
+                    : whole >= 2 && start[whole - 2] == '\r' ? kEndCrLf
+                                                             : kEndLf;
+    }
+    return std::string_view(start, whole);
+  }
   // A block without a CR (a page that ends its lines with LF alone) is one line as far as it
   // goes; the search is kept for ReadLine.
   if (Next('\r', start, size, next_cr_) == start + size) return {};

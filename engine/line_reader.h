@@ -28,14 +28,19 @@ class LineReader {
   // Reads through the caller's block, which a run keeps from page to page.
   LineReader(ByteSource& source, char* block, std::size_t block_size, bool lf_ends_lines);
 
+  // The caller's block holds the stream's first size bytes already, read from source; reading
+  // goes on after them. Before the first read.
+  void Preloaded(std::size_t size) { end_ = size; }
+
   // Reads the next line into line; false at the end of the stream.
   bool ReadLine(std::string& line);
-  // Under the CR LF rule (lf_ends_lines unset), the next lines at once where the block holds them
-  // whole: up to the last that ends with CR LF in the block (some may end with a CR alone),
-  // terminators included. Empty where the block holds no CR LF (the next line runs past it, or
-  // the page ends its lines with LF alone; ReadLine reads it), or at the end of the stream. The
-  // view holds until the next read. A page of many short lines thus costs a copy of each block,
-  // not a call per line.
+  // The next lines at once where the block holds them whole, terminators included. Under the CR LF
+  // rule (lf_ends_lines unset): up to the last that ends with CR LF in the block (some may end
+  // with a CR alone). With lf_ends_lines: up to the last LF in the block, or to its first CR
+  // alone where it holds one. Empty where the block holds no such end (the next
+  // line runs past it, or a page under the CR LF rule ends its lines with LF alone; ReadLine reads
+  // it), or at the end of the stream. The view holds until the next read. A page of many short
+  // lines thus costs a copy of each block, not a call per line.
   std::string_view ReadWholeLines();
   // The terminator of the line read last: "\r\n", "\r", "\n", or empty for a last line without.
   std::string_view Terminator() const { return terminator_; }

@@ -56,9 +56,22 @@ void Optimiser::ScanPage(Page& page, const std::function<bool(std::string_view)>
   }
 }
 
-PageKind Optimiser::Survey(const RunRequest& request, Page& page) {
+PageKind Optimiser::Survey(const RunRequest& request, Page& page,
+                           std::unique_ptr<ByteSource>& source, std::size_t& read) {
   // Only the user's own texts can tell the encodings apart; the fixed needles are ASCII.
   PageSurvey survey(request.texts.NeedsPageEncoding(request.options), request.line_ends);
+  read = 0;
+  if (page.Size() <= LineReader::kBlockSize) {
+    // Most pages: the block that the survey reads is the one the rewrite then reads.
+    source = page.Read();
+    read = source->Read(ReadBlock(), LineReader::kBlockSize);
+    if (read == page.Size()) {
+      survey.Feed(std::string_view(ReadBlock(), read));
+      return survey.Result();
+    }
+    read = 0;
+    source.reset();
+  }
   ScanPage(page, [&](std::string_view bytes) {
     survey.Feed(bytes);
     return !survey.Decided();
@@ -93,7 +106,9 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const Work
   try {
     // A page that is not text, or not in an encoding read here, keeps every byte and is not
     // counted; a second name of it is not told again.
-    const PageKind kind = Survey(request, *page);
+    std::unique_ptr<ByteSource> source;
+    std::size_t read = 0;
+    const PageKind kind = Survey(request, *page, source, read);
     if (kind.left_alone) {
       if (ledger_.FirstTimeLeftAlone(file)) {
         state_.LeftAlonePages.push_back({name, *kind.left_alone});
@@ -105,7 +120,8 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const Work
       page->BackUpTo(folders_.BackupFolderFor(sub_folder, work.attempt), base_name);
     }
     const auto before = static_cast<std::int64_t>(page->Size());
-    const auto after = static_cast<std::int64_t>(Rewrite(request, kind, std::move(page)));
+    const auto after =
+        static_cast<std::int64_t>(Rewrite(request, kind, std::move(page), std::move(source), read));
     // Counted once it is replaced, which may be later, with its batch.
     ledger_.Prepared(work, before, after);
   } catch (const std::bad_alloc&) {
@@ -117,12 +133,17 @@ void Optimiser::ProcessPage(const RunRequest& request, RunHost& host, const Work
 }
 
 std::uint64_t Optimiser::Rewrite(const RunRequest& request, const PageKind& kind,
-                                 std::unique_ptr<Page> page) {
+                                 std::unique_ptr<Page> page, std::unique_ptr<ByteSource> source,
+                                 std::size_t read) {
   const RunOptions& options = request.options;
   const LinePipeline& pipeline = PipelineFor(kind.encoding, options, request.texts);
   const OutputOptions output{options.Ticked(Box::kJoinLines), options.Ticked(Box::kDropEmptyLines)};
 
-  std::unique_ptr<ByteSource> source = page->Read();
+  // A UTF-16 page is decoded from its first byte.
+  if (!source || kind.utf16) {
+    source = page->Read();
+    read = 0;
+  }
   auto content = page->StartNewContent();
   // A UTF-16 page goes through the passes as UTF-8 and is written back in its own byte order.
   std::optional<PageText> text(std::in_place, *source, content->Writer(), kind.utf16);
@@ -135,6 +156,7 @@ std::uint64_t Optimiser::Rewrite(const RunRequest& request, const PageKind& kind
   }
   const LineEndRule rule = kind.line_ends;
   LineReader reader(text->In(), ReadBlock(), LineReader::kBlockSize, rule == LineEndRule::kAsRead);
+  reader.Preloaded(read);
   // The joined text's tail lives for one page: each page ends its joined line itself.
   JoinState join;
   OptimiseLines(reader, pipeline, output, rule, join, state_.CurrentLine, text->Out());

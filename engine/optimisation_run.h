@@ -64,9 +64,10 @@ class Optimiser {
 
   char* ReadBlock();
   void ProcessPage(const RunRequest& request, RunHost& host, const Work& work);
-  // The page through the passes into its new content, which then replaces it; its new size.
-  std::uint64_t Rewrite(const RunRequest& request, const PageKind& kind,
-                        std::unique_ptr<Page> page);
+  // The page through the passes into its new content, which then replaces it; its new size. The
+  // read block holds the page's first read bytes from source already, when source is given.
+  std::uint64_t Rewrite(const RunRequest& request, const PageKind& kind, std::unique_ptr<Page> page,
+                        std::unique_ptr<ByteSource> source, std::size_t read);
   // The run's list, page by page, and the last commit; whether the stop flag cut it short.
   bool ProcessWork(const RunRequest& request, RunHost& host);
   // With keep_going, after a page's failure: commits what waits, tells the pages replaced, and
@@ -78,8 +79,11 @@ class Optimiser {
   // Reads the page from its start, block by block, while feed asks for more.
   void ScanPage(Page& page, const std::function<bool(std::string_view)>& feed);
   // What the page is: text to rewrite, in which form and encoding, under which line-end rule
-  // (kByPage decided), or a page to leave as it is.
-  PageKind Survey(const RunRequest& request, Page& page);
+  // (kByPage decided), or a page to leave as it is. A page that one block holds is read once, into
+  // the read block through source, and read tells how much of it is there; else read is 0 and
+  // source is null.
+  PageKind Survey(const RunRequest& request, Page& page, std::unique_ptr<ByteSource>& source,
+                  std::size_t& read);
   // The message of a run's end, not stopped: the failure's when there is one.
   std::string EndText(const RunRequest& request, const FileError* failure = nullptr) const;
   const LinePipeline& PipelineFor(Encoding encoding, const RunOptions& options,

@@ -13,11 +13,11 @@ void OptimiseLines(LineReader& reader, const LinePipeline& pipeline, const Outpu
   std::string_view last = as_read ? std::string_view() : kCrLf;
   // The lines that a block holds whole go through the passes and out together where nothing ties
   // a line to the ones beside it: the written text is the same, a line at a time or at once.
-  const bool whole_lines = !as_read && !output.join_lines && pipeline.EditsWithinLines();
+  const bool whole_lines = !output.join_lines && pipeline.EditsWithinLines();
   for (;;) {
     if (whole_lines) {
       if (const std::string_view lines = reader.ReadWholeLines(); !lines.empty()) {
-        pipeline.ApplyToLines(lines, line, output.drop_empty_lines);
+        pipeline.ApplyToLines(lines, line, output.drop_empty_lines, as_read);
         sink.Write(line);
         continue;
       }

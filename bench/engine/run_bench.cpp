@@ -72,9 +72,10 @@ enum class Boxes { kNone, kAll };
 // One folder with every page selected. Every box that acts on lines: all but the backup and the
 // joining of lines; with replacement pairs and removal texts of the kind a user sets for
 // word-processor output.
-RunRequest RequestFor(Platform& platform, std::string folder, Boxes which) {
+RunRequest RequestFor(Platform& platform, std::string folder, Boxes which, LineEndRule rule) {
   RunRequest request;
   request.temp_file = kTempFileName;  // as the window runs
+  request.line_ends = rule;
   request.folder = folder;
   request.list_folder = folder;
   for (std::string& name : ListPages(platform, folder))
@@ -91,7 +92,9 @@ RunRequest RequestFor(Platform& platform, std::string folder, Boxes which) {
   return request;
 }
 
-void BM_Run(benchmark::State& state, bool crlf, Boxes which) {
+// The window's rule, or each page by its own line ends as slimtag-batch reads them by default
+// (the LF pages line by line).
+void BM_Run(benchmark::State& state, bool crlf, Boxes which, LineEndRule rule) {
   Corpus& corpus = Corpus::Get();
   if (!corpus.Error().empty()) {
     state.SkipWithError(corpus.Error().c_str());
@@ -104,7 +107,7 @@ void BM_Run(benchmark::State& state, bool crlf, Boxes which) {
     corpus.ResetWork(crlf);
     std::vector<RunRequest> requests;
     for (const fs::path& folder : corpus.PageFolders()) {
-      requests.push_back(RequestFor(platform, (corpus.Work() / folder).string(), which));
+      requests.push_back(RequestFor(platform, (corpus.Work() / folder).string(), which, rule));
     }
     state.ResumeTiming();
     for (const RunRequest& request : requests) {
@@ -120,14 +123,22 @@ void BM_Run(benchmark::State& state, bool crlf, Boxes which) {
       benchmark::Counter(in / 1e6, benchmark::Counter::kIsIterationInvariantRate);
   state.counters["out/in"] = static_cast<double>(TreeBytes(corpus.Work())) / in;
 }
-BENCHMARK_CAPTURE(BM_Run, lf_none, false, Boxes::kNone)
+BENCHMARK_CAPTURE(BM_Run, lf_none, false, Boxes::kNone, LineEndRule::kCrLf)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Run, crlf_none, true, Boxes::kNone)
+BENCHMARK_CAPTURE(BM_Run, crlf_none, true, Boxes::kNone, LineEndRule::kCrLf)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Run, lf_all, false, Boxes::kAll)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Run, crlf_all, true, Boxes::kAll)
+BENCHMARK_CAPTURE(BM_Run, lf_all, false, Boxes::kAll, LineEndRule::kCrLf)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Run, crlf_all, true, Boxes::kAll, LineEndRule::kCrLf)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Run, lf_lines_none, false, Boxes::kNone, LineEndRule::kByPage)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Run, lf_lines_all, false, Boxes::kAll, LineEndRule::kByPage)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -1,7 +1,9 @@
 // The line passes alone, in memory, on the lines of the page corpus: every line box ticked
-// (--check 1,2,3,4,7,8,9,10,11; Check3 is the output's) in the LF form, where each page is one
-// long line, and in the CR LF form, where the run hands the passes the lines of a block at once.
-// Then the whole of a page's way through memory: reader, passes and output.
+// (--check 1,2,3,4,7,8,9,10,11; Check3 is the output's) in three forms: lf, the LF pages under the
+// window's rule, where each page is one long line; lf_lines, the LF pages as slimtag-batch reads
+// them by default, where a LF ends a line; crlf, the CR LF pages. In the last two the run hands the
+// passes the lines of a block at once. Then the whole of a page's way through memory: reader,
+// passes and output.
 
 #include <benchmark/benchmark.h>
 
@@ -32,6 +34,18 @@ class StringSource : public ByteSource {
   std::size_t pos_ = 0;
 };
 
+// The corpus's pages and how their lines end (the benchmarks' second argument).
+enum Form { kLf, kCrLf, kLfLines };
+bool CrLf(int form) {
+  return form == kCrLf;
+}
+bool LfEndsLines(int form) {
+  return form == kLfLines;
+}
+LineEndRule RuleOf(int form) {
+  return LfEndsLines(form) ? LineEndRule::kAsRead : LineEndRule::kCrLf;
+}
+
 struct CorpusLines {
   struct Piece {
     std::string text;
@@ -43,11 +57,11 @@ struct CorpusLines {
 
 // The pages exactly as the run's reader hands them to the passes (the boxes here never tie a
 // line to the next).
-CorpusLines LinesOf(bool crlf) {
+CorpusLines LinesOf(int form) {
   CorpusLines out;
-  for (const bench::PageText& page : bench::Corpus::Get().Pages(crlf)) {
+  for (const bench::PageText& page : bench::Corpus::Get().Pages(CrLf(form))) {
     StringSource source(page.bytes);
-    LineReader reader(source);
+    LineReader reader(source, LineReader::kBlockSize, LfEndsLines(form));
     std::string text;
     for (;;) {
       if (const std::string_view lines = reader.ReadWholeLines(); !lines.empty()) {
@@ -77,16 +91,17 @@ bool CorpusMissing(benchmark::State& state) {
 }
 
 // The corpus's lines in one form through a pipeline of the ticked boxes, each piece copied first
-// as the run's reader would hand it over.
-void RunCorpusLines(benchmark::State& state, bool crlf, const RunOptions& options) {
+// as the run's reader would hand it over; by the fastest build of the passes, or the one given.
+void RunCorpusLines(benchmark::State& state, int form, const RunOptions& options,
+                    const ScanningPasses& build = FastestScanningPasses()) {
   if (CorpusMissing(state)) return;
-  const CorpusLines corpus = LinesOf(crlf);
-  const LinePipeline pipeline(options, {}, Encoding::Utf8);
+  const CorpusLines corpus = LinesOf(form);
+  const LinePipeline pipeline(options, {}, Encoding::Utf8, build);
   std::string text;
   for (auto _ : state) {
     for (const CorpusLines::Piece& piece : corpus.pieces) {
       if (piece.whole_lines) {
-        pipeline.ApplyToLines(piece.text, text, false);  // copies as it trims
+        pipeline.ApplyToLines(piece.text, text, false, LfEndsLines(form));  // copies as it trims
       } else {
         text.assign(piece.text);
         pipeline.Apply(text);
@@ -97,34 +112,52 @@ void RunCorpusLines(benchmark::State& state, bool crlf, const RunOptions& option
   state.SetBytesProcessed(state.iterations() * corpus.bytes);
 }
 
-void BM_CorpusPassesInMemory(benchmark::State& state, bool crlf) {
-  RunCorpusLines(state, crlf, EveryLineBox());
+void BM_CorpusPassesInMemory(benchmark::State& state, int form) {
+  RunCorpusLines(state, form, EveryLineBox());
 }
-BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, lf, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, crlf, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, lf, kLf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, lf_lines, kLfLines)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusPassesInMemory, crlf, kCrLf)->Unit(benchmark::kMillisecond);
 
-// One line box at a time (the first argument), in the LF form (second argument 0) or the CR LF
-// form (1): where the time of the run above goes. Box 0 is none: the copy of each line and the
-// loop alone.
+// One line box at a time (the first argument), in the form of the second argument (Form): where
+// the time of the run above goes. Box 0 is none: the copy of each line and the loop alone; box -1
+// is every line box.
 void BM_CorpusOneBoxInMemory(benchmark::State& state) {
-  RunOptions options;
-  if (state.range(0) != 0) options.box[static_cast<std::size_t>(state.range(0))] = 1;
-  RunCorpusLines(state, state.range(1) != 0, options);
+  RunOptions options = state.range(0) < 0 ? EveryLineBox() : RunOptions();
+  if (state.range(0) > 0) options.box[static_cast<std::size_t>(state.range(0))] = 1;
+  RunCorpusLines(state, static_cast<int>(state.range(1)), options);
 }
 BENCHMARK(BM_CorpusOneBoxInMemory)
-    ->ArgsProduct({{0, 1, 2, 4, 7, 8, 9, 10, 11}, {0, 1}})
+    ->ArgsProduct({{-1, 0, 1, 2, 4, 7, 8, 9, 10, 11}, {kLf, kCrLf, kLfLines}})
+    ->Unit(benchmark::kMillisecond);
+
+// The same by the build of the passes (third argument: 0 baseline, 1 AVX2), where this processor
+// runs both: what the wide build wins.
+void BM_CorpusOneBoxByBuild(benchmark::State& state) {
+  const ScanningPasses* build =
+      state.range(2) == 0 ? &BaselineScanningPasses() : Avx2ScanningPasses();
+  if (build == nullptr) {
+    state.SkipWithError("no AVX2 build on this processor");
+    return;
+  }
+  RunOptions options = state.range(0) < 0 ? EveryLineBox() : RunOptions();
+  if (state.range(0) > 0) options.box[static_cast<std::size_t>(state.range(0))] = 1;
+  RunCorpusLines(state, static_cast<int>(state.range(1)), options, *build);
+}
+BENCHMARK(BM_CorpusOneBoxByBuild)
+    ->ArgsProduct({{-1, 1, 2, 4, 7, 8, 9, 10, 11}, {kLf, kCrLf, kLfLines}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
 // Each page from memory through the run's reader, the passes of every line box and the output,
 // Check3 included, to a sink that only counts.
-void BM_CorpusPagesInMemory(benchmark::State& state, bool crlf) {
+void BM_CorpusPagesInMemory(benchmark::State& state, int form) {
   if (CorpusMissing(state)) return;
   class CountingSink : public ByteSink {
    public:
     void Write(std::string_view bytes) override { written += bytes.size(); }
     std::size_t written = 0;
   } sink;
-  const std::vector<bench::PageText> pages = bench::Corpus::Get().Pages(crlf);
+  const std::vector<bench::PageText> pages = bench::Corpus::Get().Pages(CrLf(form));
   const RunOptions options = EveryLineBox();
   const LinePipeline pipeline(options, {}, Encoding::Utf8);
   const OutputOptions output{options.Ticked(Box::kJoinLines), options.Ticked(Box::kDropEmptyLines)};
@@ -135,16 +168,17 @@ void BM_CorpusPagesInMemory(benchmark::State& state, bool crlf) {
   for (auto _ : state) {
     for (const bench::PageText& page : pages) {
       StringSource source(page.bytes);
-      LineReader reader(source, block.data(), block.size(), false);
+      LineReader reader(source, block.data(), block.size(), LfEndsLines(form));
       JoinState join;
-      OptimiseLines(reader, pipeline, output, LineEndRule::kCrLf, join, line, sink);
+      OptimiseLines(reader, pipeline, output, RuleOf(form), join, line, sink);
     }
   }
   benchmark::DoNotOptimize(sink.written);
   state.SetBytesProcessed(state.iterations() * bytes);
 }
-BENCHMARK_CAPTURE(BM_CorpusPagesInMemory, lf, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_CorpusPagesInMemory, crlf, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusPagesInMemory, lf, kLf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusPagesInMemory, lf_lines, kLfLines)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusPagesInMemory, crlf, kCrLf)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace slimtag

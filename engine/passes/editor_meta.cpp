@@ -39,20 +39,18 @@ std::size_t FindOpening(std::string_view text, std::size_t from) {
   return std::string_view::npos;
 }
 
-}  // namespace
-
 // A tag runs from "<meta" to the next ">" and holds no other bracket. Tags therefore never
 // overlap, and the line is read once whatever it holds. A bracket inside a quoted value leaves that
 // tag alone: no editor writes one, and keeping a tag is always safe.
 // In place: the pass only deletes, so the kept text moves down, never past what is still to be
-// read.
-void RemoveEditorMetaTags(std::string& line) {
+// read. A tag goes no further than a byte of ends (a line's end, where the pass takes a text of
+// whole lines).
+void RemoveMetaTags(std::string& line, const char* ends) {
   const std::string_view text = line;
   InPlaceRewrite rewrite(line);
   for (std::size_t pos = FindOpening(text, 0); pos != std::string_view::npos;) {
     const std::size_t after = pos + kMetaOpening.size();
-    // A line's CR is as far as its tag goes, where the pass takes a text of whole lines.
-    const std::size_t bracket = text.find_first_of("<>\r", after);
+    const std::size_t bracket = text.find_first_of(ends, after);
     if (bracket == std::string_view::npos) break;
     // "<metadata>" is another tag: the name must end at a blank, "/" or ">".
     const bool tag_name_ends = IsHtmlSpace(text[after]) || text[after] == '/' || text[after] == '>';
@@ -63,6 +61,16 @@ void RemoveEditorMetaTags(std::string& line) {
     pos = FindOpening(text, text[bracket] == '>' ? bracket + 1 : bracket);
   }
   rewrite.Finish();
+}
+
+}  // namespace
+
+void RemoveEditorMetaTags(std::string& line) {
+  RemoveMetaTags(line, "<>\r");
+}
+
+void RemoveEditorMetaTagsInLfLines(std::string& text) {
+  RemoveMetaTags(text, "<>\r\n");
 }
 
 }  // namespace SLIMTAG_PASS_ISA

@@ -27,8 +27,10 @@ inline constexpr auto kMetaTrigger = [](const scan::Window& w) {
 };
 
 // Deletes each complete <meta …> tag of the line whose name is an editor's; the rest of the line
-// stays. A tag that does not close on this line is left alone.
+// stays. A tag that does not close on this line is left alone: a CR ends the line, where the pass
+// takes a text of whole lines; in RemoveEditorMetaTagsInLfLines a LF does too.
 void RemoveEditorMetaTags(std::string& line);
+void RemoveEditorMetaTagsInLfLines(std::string& text);
 
 }  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

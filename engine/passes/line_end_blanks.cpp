@@ -35,14 +35,27 @@ constexpr auto kBlankAfterLineEnd = [](const scan::Window& w) {
 constexpr auto kBlankBeforeLineEnd = [](const scan::Window& w) {
   return (w.at0 == ' ') & (w.at1 == '\r');
 };
+// The same where a LF ends a line too: the line end before a line's first blank (the LF of a
+// CR LF), and the last blank of a line.
+constexpr auto kBlankAfterAnyLineEnd = [](const scan::Window& w) {
+  return ((w.at0 == '\n') | (w.at0 == '\r')) & (w.at1 == ' ');
+};
+constexpr auto kBlankBeforeAnyLineEnd = [](const scan::Window& w) {
+  return (w.at0 == ' ') & ((w.at1 == '\r') | (w.at1 == '\n'));
+};
 
-// Appends lines to text, every line ended by CR LF, with the runs of blanks edited as the boxes
-// ask: those at the ends of a line go (Check1, Check2), and the others beside tag brackets shrink
-// (Check8). Trimming and the tag blanks' steps come first and in this order in the run, and each
-// decides a maximal run by what stands beside it, which trimming never changes for the runs it
-// keeps: so one sweep gives every line what the three give it one after another.
-template <bool kLeading, bool kTrailing, bool kTagBlanks>
+// Appends lines to text, every line ended by CR LF (or, with kAsRead, by the end it has), with
+// the runs of blanks edited as the boxes ask: those at the ends of a line go (Check1, Check2), and
+// the others beside tag brackets shrink (Check8). Trimming and the tag blanks' steps come first and
+// in this order in the run, and each decides a maximal run by what stands beside it, which trimming
+// never changes for the runs it keeps: so one sweep gives every line what the three give it one
+// after another.
+template <bool kAsRead, bool kLeading, bool kTrailing, bool kTagBlanks>
 void AppendLines(std::string_view lines, std::string& text) {
+  if constexpr (kAsRead && !kLeading && !kTrailing && !kTagBlanks) {
+    text.append(lines);
+    return;
+  }
   const std::size_t n = lines.size();
   const char* data = lines.data();
   std::size_t in = 0;  // lines[0, in) is dealt with
@@ -59,13 +72,26 @@ void AppendLines(std::string_view lines, std::string& text) {
   };
   if (kLeading && n > 0 && data[0] == ' ') in = blanks_from(0);
   const auto trigger = [](const scan::Window& w) {
-    scan::Bytes hits = kLoneCr(w);
-    if constexpr (kLeading) hits = hits | kBlankAfterLineEnd(w);
-    if constexpr (kTrailing) hits = hits | kBlankBeforeLineEnd(w);
+    scan::Bytes hits;
+    if constexpr (kAsRead) {
+      if constexpr (kLeading) hits = hits | kBlankAfterAnyLineEnd(w);
+      if constexpr (kTrailing) hits = hits | kBlankBeforeAnyLineEnd(w);
+    } else {
+      hits = kLoneCr(w);
+      if constexpr (kLeading) hits = hits | kBlankAfterLineEnd(w);
+      if constexpr (kTrailing) hits = hits | kBlankBeforeLineEnd(w);
+    }
     if constexpr (kTagBlanks) hits = hits | kEditedRunTrigger(w);
     return hits;
   };
+  const auto line_end = [](char byte) { return byte == '\r' || (kAsRead && byte == '\n'); };
   scan::ForEachTrigger(lines, in, trigger, [&](std::size_t hit) {
+    if (kAsRead && line_end(data[hit])) {
+      // The end of a line that blanks start the next one after.
+      keep_to(hit + 1);
+      in = kLeading ? blanks_from(hit + 1) : hit + 1;
+      return in;
+    }
     if (data[hit] == '\r') {
       std::size_t next = hit + 1;
       if (next < n && data[next] == '\n') {
@@ -84,11 +110,12 @@ void AppendLines(std::string_view lines, std::string& text) {
     const std::size_t end = blanks_from(start);
     const char before = start > 0 ? data[start - 1] : '\0';
     const char after = end < n ? data[end] : '\0';
-    // A line starts after a CR, or after a LF that ends a line: a LF alone is a line's text.
+    // A line starts after a CR, or after a LF that ends a line: a LF alone is a line's text
+    // unless LF ends lines.
     const bool line_start =
-        start == 0 || before == '\r' || (before == '\n' && start >= 2 && data[start - 2] == '\r');
+        start == 0 || line_end(before) || (before == '\n' && start >= 2 && data[start - 2] == '\r');
     std::size_t kept = end - start;
-    if ((kLeading && line_start) || (kTrailing && after == '\r')) {
+    if ((kLeading && line_start) || (kTrailing && line_end(after))) {
       kept = 0;
     } else if constexpr (kTagBlanks) {
       kept = KeptTagBlanks(before, after, kept);
@@ -105,14 +132,22 @@ void AppendLines(std::string_view lines, std::string& text) {
 
 }  // namespace
 
-void CopyWholeLines(std::string_view lines, std::string& text, const BlankEdits& edits) {
+void CopyWholeLines(std::string_view lines, std::string& text, const BlankEdits& edits,
+                    bool lf_ends_lines) {
   text.clear();
   text.reserve(lines.size());
-  const auto append = [&]<bool kLeading, bool kTrailing>() {
+  const auto with_tag_blanks = [&]<bool kAsRead, bool kLeading, bool kTrailing>() {
     if (edits.tag_blanks) {
-      AppendLines<kLeading, kTrailing, true>(lines, text);
+      AppendLines<kAsRead, kLeading, kTrailing, true>(lines, text);
     } else {
-      AppendLines<kLeading, kTrailing, false>(lines, text);
+      AppendLines<kAsRead, kLeading, kTrailing, false>(lines, text);
+    }
+  };
+  const auto append = [&]<bool kLeading, bool kTrailing>() {
+    if (lf_ends_lines) {
+      with_tag_blanks.template operator()<true, kLeading, kTrailing>();
+    } else {
+      with_tag_blanks.template operator()<false, kLeading, kTrailing>();
     }
   };
   if (edits.leading && edits.trailing) {

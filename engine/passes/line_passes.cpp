@@ -39,6 +39,14 @@ constexpr auto kEdits = [] {
   for (std::size_t i = 0; i < kLinePassCount; ++i) edits[i] = kLinePasses[i].edit;
   return edits;
 }();
+constexpr auto kLfLinesEdits = [] {
+  std::array<LineEdit, kLinePassCount> edits{};
+  for (std::size_t i = 0; i < kLinePassCount; ++i) {
+    const LinePassRow& row = kLinePasses[i];
+    edits[i] = row.lf_lines_edit != nullptr ? row.lf_lines_edit : row.edit;
+  }
+  return edits;
+}();
 
 }  // namespace
 
@@ -47,7 +55,8 @@ std::uint32_t SurveyLine(std::string_view line) {
 }
 
 extern const ScanningPasses kScanningPasses;
-const ScanningPasses kScanningPasses = {kEdits, &SurveyLine, &CopyWholeLines, &DropEmptyLines};
+const ScanningPasses kScanningPasses = {kEdits, kLfLinesEdits, &SurveyLine, &CopyWholeLines,
+                                        &DropEmptyLines};
 
 }  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -61,6 +61,9 @@ struct LinePassRow {
   // pass_isa.h); or the pass made from the user's texts, which may hold a line end.
   LineEdit edit = nullptr;
   UserPassMaker make = nullptr;
+  // Where edit would reach past a LF on a text of whole lines that a LF ends too, the pass for
+  // such a text; otherwise edit serves it.
+  LineEdit lf_lines_edit = nullptr;
 };
 
 // The run's line passes in their fixed order, the one list of them: the pipeline runs the ticked
@@ -91,7 +94,8 @@ inline constexpr LinePassRow kLinePasses[] = {
      .sign = SignKind::kScanned,
      .trigger = kMetaTrigger,
      .spans_bytes = true,
-     .edit = &RemoveEditorMetaTags},
+     .edit = &RemoveEditorMetaTags,
+     .lf_lines_edit = &RemoveEditorMetaTagsInLfLines},
     {.box = Box::kSpaceEntity,
      .sign = SignKind::kScanned,
      .trigger = kSpaceEntityTrigger,

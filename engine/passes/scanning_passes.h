@@ -20,10 +20,13 @@ struct ScanningPasses {
   // Row by row of kLinePasses (line_passes.h): each pass as a function of the line; nullptr for
   // the passes made from the user's texts.
   std::span<void (*const)(std::string&)> edits;
+  // The same on a text of whole lines that a LF ends too.
+  std::span<void (*const)(std::string&)> lf_lines_edits;
   std::uint32_t (*survey_line)(std::string_view);
-  // On a text of whole lines (line_end_blanks.h, empty_lines.h).
-  void (*copy_whole_lines)(std::string_view, std::string&, const BlankEdits&);
-  void (*drop_empty_lines)(std::string&);
+  // On a text of whole lines, ended by CR or CR LF, or with lf_ends_lines by LF, CR LF or CR
+  // (line_end_blanks.h, empty_lines.h).
+  void (*copy_whole_lines)(std::string_view, std::string&, const BlankEdits&, bool lf_ends_lines);
+  void (*drop_empty_lines)(std::string&, bool lf_ends_lines);
 };
 
 // The build that every processor runs.

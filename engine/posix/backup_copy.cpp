@@ -33,7 +33,7 @@ int ShowNoOneMore(int page, const struct stat& opened, int copy) {
   if (::fstat(copy, &made) != 0) return errno;
   mode_t mode = opened.st_mode & 0777;
   bool same_group = made.st_gid == opened.st_gid;
-  if (!same_group && CanGiveOwnership(made.st_uid, opened.st_gid)) {
+  if (!same_group && CanGiveOwnership(::geteuid(), made.st_uid, opened.st_gid)) {
     same_group = ::fchown(copy, static_cast<uid_t>(-1), opened.st_gid) == 0;
   }
   if (!same_group) mode = (mode & ~mode_t(070)) | (mode & (mode << 3) & 070);

@@ -149,8 +149,7 @@ bool OnOverlay(int fd) {
 #endif
 }
 
-bool CanGiveOwnership(uid_t uid, gid_t gid) {
-  const uid_t me = ::geteuid();
+bool CanGiveOwnership(uid_t me, uid_t uid, gid_t gid) {
   if (me == 0) return true;
   if (me != uid) return false;
   if (::getegid() == gid) return true;

@@ -80,8 +80,8 @@ int SetMode(int fd, mode_t mode);
 // it, copies it up: a file of its own, with the same content and times, whose identity may differ.
 bool OnOverlay(int fd);
 
-// Whether the user who runs the program may give a file this owner and group.
-bool CanGiveOwnership(uid_t uid, gid_t gid);
+// Whether me, the user who runs the program, may give a file this owner and group.
+bool CanGiveOwnership(uid_t me, uid_t uid, gid_t gid);
 
 // prefix, six random letters and digits, and suffix: a name for a file of the run's own.
 std::string RandomName(std::string_view prefix, std::string_view suffix);

@@ -49,7 +49,7 @@ void TempFileSink::Check(int err) {
   if (err != 0) throw FileError(Op::kWriteTemp, path_, err);
 }
 
-Fd HoldOwnFile(const std::string& path, const std::string& busy_path, bool& empty) {
+Fd HoldOwnFile(const std::string& path, const std::string& busy_path, bool& empty, uid_t me) {
   for (;;) {
     // Never through a link: a link of that name planted in a shared working directory would
     // otherwise make the run empty the file it leads to.
@@ -69,7 +69,7 @@ Fd HoldOwnFile(const std::string& path, const std::string& busy_path, bool& empt
     if (::fstat(fd.get(), &by_fd) != 0) throw FileError(Op::kCreateTemp, path, errno);
     if (::lstat(path.c_str(), &by_name) != 0 || !FileStamp::Of(by_fd).SameFile(by_name)) continue;
     // Only a plain file of ours with no other name may be emptied and written.
-    if (!S_ISREG(by_fd.st_mode) || by_fd.st_uid != ::geteuid() || by_fd.st_nlink != 1) {
+    if (!S_ISREG(by_fd.st_mode) || by_fd.st_uid != me || by_fd.st_nlink != 1) {
       throw FileError(Op::kTempUnsafe, path, 0);
     }
     // It may become a page's new file by a rename: nobody else reads it before it has the
@@ -93,7 +93,7 @@ PosixNewContent::PosixNewContent(PosixPage& page, RunFiles& run_files)
   } else {
     file_.path = file_.name = run_files.temp_path;
     bool empty = false;
-    file_.fd = HoldOwnFile(file_.path, file_.path, empty);
+    file_.fd = HoldOwnFile(file_.path, file_.path, empty, run_files.user);
     // Only a file left by an earlier run needs emptying. Truncating a new, empty file is not
     // free: some file systems then write its content out on close, although it is deleted.
     if (!empty && ::ftruncate(file_.fd.get(), 0) != 0) {

@@ -46,10 +46,10 @@ struct ContentFile {
   bool gone = false;    // its name is no longer ours: it became the page's new file, or was dropped
 };
 
-// Opens path, never through a link, as a plain file of the user who runs the program with no
+// Opens path, never through a link, as a plain file of me (the user who runs the program) with no
 // other name, held with an exclusive lock, and says whether it is empty. A lock held elsewhere
 // throws kTempLocked naming busy_path; anything else kTempUnsafe or kCreateTemp naming path.
-Fd HoldOwnFile(const std::string& path, const std::string& busy_path, bool& empty);
+Fd HoldOwnFile(const std::string& path, const std::string& busy_path, bool& empty, uid_t me);
 
 // A page's new content: in the run's temporary file ("slimtag.tmp" in the working directory,
 // created or emptied and held for the page), or in a new side file beside the page.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <memory>
@@ -53,6 +54,7 @@ struct RunFiles {
   // The run's temporary file; empty: each page's new content is written beside it.
   std::string temp_path;
   std::string write_buffer;  // the new content's, allocated once
+  uid_t user = ::geteuid();  // who runs the program, asked once for each run (BeginRun)
 };
 
 // A page of the run, opened after the checks that decide whether the run may rewrite it: a link
@@ -81,6 +83,8 @@ class PosixPage : public Page {
   const std::string& Name() const { return name_; }
   int Descriptor() const { return fd_.get(); }
   const struct stat& Opened() const { return opened_; }
+  // Who runs the program.
+  uid_t RunUser() const { return run_files_.user; }
   // Throws kChanged unless the name still leads to the file opened and nobody changed the file
   // since it was opened.
   void CheckUnchanged() const;

@@ -87,6 +87,7 @@ void PosixPlatform::BeginRun() {
   run_files_->files.clear();
   run_files_->link_folder.reset();
   run_files_->watch.Reset();
+  run_files_->user = ::geteuid();
 }
 
 std::shared_ptr<Folder> PosixPlatform::Hold(std::string path, int fd, const FileIdentity* listed,
@@ -202,9 +203,9 @@ void PosixPlatform::UseTempFile(const std::string& path) {
   // and goes with each page: a copy started later stops at once, and never the one at work.
   bool empty = false;
   run_lock_path_ = path + std::string(kRunLockSuffix);
-  run_lock_ = posix::HoldOwnFile(run_lock_path_, path, empty);
+  run_lock_ = posix::HoldOwnFile(run_lock_path_, path, empty, run_files_->user);
   // The temporary file must be one the run can make, before anything else is touched.
-  posix::HoldOwnFile(path, path, empty);
+  posix::HoldOwnFile(path, path, empty, run_files_->user);
   if (::unlink(path.c_str()) != 0) throw FileError(Op::kDeleteTemp, path, errno);
 }
 

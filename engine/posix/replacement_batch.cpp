@@ -269,7 +269,7 @@ std::uint64_t ReplacementBatch::Replace(std::unique_ptr<PosixPage> page, Content
   if (::fstat(temp, &content) != 0) throw FileError(Op::kReplace, page->Path(), errno, temp_path);
   // Whether the page is still the file that was read is asked just before it is replaced.
   const struct stat& st = page->Opened();
-  if (st.st_nlink == 1 && CanGiveOwnership(st.st_uid, st.st_gid)) {
+  if (st.st_nlink == 1 && CanGiveOwnership(page->RunUser(), st.st_uid, st.st_gid)) {
     auto p = std::make_unique<Prepared>();
     p->content_path = temp_path;
     p->folder = page->Folder();

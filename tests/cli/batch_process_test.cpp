@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,10 +15,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fake_platform.h"
 #include "messages.h"
+#include "std_streams.h"
 
 namespace slimtag {
 namespace {
@@ -204,6 +207,39 @@ TEST(BatchProcess, FilterBetweenFilesInAPipeline) {
   EXPECT_EQ(r.out, "<p>a</p>\r\n");
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(fs::is_empty(dir.Work())) << "no temporary file";
+}
+
+// A socket of packets keeps each write apart: the filter's output of many short lines comes in
+// blocks of at least 64 KiB, the last one at the end, every byte in order.
+TEST(BatchProcess, TheFilterWritesBlocksNotLines) {
+  int fds[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
+  std::vector<std::size_t> writes;
+  std::string received;
+  std::thread reader([&] {
+    std::string packet(std::size_t(1) << 20, '\0');
+    for (ssize_t n; (n = ::recv(fds[1], packet.data(), packet.size(), 0)) > 0;) {
+      writes.push_back(static_cast<std::size_t>(n));
+      received.append(packet, 0, static_cast<std::size_t>(n));
+    }
+  });
+  std::string sent;
+  {
+    FdSink sink(fds[0]);
+    for (int i = 0; i < 20000; ++i) {
+      const std::string line(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26));
+      sink.WriteLine(line, "\n");
+      sent += line + "\n";
+    }
+    sink.Flush();
+    EXPECT_EQ(sink.BytesWritten(), sent.size());
+  }
+  ::close(fds[0]);
+  reader.join();
+  ::close(fds[1]);
+  EXPECT_EQ(received, sent);
+  ASSERT_GT(writes.size(), 1u);
+  for (std::size_t i = 0; i + 1 < writes.size(); ++i) EXPECT_GE(writes[i], FdSink::kBlockSize);
 }
 
 }  // namespace

@@ -202,26 +202,29 @@ TEST(LineOutput, DropsEmptyLinesOnlyWhenAsked) {
 }
 
 // A stream through the run's reader and output one line at a time: what the lines of a block
-// taken at once must give.
+// taken at once must give. As read, each line keeps its terminator and the joined one the last.
 std::string OneLineAtATime(const std::string& data, const LinePipeline& pipeline,
-                           const OutputOptions& output) {
+                           const OutputOptions& output, bool as_read) {
   StringSource source(data);
-  LineReader reader(source);
+  LineReader reader(source, LineReader::kBlockSize, as_read);
   StringSink sink;
   JoinState join;
   std::string line;
+  std::string_view terminator = as_read ? std::string_view() : kCrLf;
   while (reader.ReadLine(line)) {
     pipeline.Apply(line);
-    OutputLine(line, output, join, sink);
+    if (as_read) terminator = reader.Terminator();
+    OutputLine(line, output, join, sink, terminator);
   }
-  FinishFile(output, join, sink);
+  FinishFile(output, join, sink, terminator);
   return sink.text;
 }
 
 // Random pages of the tables' needles and their pieces, blanks, editors' meta tags that may close
 // on a later line, and every kind of line end, in blocks of every size and reads of every length,
 // with random boxes ticked (the user's texts and joining among them, which take a line at a time),
-// in every build of the passes: the run writes the bytes of one line at a time.
+// in every build of the passes, under both rules of line ends: the run writes the bytes of one
+// line at a time.
 TEST(WholeLines, GiveTheTextOfOneLineAtATime) {
   std::vector<std::string> pieces = {" ",
                                      "  ",
@@ -234,6 +237,9 @@ TEST(WholeLines, GiveTheTextOfOneLineAtATime) {
                                      "  \r\n",
                                      "<meta name=\"GENERATOR\"",
                                      "<meta name=ProgId\r\n>",
+                                     "<meta name=ProgId\n>",
+                                     "\n  ",
+                                     "  \n",
                                      " content=\"x\">",
                                      "&nbsp;",
                                      "#FF0000",
@@ -275,18 +281,21 @@ TEST(WholeLines, GiveTheTextOfOneLineAtATime) {
         round % 3 == 0 ? 1 + random() % 64 : std::numeric_limits<std::size_t>::max();
     for (const ScanningPasses* build : builds) {
       const LinePipeline pipeline(options, texts, Encoding::Utf8, *build);
-      StringSource source(data, piece);
-      LineReader reader(source, block);
-      StringSink sink;
-      JoinState join;
-      std::string line;
-      OptimiseLines(reader, pipeline, output, LineEndRule::kCrLf, join, line, sink);
-      ASSERT_EQ(sink.text, OneLineAtATime(data, pipeline, output))
-          << "block " << block << ", page \"" << data << '"';
-      whole += pipeline.EditsWithinLines() && !output.join_lines;
+      for (const bool as_read : {false, true}) {
+        StringSource source(data, piece);
+        LineReader reader(source, block, as_read);
+        StringSink sink;
+        JoinState join;
+        std::string line;
+        OptimiseLines(reader, pipeline, output, as_read ? LineEndRule::kAsRead : LineEndRule::kCrLf,
+                      join, line, sink);
+        ASSERT_EQ(sink.text, OneLineAtATime(data, pipeline, output, as_read))
+            << "block " << block << (as_read ? ", as read" : "") << ", page \"" << data << '"';
+        whole += pipeline.EditsWithinLines() && !output.join_lines;
+      }
     }
   }
-  EXPECT_GT(whole, 2000u);
+  EXPECT_GT(whole, 4000u);
 }
 
 }  // namespace
