@@ -6,23 +6,14 @@ namespace slimtag {
 
 namespace {
 
-// A pass that is one function of the line. Each of these functions changes the length of the line
-// whenever it changes the line: they delete, or replace by shorter text.
-class FunctionPass : public LinePass {
- public:
-  explicit FunctionPass(void (*edit)(std::string&)) : edit_(edit) {}
-  bool Apply(std::string& line) const override {
+// The pass of a row's function of the line. Each of these functions changes the length of the
+// line whenever it changes the line: they delete, or replace by shorter text.
+LinePass FunctionPassOf(void (*edit)(std::string&)) {
+  return [edit](std::string& line) {
     const std::size_t before = line.size();
-    edit_(line);
+    edit(line);
     return line.size() != before;
-  }
-
- private:
-  void (*edit_)(std::string&);
-};
-
-std::unique_ptr<LinePass> FunctionPassOf(void (*edit)(std::string&)) {
-  return std::make_unique<FunctionPass>(edit);
+  };
 }
 
 }  // namespace
@@ -33,15 +24,14 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
 LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding,
                            const ScanningPasses& scanning)
     : scanning_(scanning) {
-  // The first three rows edit runs of blanks, which a copy of whole lines does.
-  copy_edits_ = {options.Ticked(Box::kTrimStart), options.Ticked(Box::kTrimEnd),
-                 options.Ticked(Box::kTagBlanks)};
   for (std::size_t i = 0; i < kLinePassCount; ++i) {
     // What the builds share: every row but its edit.
     const LinePassRow& row = kLinePasses[i];
     if (!options.Ticked(row.box)) continue;
-    std::unique_ptr<LinePass> pass;
-    std::unique_ptr<LinePass> lf_lines_pass;
+    // The rows that edit runs of blanks, which a copy of whole lines does as it goes.
+    copy_edits_.Add(row.copied);
+    LinePass pass;
+    LinePass lf_lines_pass;
     if (row.make != nullptr) {
       pass = row.make(texts, encoding);
       within_lines_ = false;
@@ -52,7 +42,7 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
       }
     }
     steps_.push_back({std::move(pass), std::move(lf_lines_pass), sign::kByRow[i],
-                      sign::Formed(row.forms), row.copied});
+                      sign::Formed(row.forms), row.copied != CopiedAs::kNot});
     scans_ = scans_ || (sign::kByRow[i] & sign::kScanned) != 0;
   }
 }
@@ -84,8 +74,8 @@ void LinePipeline::RunSteps(std::string& text, std::uint32_t signs, bool after_c
                             bool lf_ends_lines) const {
   for (const Step& step : steps_) {
     if ((after_copy && step.copied) || (step.signs != 0 && (signs & step.signs) == 0)) continue;
-    const LinePass& pass = lf_ends_lines && step.lf_lines_pass ? *step.lf_lines_pass : *step.pass;
-    if (pass.Apply(text)) signs |= step.forms;
+    const LinePass& pass = lf_ends_lines && step.lf_lines_pass ? step.lf_lines_pass : step.pass;
+    if (pass(text)) signs |= step.forms;
   }
 }
 

@@ -47,11 +47,11 @@ class LinePipeline {
 
  private:
   struct Step {
-    std::unique_ptr<LinePass> pass;
-    std::unique_ptr<LinePass> lf_lines_pass;  // on lines that a LF ends too, where it differs
-    std::uint32_t signs;  // the pass runs on a line holding one of these; 0: on every line
-    std::uint32_t forms;  // the signs that its edits can form
-    bool copied;          // done as ApplyToLines copies the lines
+    LinePass pass;
+    LinePass lf_lines_pass;  // on lines that a LF ends too, where it differs
+    std::uint32_t signs;     // the pass runs on a line holding one of these; 0: on every line
+    std::uint32_t forms;     // the signs that its edits can form
+    bool copied;             // done as ApplyToLines copies the lines
   };
   // The ticked steps on text, skipping those that a pass's signs rule out and, after a copy of
   // whole lines, those that the copy did.

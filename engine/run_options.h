@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 // What a run's line passes are made from: the option boxes, the user's texts, and the shape of a
@@ -43,12 +44,8 @@ struct UserTexts {
   bool NeedsPageEncoding(const RunOptions& options) const;
 };
 
-// One pass over a line: takes the current line and leaves its result in it.
-class LinePass {
- public:
-  virtual ~LinePass() = default;
-  // Returns whether the line changed.
-  virtual bool Apply(std::string& line) const = 0;
-};
+// One pass over a line, as the pipeline runs every pass: takes the current line, leaves its
+// result in it and returns whether the line changed.
+using LinePass = std::function<bool(std::string&)>;
 
 }  // namespace slimtag

@@ -1,5 +1,6 @@
 #include "user_edits.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -16,18 +17,14 @@ struct Edit {
 };
 
 // Each edit is one use of ReplaceAll on the line that the edit before left.
-class EditListPass : public LinePass {
- public:
-  explicit EditListPass(std::vector<Edit> edits) : edits_(std::move(edits)) {}
-  bool Apply(std::string& line) const override {
+LinePass EditListPass(std::vector<Edit> edits) {
+  // Shared: a pass is copied with its pipeline, the compiled needles are not.
+  return [edits = std::make_shared<const std::vector<Edit>>(std::move(edits))](std::string& line) {
     bool changed = false;
-    for (const Edit& edit : edits_) changed |= ReplaceAll(line, edit.needle, edit.replacement);
+    for (const Edit& edit : *edits) changed |= ReplaceAll(line, edit.needle, edit.replacement);
     return changed;
-  }
-
- private:
-  std::vector<Edit> edits_;
-};
+  };
+}
 
 // A search text that the page's encoding cannot hold cannot stand in the page: the pair leaves it
 // alone. Characters of a replacement that the encoding cannot hold are written as numeric
@@ -61,18 +58,18 @@ bool UserTexts::NeedsPageEncoding(const RunOptions& options) const {
          (options.Ticked(Box::kRemove) && any_non_ascii(remove));
 }
 
-std::unique_ptr<LinePass> MakeUserReplacementPass(const UserTexts& texts, Encoding encoding) {
+LinePass MakeUserReplacementPass(const UserTexts& texts, Encoding encoding) {
   std::vector<Edit> edits;
   for (std::size_t i = 0; i < texts.find.size(); ++i) {
     AddEdit(edits, texts.find[i], texts.replace[i], encoding);
   }
-  return std::make_unique<EditListPass>(std::move(edits));
+  return EditListPass(std::move(edits));
 }
 
-std::unique_ptr<LinePass> MakeUserRemovalPass(const UserTexts& texts, Encoding encoding) {
+LinePass MakeUserRemovalPass(const UserTexts& texts, Encoding encoding) {
   std::vector<Edit> edits;
   for (const std::string& text : texts.remove) AddEdit(edits, text, "", encoding);
-  return std::make_unique<EditListPass>(std::move(edits));
+  return EditListPass(std::move(edits));
 }
 
 }  // namespace slimtag

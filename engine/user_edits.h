@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 #include "run_options.h"
 #include "text_compare.h"
 
@@ -12,7 +10,7 @@ namespace slimtag {
 // search text the page's encoding cannot hold (it cannot occur in such a page). A replacement's
 // characters that the encoding cannot hold are written as numeric character references
 // ("&#127757;").
-std::unique_ptr<LinePass> MakeUserReplacementPass(const UserTexts& texts, Encoding encoding);
-std::unique_ptr<LinePass> MakeUserRemovalPass(const UserTexts& texts, Encoding encoding);
+LinePass MakeUserReplacementPass(const UserTexts& texts, Encoding encoding);
+LinePass MakeUserRemovalPass(const UserTexts& texts, Encoding encoding);
 
 }  // namespace slimtag

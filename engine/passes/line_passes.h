@@ -16,6 +16,7 @@
 #include "logical_tags.h"
 #include "pass_isa.h"
 #include "run_options.h"
+#include "scanning_passes.h"
 #include "space_entity.h"
 #include "tag_blanks.h"
 #include "user_edits.h"
@@ -45,7 +46,7 @@ enum class Forms {
 };
 
 using LineEdit = void (*)(std::string&);
-using UserPassMaker = std::unique_ptr<LinePass> (*)(const UserTexts&, Encoding);
+using UserPassMaker = LinePass (*)(const UserTexts&, Encoding);
 
 // One line pass, a row of kLinePasses.
 struct LinePassRow {
@@ -55,7 +56,7 @@ struct LinePassRow {
   bool spans_bytes = false;   // kScanned: the sign is of several bytes, which a deletion can join
   Forms forms = Forms::kJoined;
   // Done as ApplyToLines copies the lines (CopyWholeLines), so left out after the copy.
-  bool copied = false;
+  CopiedAs copied = CopiedAs::kNot;
   // One of the two: the pass as a function of the line, which changes the line's length whenever
   // it changes the line (a pass that scans with byte_scan.h is built for each instruction set,
   // pass_isa.h); or the pass made from the user's texts, which may hold a line end.
@@ -72,18 +73,18 @@ inline constexpr LinePassRow kLinePasses[] = {
     {.box = Box::kTrimStart,
      .sign = SignKind::kBlankAtStart,
      .forms = Forms::kNothing,
-     .copied = true,
+     .copied = CopiedAs::kLeadingBlanks,
      .edit = &RemoveLeadingBlanks},
     {.box = Box::kTrimEnd,
      .sign = SignKind::kBlankAtEnd,
      .forms = Forms::kNothing,
-     .copied = true,
+     .copied = CopiedAs::kTrailingBlanks,
      .edit = &RemoveTrailingBlanks},
     {.box = Box::kTagBlanks,
      .sign = SignKind::kScanned,
      .trigger = kEditedRunTrigger,
      .spans_bytes = true,
-     .copied = true,
+     .copied = CopiedAs::kTagBlanks,
      .edit = &RemoveTagBlanks},
     {.box = Box::kReplace,
      .sign = SignKind::kNone,
@@ -139,18 +140,23 @@ constexpr bool EachBoxOnce() {
 }
 static_assert(EachBoxOnce());
 
-// ApplyToLines does the copied passes first, so they must come first, and they are the edits of
-// BlankEdits in its order.
-static_assert(kLinePasses[0].box == Box::kTrimStart && kLinePasses[0].copied &&
-              kLinePasses[1].box == Box::kTrimEnd && kLinePasses[1].copied &&
-              kLinePasses[2].box == Box::kTagBlanks && kLinePasses[2].copied);
-constexpr bool NoCopiedRowAfterThree() {
-  for (std::size_t i = 3; i < kLinePassCount; ++i) {
-    if (kLinePasses[i].copied) return false;
+// ApplyToLines makes the copied edits before any other step, in their own order: their rows come
+// first, in that order, each once.
+constexpr bool CopiedRowsFirstInTheirOrder() {
+  CopiedAs last = CopiedAs::kNot;
+  bool other_before = false;
+  for (const LinePassRow& row : kLinePasses) {
+    if (row.copied == CopiedAs::kNot) {
+      other_before = true;
+    } else if (other_before || row.copied <= last) {
+      return false;
+    } else {
+      last = row.copied;
+    }
   }
   return true;
 }
-static_assert(NoCopiedRowAfterThree());
+static_assert(CopiedRowsFirstInTheirOrder());
 
 constexpr std::size_t ScannedCount() {
   std::size_t count = 0;

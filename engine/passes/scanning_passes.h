@@ -7,11 +7,20 @@
 
 namespace slimtag {
 
-// The edits of runs of blanks that a copy of whole lines makes as it goes (line_end_blanks.h).
+// The edits of runs of blanks that a copy of whole lines makes as it goes (line_end_blanks.h), in
+// the order it makes them; a pass's row names the one it is (kNot: none).
+enum class CopiedAs { kNot, kLeadingBlanks, kTrailingBlanks, kTagBlanks };
+
 struct BlankEdits {
-  bool leading = false;     // Check1
-  bool trailing = false;    // Check2
-  bool tag_blanks = false;  // Check8
+  bool leading = false;
+  bool trailing = false;
+  bool tag_blanks = false;
+
+  void Add(CopiedAs edit) {
+    leading = leading || edit == CopiedAs::kLeadingBlanks;
+    trailing = trailing || edit == CopiedAs::kTrailingBlanks;
+    tag_blanks = tag_blanks || edit == CopiedAs::kTagBlanks;
+  }
 };
 
 // The line passes as one build gives them (pass_isa.h): where a pass scans with byte_scan.h, its

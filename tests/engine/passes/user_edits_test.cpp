@@ -42,8 +42,8 @@ UserTexts Removals(std::initializer_list<const char*> removals) {
 // Replacement and removal run one after the other, as the pipeline does.
 std::string Apply(const UserEditCase& c) {
   std::string line = c.before;
-  MakeUserReplacementPass(c.texts, c.encoding)->Apply(line);
-  MakeUserRemovalPass(c.texts, c.encoding)->Apply(line);
+  MakeUserReplacementPass(c.texts, c.encoding)(line);
+  MakeUserRemovalPass(c.texts, c.encoding)(line);
   return line;
 }
 
