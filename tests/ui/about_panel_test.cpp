@@ -87,8 +87,6 @@ TEST_F(AboutPanelTest, TextsStandInTheirPlacesInTheirColours) {
     EXPECT_TRUE(label->isVisible()) << t.label;
   }
   EXPECT_TRUE(Find<QLabel>("Label1")->font().bold());
-  EXPECT_EQ(Find<RpButton>("rpButton10")->geometry(), QRect(24, 52, 313, 17));
-  EXPECT_EQ(Find<RpButton>("rpButton11")->geometry(), QRect(24, 268, 313, 17));
   for (const char* line : {"rpButton10", "rpButton11"}) {
     EXPECT_EQ(Find<RpButton>(line)->buttonStyle(), RpButton::kHorizontalSeparator) << line;
   }
@@ -183,7 +181,6 @@ TEST_F(AboutPanelTest, LinksAreBlueUnderlinedHandPointedAndCentredWhereTheFormPu
 TEST_F(AboutPanelTest, TheIconIsTheProgramsIcon) {
   ShowAbout();
   auto* image = Find<QLabel>("Image1");
-  EXPECT_EQ(image->geometry(), QRect(40, 20, 32, 32));
   const QImage shown = image->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
   const QImage icon =
       window_->windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);

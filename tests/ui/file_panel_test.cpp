@@ -354,24 +354,6 @@ TEST_F(FilePanelTest, FolderAndEntryNamesAreTheFileSystemsBytes) {
   std::filesystem::remove_all(folder);
 }
 
-TEST_F(FilePanelTest, ButtonsStandInTheirPlacesWithTheirCaptions) {
-  Start();
-  auto* select_all = Find<RpButton>("Command2");
-  auto* clear_all = Find<RpButton>("Command3");
-  EXPECT_EQ(select_all->geometry(), QRect(184, 280, 81, 23));
-  EXPECT_EQ(clear_all->geometry(), QRect(272, 280, 81, 23));
-  EXPECT_EQ(select_all->text(), QStringLiteral("Выделить все"));
-  EXPECT_EQ(clear_all->text(), QStringLiteral("Очистить все"));
-  EXPECT_EQ(select_all->toolTip(), QStringLiteral(" Выделить все файлы "));
-  EXPECT_EQ(clear_all->toolTip(), QStringLiteral(" Убрать выделение "));
-  for (RpButton* button : {select_all, clear_all}) {
-    EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width() - 4);
-  }
-  EXPECT_EQ(Drive1()->geometry(), QRect(8, 16, 169, 21));
-  EXPECT_EQ(Find("File1")->geometry(), QRect(184, 16, 169, 253));
-  EXPECT_EQ(Dir1()->geometry(), QRect(8, 40, 169, 261));
-}
-
 // The drives are folders of the test's own; the home folder lies on the first one.
 class DriveTest : public FilePanelTest {
  protected:

@@ -66,29 +66,5 @@ TEST_F(ReplacementPanelTest, ClearAllEmptiesActiveAndInactiveFieldsAlike) {
   EXPECT_EQ(Find<OptionBox>("Check13")->Value(), 1);
 }
 
-TEST_F(ReplacementPanelTest, ControlsStandInTheirPlaces) {
-  struct Place {
-    const char* name;
-    QRect rect;
-  };
-  const Place kPlaces[] = {
-      {"Text1", {8, 32, 153, 21}},   {"Text2", {200, 32, 153, 21}},
-      {"Text3", {8, 56, 153, 21}},   {"Text4", {200, 56, 153, 21}},
-      {"Text5", {8, 80, 153, 21}},   {"Text6", {200, 80, 153, 21}},
-      {"Text13", {8, 160, 345, 21}}, {"Text14", {8, 184, 345, 21}},
-      {"Text15", {8, 208, 345, 21}}, {"rpButton8", {272, 280, 81, 23}},
-  };
-  for (const Place& place : kPlaces) {
-    EXPECT_EQ(Find(place.name)->geometry(), place.rect) << place.name;
-    EXPECT_EQ(Find(place.name)->parentWidget()->objectName(), QStringLiteral("frm4"));
-  }
-  EXPECT_EQ(Find("Check12")->geometry().topLeft(), QPoint(8, 112));
-  EXPECT_EQ(Find("Check13")->geometry().topLeft(), QPoint(8, 240));
-  EXPECT_EQ(Find("Check12")->toolTip(), QStringLiteral(" Использовать замену текста (кода) "));
-  EXPECT_EQ(Find("Check13")->toolTip(), QStringLiteral(" Использовать удаление текста (кода) "));
-  EXPECT_EQ(Find<RpButton>("rpButton8")->text(), QStringLiteral("Очистить все"));
-  EXPECT_EQ(Find("rpButton8")->toolTip(), QStringLiteral(" Очистить содержимое полей "));
-}
-
 }  // namespace
 }  // namespace slimtag
