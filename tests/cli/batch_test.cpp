@@ -144,6 +144,19 @@ TEST(Batch, FailedFileOperationGivesExitTwoAndNamesTheFile) {
   EXPECT_EQ(b.Page("b.htm"), "b&nbsp;\r\n") << "the run stopped at the first page";
 }
 
+// A FILE operand that cannot be looked at is named once, in its own quotes.
+TEST(Batch, AFileOperandThatCannotBeOpenedIsNamedOnce) {
+  Batch b;
+  b.AddPage("a.htm", "a&nbsp;\r\n");
+  fs::create_symlink("loop2.html", b.dir.Page("loop1.html"));
+  fs::create_symlink("loop1.html", b.dir.Page("loop2.html"));
+  const BatchResult r = b.Run({"--nbsp", "{pages}/a.htm", "{pages}/loop1.html"});
+  EXPECT_EQ(r.code, kExitFailed);
+  EXPECT_EQ(r.err, "slimtag-batch: не удалось открыть «" + b.dir.Page("loop1.html") +
+                       "»: слишком много символических ссылок\n");
+  EXPECT_EQ(b.Page("a.htm"), "a&nbsp;\r\n") << "nothing is done before the operands are checked";
+}
+
 struct UsageCase {
   const char* name;
   std::vector<std::string> args;

@@ -83,6 +83,29 @@ TEST_F(OptimiseTest, NothingSelectedIsAWarningAndTheTitleStaysOnTheLastPage) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
+// The run works in the folder the file list read: one put in its place since is never written in.
+TEST_F(OptimiseTest, AFolderSwappedAfterTheListReadItIsNotWrittenIn) {
+  const QString folder = QDir(PagesFolder()).filePath(QStringLiteral("site"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  WriteFile(folder + QStringLiteral("/a.htm"), "a&nbsp;\r\n");
+  Start();
+  ShowFolder(folder);
+  Click("Command2");
+  ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral(".away")));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  WriteFile(folder + QStringLiteral("/a.htm"), "other&nbsp;\r\n");
+  Click("rpButton2");
+  Click("Check7");
+  Optimise();
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].icon, MessageIcon::kWarning);
+  EXPECT_NE(messages_[0].text.indexOf(QStringLiteral("подменена или изменена другой программой")),
+            -1)
+      << messages_[0].text.toStdString();
+  EXPECT_EQ(ReadFile(folder + QStringLiteral("/a.htm")), "other&nbsp;\r\n");
+  EXPECT_EQ(ReadFile(folder + QStringLiteral(".away/a.htm")), "a&nbsp;\r\n");
+}
+
 TEST_F(OptimiseTest, TheUsersCyrillicTextsReachTheRunOnlyWhileTheirBoxIsTicked) {
   WriteFile(Page("p.htm"), "Привет, мир! Лишнее\r\n");
   Start();
