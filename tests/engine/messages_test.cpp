@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <iterator>
+#include <string>
 
 #include "file_operations.h"
 #include "messages.h"
@@ -84,6 +85,26 @@ TEST(Messages, EachFailedOperationIsWordedWithItsFilesAndItsReason) {
     EXPECT_EQ(PageFailureText(error), c.text);
     EXPECT_EQ(FailureText(error), std::string("Оптимизация остановлена.\r\n") + c.text);
     EXPECT_EQ(FileOperationOf(c.operation).name, c.name);
+  }
+}
+
+// The bytes removed over a hundredth of the size before, rounded half to the even neighbour.
+TEST(Messages, StatisticsRoundThePercentageHalfToEven) {
+  const struct {
+    std::int64_t before, after;
+    const char* removed;
+  } cases[] = {{200, 175, "25 байт. (12%)"},
+               {200, 173, "27 байт. (14%)"},
+               {15, 15, "0 байт. (0%)"},
+               {200, 205, "-5 байт. (-2%)"},
+               {200, 207, "-7 байт. (-4%)"}};
+  for (const auto& c : cases) {
+    RunStats stats;
+    stats.AddPage(c.before, c.after);
+    EXPECT_EQ(StatisticsText(stats),
+              "1 файл(ов) обработано.\r\nРазмер до оптимизации: " + std::to_string(c.before) +
+                  " байт.\r\nРазмер после оптимизации: " + std::to_string(c.after) +
+                  " байт.\r\n\r\nУдалено: " + c.removed);
   }
 }
 
