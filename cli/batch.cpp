@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "batch_report.h"
-#include "dry_run_platform.h"
-#include "messages.h"
 #include "name_quoting.h"
-#include "optimisation_run.h"
-#include "page_list.h"
+#include "run/dry_run_platform.h"
+#include "run/messages.h"
+#include "run/optimisation_run.h"
+#include "run/page_list.h"
 #include "slimtag_version.h"
 #include "stream_filter.h"
 

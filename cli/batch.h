@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "batch_arguments.h"
-#include "platform.h"
 #include "progress_line.h"
+#include "run/platform.h"
 
 namespace slimtag {
 

@@ -3,9 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 
-#include "page_list.h"
+#include "run/page_list.h"
 #include "slimtag_version.h"
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 

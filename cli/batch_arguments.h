@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "line_pipeline.h"
-#include "run_host.h"
+#include "lines/line_pipeline.h"
+#include "run/run_host.h"
 
 namespace slimtag {
 

@@ -2,9 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "file_operations.h"
-#include "messages.h"
 #include "name_quoting.h"
+#include "run/file_operations.h"
+#include "run/messages.h"
 
 namespace slimtag {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform.h"
-#include "run_host.h"
-#include "run_stats.h"
+#include "run/platform.h"
+#include "run/run_host.h"
+#include "run/run_stats.h"
 
 namespace slimtag {
 

@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "batch.h"
-#include "platform.h"
+#include "run/platform.h"
 #include "std_streams.h"
 
 int main(int argc, char** argv) {

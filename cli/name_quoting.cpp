@@ -1,6 +1,6 @@
 #include "name_quoting.h"
 
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 

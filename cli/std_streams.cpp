@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "batch_arguments.h"
-#include "messages.h"
+#include "run/messages.h"
 
 namespace slimtag {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "line_output.h"
-#include "line_reader.h"
+#include "lines/line_output.h"
+#include "lines/line_reader.h"
 
 namespace slimtag {
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "batch_report.h"
-#include "messages.h"
+#include "run/messages.h"
+#include "run/stream_optimiser.h"
 #include "std_streams.h"
-#include "stream_optimiser.h"
 
 namespace slimtag {
 

@@ -5,9 +5,9 @@
 #include "file_list.h"
 #include "folder_list.h"
 #include "message_boxes.h"
-#include "messages.h"
-#include "page_list.h"
 #include "rp_button.h"
+#include "run/messages.h"
+#include "run/page_list.h"
 
 namespace slimtag {
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <system_error>
 
-#include "platform.h"
+#include "run/platform.h"
 #include "volumes.h"
 
 class QWidget;

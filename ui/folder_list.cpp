@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "display_name.h"
-#include "page_list.h"
+#include "run/page_list.h"
 
 namespace slimtag {
 

@@ -18,11 +18,11 @@
 #include "folder_list.h"
 #include "form2.h"
 #include "links.h"
-#include "messages.h"
 #include "option_box.h"
 #include "plain_tool_tips.h"
 #include "registry.h"
 #include "rp_button.h"
+#include "run/messages.h"
 #include "slimtag_version.h"
 #include "ui_Form1.h"
 

@@ -8,10 +8,10 @@
 
 #include "message_boxes.h"
 #include "module1.h"
-#include "optimisation_run.h"
 #include "queued_host.h"
-#include "run_host.h"
-#include "run_thread.h"
+#include "run/optimisation_run.h"
+#include "run/run_host.h"
+#include "run/run_thread.h"
 #include "volumes.h"
 
 namespace Ui {

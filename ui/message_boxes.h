@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "run_host.h"
+#include "run/run_host.h"
 
 class QWidget;
 

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "run_host.h"
+#include "run/run_host.h"
 
 namespace slimtag {
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "page_list.h"
+#include "run/page_list.h"
 
 namespace fs = std::filesystem;
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "pattern.h"
-#include "replace_all.h"
+#include "text/pattern.h"
+#include "text/replace_all.h"
 
 namespace slimtag {
 namespace {

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "corpus.h"
-#include "optimisation_run.h"
-#include "page_list.h"
 #include "posix/posix_platform.h"
-#include "run_host.h"
+#include "run/optimisation_run.h"
+#include "run/page_list.h"
+#include "run/run_host.h"
 
 namespace slimtag {
 namespace {

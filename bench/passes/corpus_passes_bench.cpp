@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "corpus.h"
-#include "line_pipeline.h"
-#include "line_reader.h"
-#include "stream_optimiser.h"
+#include "lines/line_pipeline.h"
+#include "lines/line_reader.h"
+#include "run/stream_optimiser.h"
 
 namespace slimtag {
 namespace {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "batch.h"
-#include "line_pipeline.h"
-#include "line_reader.h"
+#include "lines/line_pipeline.h"
+#include "lines/line_reader.h"
 #include "posix/posix_platform.h"
 
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 
 #include "in_place_rewrite.h"
 #include "present_rows.h"
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 

@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "html_attributes.h"
 #include "in_place_rewrite.h"
-#include "text_compare.h"
+#include "text/html_attributes.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {

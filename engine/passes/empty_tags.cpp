@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "present_rows.h"
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {

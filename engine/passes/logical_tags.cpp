@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "in_place_rewrite.h"
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {

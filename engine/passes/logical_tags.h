@@ -8,7 +8,7 @@
 #include "byte_scan.h"
 #include "pass_isa.h"
 #include "pass_row.h"
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {

@@ -8,7 +8,7 @@
 
 #include "pass_isa.h"
 #include "pass_row.h"
-#include "replace_all.h"
+#include "text/replace_all.h"
 
 namespace slimtag {
 inline namespace SLIMTAG_PASS_ISA {

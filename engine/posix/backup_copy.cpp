@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <vector>
 
-#include "posix/page_file.h"
-#include "posix/replacement_batch.h"
-#include "posix/side_files.h"
+#include "page_file.h"
+#include "replacement_batch.h"
+#include "side_files.h"
 
 namespace slimtag::posix {
 

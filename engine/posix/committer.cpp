@@ -1,4 +1,4 @@
-#include "posix/committer.h"
+#include "committer.h"
 
 #include <utility>
 

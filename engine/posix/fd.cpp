@@ -1,4 +1,4 @@
-#include "posix/fd.h"
+#include "fd.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "posix/folder_watch.h"
+#include "folder_watch.h"
 
 #include <sys/inotify.h>
 #include <sys/statfs.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "posix/side_files.h"
+#include "side_files.h"
 
 namespace slimtag::posix {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "posix/fd.h"
+#include "fd.h"
 
 namespace slimtag::posix {
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "posix/posix_platform.h"
+#include "posix_platform.h"
 
 namespace slimtag {
 

@@ -1,7 +1,7 @@
-#include "posix/new_content.h"
+#include "new_content.h"
 
-#include "posix/replacement_batch.h"
-#include "posix/side_files.h"
+#include "replacement_batch.h"
+#include "side_files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "platform.h"
-#include "posix/fd.h"
-#include "posix/page_file.h"
+#include "fd.h"
+#include "page_file.h"
+#include "run/platform.h"
 
 namespace slimtag::posix {
 

@@ -1,4 +1,4 @@
-#include "posix/page_file.h"
+#include "page_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "posix/new_content.h"
+#include "new_content.h"
 
 namespace slimtag::posix {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "platform.h"
-#include "posix/fd.h"
-#include "posix/folder_watch.h"
+#include "fd.h"
+#include "folder_watch.h"
+#include "run/platform.h"
 
 namespace slimtag::posix {
 

@@ -1,4 +1,4 @@
-#include "posix/page_replacement.h"
+#include "page_replacement.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,8 +12,8 @@
 #include <optional>
 #include <vector>
 
-#include "posix/side_files.h"
-#include "posix/step_hook.h"
+#include "side_files.h"
+#include "step_hook.h"
 
 namespace slimtag::posix {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "posix/page_file.h"
+#include "page_file.h"
 
 namespace slimtag::posix {
 

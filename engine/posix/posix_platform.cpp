@@ -1,4 +1,4 @@
-#include "posix/posix_platform.h"
+#include "posix_platform.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,11 +11,11 @@
 #include <ctime>
 #include <thread>
 
-#include "posix/new_content.h"
-#include "posix/page_file.h"
-#include "posix/page_replacement.h"
-#include "posix/replacement_batch.h"
-#include "posix/step_hook.h"
+#include "new_content.h"
+#include "page_file.h"
+#include "page_replacement.h"
+#include "replacement_batch.h"
+#include "step_hook.h"
 
 namespace slimtag {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform.h"
-#include "posix/fd.h"
+#include "fd.h"
+#include "run/platform.h"
 
 namespace slimtag {
 

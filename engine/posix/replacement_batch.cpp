@@ -1,4 +1,4 @@
-#include "posix/replacement_batch.h"
+#include "replacement_batch.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,9 +15,9 @@
 #include <optional>
 #include <set>
 
-#include "posix/page_replacement.h"
-#include "posix/side_files.h"
-#include "posix/step_hook.h"
+#include "page_replacement.h"
+#include "side_files.h"
+#include "step_hook.h"
 
 namespace slimtag::posix {
 

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "posix/committer.h"
-#include "posix/fd.h"
-#include "posix/new_content.h"
-#include "posix/page_file.h"
+#include "committer.h"
+#include "fd.h"
+#include "new_content.h"
+#include "page_file.h"
 
 namespace slimtag::posix {
 

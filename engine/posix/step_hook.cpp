@@ -1,4 +1,4 @@
-#include "posix/step_hook.h"
+#include "step_hook.h"
 
 namespace slimtag::posix {
 

@@ -1,4 +1,4 @@
-#include "posix/posix_platform.h"
+#include "posix_platform.h"
 
 namespace slimtag {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "fake_platform.h"
-#include "messages.h"
+#include "run/messages.h"
 #include "std_streams.h"
 
 namespace slimtag {

@@ -18,8 +18,8 @@
 #include "batch_harness.h"
 #include "batch_report.h"
 #include "fake_platform.h"
-#include "page_list.h"
 #include "progress_line.h"
+#include "run/page_list.h"
 
 namespace slimtag {
 namespace {

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "messages.h"
 #include "other_user.h"
 #include "posix/fd.h"
 #include "posix/folder_watch.h"
 #include "posix/step_hook.h"
+#include "run/messages.h"
 #include "run_world.h"
 
 namespace slimtag {

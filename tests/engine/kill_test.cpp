@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "fake_platform.h"
-#include "platform.h"
 #include "posix/posix_platform.h"
 #include "posix/step_hook.h"
+#include "run/platform.h"
 
 namespace slimtag {
 namespace {

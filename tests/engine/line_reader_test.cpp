@@ -1,4 +1,4 @@
-#include "line_reader.h"
+#include "lines/line_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "line_output.h"
-#include "line_pipeline.h"
+#include "lines/line_output.h"
+#include "lines/line_pipeline.h"
 #include "passes/colour_codes.h"
 #include "passes/empty_tags.h"
 #include "passes/logical_tags.h"
 #include "passes/scanning_passes.h"
-#include "stream_optimiser.h"
+#include "run/stream_optimiser.h"
 #include "string_streams.h"
 
 namespace slimtag {

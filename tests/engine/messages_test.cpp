@@ -4,8 +4,8 @@
 #include <iterator>
 #include <string>
 
-#include "file_operations.h"
-#include "messages.h"
+#include "run/file_operations.h"
+#include "run/messages.h"
 
 namespace slimtag {
 namespace {

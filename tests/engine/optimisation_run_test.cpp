@@ -1,4 +1,4 @@
-#include "optimisation_run.h"
+#include "run/optimisation_run.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -20,9 +20,9 @@
 
 #include "fake_host.h"
 #include "fake_platform.h"
-#include "line_reader.h"
-#include "messages.h"
+#include "lines/line_reader.h"
 #include "posix/posix_platform.h"
+#include "run/messages.h"
 #include "run_world.h"
 
 namespace slimtag {

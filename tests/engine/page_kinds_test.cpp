@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "lines/utf16.h"
 #include "run_world.h"
-#include "utf16.h"
 
 namespace slimtag {
 namespace {

@@ -26,14 +26,14 @@
 #include <tuple>
 #include <vector>
 
-#include "line_output.h"
-#include "messages.h"
+#include "lines/line_output.h"
 #include "other_user.h"
 #include "posix/committer.h"
 #include "posix/fd.h"
 #include "posix/step_hook.h"
+#include "run/messages.h"
+#include "run/stream_optimiser.h"
 #include "run_world.h"
-#include "stream_optimiser.h"
 #include "string_streams.h"
 
 namespace slimtag {

@@ -1,4 +1,4 @@
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "declared_encoding.h"
+#include "text/declared_encoding.h"
 
 namespace slimtag {
 namespace {

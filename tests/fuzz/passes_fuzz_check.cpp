@@ -5,16 +5,16 @@
 #include <string_view>
 #include <vector>
 
-#include "line_output.h"
-#include "line_pipeline.h"
-#include "line_reader.h"
+#include "lines/line_output.h"
+#include "lines/line_pipeline.h"
+#include "lines/line_reader.h"
 #include "passes/colour_codes.h"
 #include "passes/editor_meta.h"
 #include "passes/empty_tags.h"
 #include "passes/logical_tags.h"
 #include "passes/space_entity.h"
 #include "reference_passes.h"
-#include "stream_optimiser.h"
+#include "run/stream_optimiser.h"
 #include "string_streams.h"
 
 namespace slimtag::testing {

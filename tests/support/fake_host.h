@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "run_host.h"
+#include "run/run_host.h"
 
 namespace slimtag::testing {
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "fake_host.h"
-#include "platform.h"
+#include "run/platform.h"
 
 namespace slimtag::testing {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "replace_all.h"
+#include "text/replace_all.h"
 
 namespace slimtag::testing {
 

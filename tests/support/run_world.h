@@ -9,8 +9,8 @@
 
 #include "fake_host.h"
 #include "fake_platform.h"
-#include "optimisation_run.h"
 #include "posix/posix_platform.h"
+#include "run/optimisation_run.h"
 
 namespace slimtag::testing {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <utility>
 
-#include "line_output.h"
-#include "line_reader.h"
+#include "lines/line_output.h"
+#include "lines/line_reader.h"
 
 namespace slimtag::testing {
 

@@ -10,8 +10,8 @@
 
 #include "drive_list.h"
 #include "folder_list.h"
-#include "page_list.h"
 #include "rp_button.h"
+#include "run/page_list.h"
 #include "window_fixture.h"
 
 namespace slimtag {

@@ -1,4 +1,4 @@
-#include "line_pipeline.h"
+#include "lines/line_pipeline.h"
 
 #include <gtest/gtest.h>
 

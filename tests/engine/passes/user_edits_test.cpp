@@ -1,4 +1,4 @@
-#include "user_edits.h"
+#include "passes/user_edits.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "pattern.h"
-#include "replace_all.h"
+#include "text/pattern.h"
+#include "text/replace_all.h"
 
 namespace slimtag {
 

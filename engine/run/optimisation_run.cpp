@@ -8,12 +8,12 @@
 #include <system_error>
 
 #include "file_operations.h"
-#include "line_reader.h"
+#include "lines/line_reader.h"
+#include "lines/page_survey.h"
+#include "lines/utf16.h"
 #include "messages.h"
-#include "page_survey.h"
-#include "replace_all.h"
 #include "stream_optimiser.h"
-#include "utf16.h"
+#include "text/replace_all.h"
 
 namespace slimtag {
 

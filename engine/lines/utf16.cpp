@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 

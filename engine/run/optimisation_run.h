@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "line_output.h"
-#include "line_pipeline.h"
+#include "lines/line_output.h"
+#include "lines/line_pipeline.h"
+#include "lines/page_survey.h"
 #include "page_ledger.h"
-#include "page_survey.h"
 #include "platform.h"
 #include "run_folders.h"
 #include "run_host.h"

@@ -1,7 +1,7 @@
 #include "stream_optimiser.h"
 
-#include "declared_encoding.h"
-#include "utf16.h"
+#include "lines/utf16.h"
+#include "text/declared_encoding.h"
 
 namespace slimtag {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "passes/run_options.h"
 #include "passes/scanning_passes.h"
-#include "run_options.h"
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 

@@ -1,6 +1,6 @@
 #include "run_folders.h"
 
-#include "replace_all.h"
+#include "text/replace_all.h"
 
 namespace slimtag {
 

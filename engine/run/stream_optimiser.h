@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "line_output.h"
-#include "line_pipeline.h"
-#include "line_reader.h"
-#include "page_survey.h"
-#include "run_options.h"
+#include "lines/line_output.h"
+#include "lines/line_pipeline.h"
+#include "lines/line_reader.h"
+#include "lines/page_survey.h"
+#include "passes/run_options.h"
 
 namespace slimtag {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "declared_encoding.h"
 #include "line_output.h"
-#include "text_compare.h"
+#include "text/declared_encoding.h"
+#include "text/text_compare.h"
 #include "utf16.h"
 
 namespace slimtag {

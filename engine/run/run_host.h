@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "line_output.h"
-#include "page_survey.h"
+#include "lines/line_output.h"
+#include "lines/page_survey.h"
+#include "passes/run_options.h"
 #include "platform.h"
-#include "run_options.h"
 #include "run_stats.h"
 
 namespace slimtag {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "run_options.h"
-#include "text_compare.h"
+#include "text/text_compare.h"
 
 namespace slimtag {
 
