@@ -39,14 +39,6 @@ TEST(RpButton, AnInactiveButtonIgnoresMouseAndKeys) {
   EXPECT_EQ(clicks.count(), 0);
 }
 
-TEST(RpButton, SpaceClicksTheFocusedButton) {
-  Shown shown(RpButton::kPushButton);
-  shown.button.setFocus();
-  QSignalSpy clicks(&shown.button, &RpButton::clicked);
-  QTest::keyClick(&shown.button, Qt::Key_Space);
-  EXPECT_EQ(clicks.count(), 1);
-}
-
 TEST(RpButton, ReturnAndEnterClickTheFocusedButtonOncePerPress) {
   struct Case {
     Qt::Key key;
