@@ -122,15 +122,6 @@ TEST_F(NavigationTest, ReturnAndEnterPressTheFocusedButton) {
     QTest::keyClick(button, c.key, c.modifiers);
     EXPECT_TRUE(Find(c.panel)->isVisible()) << c.button;
   }
-  // The optimise button: the home folder holds no pages, so the run warns once per press.
-  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
-    auto* optimise = Find<RpButton>("Command1");
-    optimise->setFocus();
-    QTest::keyClick(optimise, key);
-    WaitForRun();
-  }
-  ASSERT_EQ(messages_.size(), 2u);
-  EXPECT_EQ(messages_[1].text, QStringLiteral("Файлы не выбраны! "));
 }
 
 // The window's frame, title bar included, stands in the middle of the screen's free area.

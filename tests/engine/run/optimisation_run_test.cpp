@@ -61,28 +61,30 @@ std::string PageOfSize(std::size_t size, std::size_t trailing_blanks) {
          "\r\n";
 }
 
-TEST(OptimisationRun, EmptyFileListWarnsAtOnceAndMakesNothing) {
-  World w;
-  w.host.Check(6).Check(7);
-  EXPECT_EQ(w.Run(), RunOutcome::kNothingSelected);
-  EXPECT_EQ(w.HostEvents(), (std::vector<std::string>{Warning(kNothingSelected)}));
-  EXPECT_EQ(w.platform.Operations(), 0);
-  EXPECT_TRUE(Listing(w.dir.Pages()).empty()) << "no backup folder without entries";
-  EXPECT_TRUE(Listing(w.dir.Work()).empty());
-}
-
-TEST(OptimisationRun, NoSelectionWarnsAfterTheLoopAndLeavesAnEmptyBackupFolder) {
-  World w;
-  w.AddPage("a.htm", "a  \r\n", false);
-  w.AddPage("b.htm", "b", false);
-  w.host.Check(2).Check(6);
-  EXPECT_EQ(w.Run(), RunOutcome::kNothingSelected);
-  EXPECT_EQ(w.HostEvents(), (std::vector<std::string>{Warning(kNothingSelected)}));
-  EXPECT_EQ(w.Page("a.htm"), "a  \r\n");
-  EXPECT_EQ(w.Page("b.htm"), "b");
-  EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{"a.htm", "b.htm", kBackupName}));
-  EXPECT_TRUE(Listing(w.dir.Page(kBackupName)).empty());
-  EXPECT_EQ(w.optimiser.State().Stats.FilesDone, 0);
+// With no entries the run warns at once and makes nothing; with entries none selected it warns
+// after the loop, leaving the backup folder it made empty.
+TEST(OptimisationRun, NothingSelectedWarnsAndWritesNoPage) {
+  for (const bool entries : {false, true}) {
+    World w;
+    if (entries) {
+      w.AddPage("a.htm", "a  \r\n", false);
+      w.AddPage("b.htm", "b", false);
+    }
+    w.host.Check(2).Check(6).Check(7);
+    EXPECT_EQ(w.Run(), RunOutcome::kNothingSelected);
+    EXPECT_EQ(w.HostEvents(), (std::vector<std::string>{Warning(kNothingSelected)}));
+    EXPECT_EQ(w.optimiser.State().Stats.FilesDone, 0);
+    EXPECT_TRUE(Listing(w.dir.Work()).empty());
+    if (!entries) {
+      EXPECT_EQ(w.platform.Operations(), 0);
+      EXPECT_TRUE(Listing(w.dir.Pages()).empty()) << "no backup folder without entries";
+      continue;
+    }
+    EXPECT_EQ(w.Page("a.htm"), "a  \r\n");
+    EXPECT_EQ(w.Page("b.htm"), "b");
+    EXPECT_EQ(Listing(w.dir.Pages()), (std::vector<std::string>{"a.htm", "b.htm", kBackupName}));
+    EXPECT_TRUE(Listing(w.dir.Page(kBackupName)).empty());
+  }
 }
 
 // Empty pages are started and rewritten, joined ones growing by their line end, yet hold no byte
