@@ -1,5 +1,6 @@
 // Whole pages through a run: every tests/pages/NAME.input.htm is optimised with the boxes and
-// fields of NAME.options and must come out as NAME.expected.htm. A new case is three small files.
+// fields of NAME.options and must come out as NAME.expected.htm, byte for byte (a page in the
+// encoding it declares, too). A new case is three small files.
 
 #include <gtest/gtest.h>
 

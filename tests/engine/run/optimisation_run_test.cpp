@@ -716,37 +716,6 @@ TEST(OptimisationRun, PagesBelowTheFolderGetTheirFoldersOwnBackupFolder) {
                                       "sub/d.htm 3 3"}));
 }
 
-struct EncodingCase {
-  const char* name;
-  std::string page;
-  std::string find, replace;
-  std::string expected;
-};
-
-TEST(OptimisationRun, PageIsEditedInTheEncodingItDeclares) {
-  const std::string utf8_head = "<meta charset=\"UTF-8\">\r\n";
-  const std::string cp1251_head =
-      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">\r\n";
-  const EncodingCase cases[] = {
-      // One stray byte does not make a declared UTF-8 page windows-1251.
-      {"stray byte in a UTF-8 page", utf8_head + "\xff мир\r\n", "мир", "свет",
-       utf8_head + "\xff свет\r\n"},
-      {"valid UTF-8 declared windows-1251", cp1251_head + "\xec\xe8\xf0\r\n", "мир", "дом",
-       cp1251_head + "\xe4\xee\xec\r\n"},
-      {"undeclared windows-1251", "\xec\xe8\xf0\r\n", "мир", "дом", "\xe4\xee\xec\r\n"},
-      {"character windows-1251 cannot hold", cp1251_head + "globe\r\n", "globe", "🌍",
-       cp1251_head + "&#127757;\r\n"},
-  };
-  for (const EncodingCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    World w;
-    w.AddPage("a.htm", c.page);
-    w.host.Check(12).Field(1, c.find).Field(2, c.replace);
-    ASSERT_EQ(w.Run(), RunOutcome::kStatistics);
-    EXPECT_EQ(w.Page("a.htm"), c.expected);
-  }
-}
-
 struct KeepGoingCase {
   const char* name;
   bool backup;
