@@ -141,16 +141,16 @@ bool PosixPage::RewrittenEarlier() const {
   return run_files_.files.count({opened_.st_dev, opened_.st_ino}) != 0;
 }
 
-void PosixPage::CheckUnchanged() const {
+void PosixPage::CheckUnchanged(bool by_name) const {
   struct stat now {
-  }, by_name{};
+  }, named{};
   if (::fstat(fd_.get(), &now) != 0) throw FileError(Op::kChanged, path_, errno);
-  if (::fstatat(folder_->get(), name_.c_str(), &by_name, AT_SYMLINK_NOFOLLOW) != 0) {
+  if (by_name && ::fstatat(folder_->get(), name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) throw FileError(Op::kChanged, path_, 0);
     throw FileError(Op::kChanged, path_, errno);
   }
   if (!(FileStamp::Of(now) == FileStamp::Of(opened_)) ||
-      !FileStamp::Of(opened_).SameFile(by_name) ||
+      (by_name && !FileStamp::Of(opened_).SameFile(named)) ||
       run_files_.watch.ChangedSince(watch_, name_, mark_)) {
     throw FileError(Op::kChanged, path_, 0);
   }

@@ -86,8 +86,9 @@ class PosixPage : public Page {
   // Who runs the program.
   uid_t RunUser() const { return run_files_.user; }
   // Throws kChanged unless the name still leads to the file opened and nobody changed the file
-  // since it was opened.
-  void CheckUnchanged() const;
+  // since it was opened. Where the name is given to the new file by an exchange that checks by
+  // identity what it displaced, that check stands for the name's (by_name false).
+  void CheckUnchanged(bool by_name = true) const;
   // The page's file open for writing takes the place of its reading descriptor, once the page
   // has been read and copied.
   void HoldForWriting(Fd file) { fd_ = std::move(file); }

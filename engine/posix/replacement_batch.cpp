@@ -358,7 +358,7 @@ int ReplacementBatch::MakeDurable(const Batch& batch) {
   return 0;
 }
 
-void ReplacementBatch::PutInPlace(Prepared& p) {
+bool ReplacementBatch::PutInPlace(Prepared& p) {
   const int dir = p.page->Folder();
   const char* side = p.side_name.c_str();
   const char* name = p.page->Name().c_str();
@@ -371,7 +371,7 @@ void ReplacementBatch::PutInPlace(Prepared& p) {
     if (::fstatat(dir, side, &replaced, AT_SYMLINK_NOFOLLOW) == 0 &&
         p.page->IsTheFileRead(replaced)) {
       ::unlinkat(dir, side, 0);
-      return;
+      return true;
     }
     if (::renameat2(dir, side, dir, name, RENAME_EXCHANGE) != 0) {
       // The other program's file stays under the side name rather than be dropped with it.
@@ -392,6 +392,7 @@ void ReplacementBatch::PutInPlace(Prepared& p) {
   if (::renameat(dir, side, dir, name) != 0) {
     throw FileError(Op::kReplace, p.page->Path(), errno, p.content_path);
   }
+  return false;
 }
 
 void ReplacementBatch::CommitBatch(Batch& batch, CommitState& state) {
@@ -426,9 +427,14 @@ void ReplacementBatch::CommitBatch(Batch& batch, CommitState& state) {
     }
     for (; done < prepared.size(); ++done) {
       Prepared& p = *prepared[done];
-      p.page->CheckUnchanged();
+      const dev_t device = p.page->Opened().st_dev;
+      const auto known = state.exchange_checks_name.find(device);
+      p.page->CheckUnchanged(known == state.exchange_checks_name.end() || !known->second);
       ReachStep(Step::kPageChecked);
-      PutInPlace(p);
+      const bool exchanged = PutInPlace(p);
+      if (known == state.exchange_checks_name.end()) {
+        state.exchange_checks_name.emplace(device, exchanged && !OnOverlay(p.page->Folder()));
+      }
       state.replaced.fetch_add(1, std::memory_order_acq_rel);
       renamed_in(p.page->SharedFolder(), DirectoryOf(p.page->Path()));
     }

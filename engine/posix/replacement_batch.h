@@ -80,14 +80,18 @@ class ReplacementBatch {
     std::mutex mutex;
     // The folders in which names were given since they were last made durable.
     std::map<const Fd*, std::pair<std::shared_ptr<const Fd>, std::string>> renamed_in;
+    // By file system: whether its names are exchanged and what an exchange displaced is known by
+    // its identity (not on overlayfs), so that the check after the exchange covers the name.
+    std::map<dev_t, bool> exchange_checks_name;
   };
   // Gives p the content's file in the page's folder: as it is where it was written there, else
   // moved or copied from the working directory.
   static void PlaceBeside(const PosixPage& page, ContentFile& file, const struct stat& content,
                           Prepared& p);
   // Gives the page's name to its new file; throws kChanged, with the page as another program
-  // left it, where the name no longer held the file that was read.
-  static void PutInPlace(Prepared& p);
+  // left it, where the name no longer held the file that was read. Returns whether the names
+  // were exchanged.
+  static bool PutInPlace(Prepared& p);
   // Syncs and renames; the batch is empty afterwards, whether it succeeded or not.
   static void CommitBatch(Batch& batch, CommitState& state);
   // Makes every new file of the batch durable; returns the errno of a failure, 0 when done.

@@ -395,11 +395,14 @@ TEST(SafeReplacement, EditMadeByAnotherProgramDuringTheRunIsNeverUndone) {
        "saved"},
       {"a deletion", [](const std::string& page) { fs::remove(page); }, ""},
   };
-  // Before the page is handed over, and after its last check, just before its new file is put in.
+  // Before the page is handed over; after its last check, just before its new file is put in;
+  // and, behind a page put in by an exchange of names, before its own check.
   for (const ChangeCase& c : cases) {
-    for (const char* when : {"", ", page with two names", ", after the last check"}) {
+    for (const char* when :
+         {"", ", page with two names", ", after the last check", ", a later page"}) {
       SCOPED_TRACE(c.name + std::string(when));
       World w;
+      if (when[2] == 'l') w.AddPage("0.htm", "0&nbsp;\r\n");
       w.AddPage("a.htm", "a&nbsp;\r\n");
       if (when[2] == 'p') fs::create_hard_link(w.dir.Page("a.htm"), w.dir.Root() + "/b.htm");
       w.host.Check(7);
@@ -408,10 +411,10 @@ TEST(SafeReplacement, EditMadeByAnotherProgramDuringTheRunIsNeverUndone) {
         return ::renameat2(AT_FDCWD, w.dir.Pages().c_str(), AT_FDCWD, w.dir.Work().c_str(),
                            RENAME_EXCHANGE) == 0;
       };
-      if (when[2] == 'a' && !(exchange() && exchange())) continue;
+      if ((when[2] == 'a' || when[2] == 'l') && !(exchange() && exchange())) continue;
       static std::function<void()> at_last_check;
       at_last_check = [&] { c.change(w.dir.Page("a.htm")); };
-      if (when[2] == 'a') {
+      if (when[2] == 'a' || when[2] == 'l') {
         posix::SetStepHook([](posix::Step step) {
           if (step == posix::Step::kPageChecked) std::exchange(at_last_check, nullptr)();
         });
