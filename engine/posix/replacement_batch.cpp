@@ -242,9 +242,8 @@ void ReplacementBatch::PlaceBeside(const PosixPage& page, ContentFile& file,
   };
   p.side_file = content;
   if (file.beside) {
-    // Written where it goes: the batch names it, or drops it.
-    p.side = Fd(::fcntl(file.fd.get(), F_DUPFD_CLOEXEC, 0));
-    if (!p.side) throw FileError(Op::kReplace, page.Path(), errno, temp_path);
+    // Written where it goes: the batch names it, or drops it, and holds its descriptor.
+    p.side = std::move(file.fd);
     p.side_name = file.name;
     file.gone = true;
     return;
@@ -299,6 +298,7 @@ std::uint64_t ReplacementBatch::Replace(std::unique_ptr<PosixPage> page, Content
     }
     // A new file could not be given the page's attributes: the page's own file keeps them. The
     // content is read from its descriptor, whatever became of its name.
+    if (file.beside) file.fd = std::move(p->side);
     p->Drop();
   }
   Commit();  // the pages before this one are replaced first, in list order
