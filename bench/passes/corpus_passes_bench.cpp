@@ -132,7 +132,7 @@ BENCHMARK(BM_CorpusOneBoxInMemory)
     ->Unit(benchmark::kMillisecond);
 
 // The same by the build of the passes (third argument: the place in SupportedScanningPasses, 0
-// the baseline, then SSE4 and AVX2 where this processor runs them): what the wide builds win.
+// the baseline, then SSSE3 and AVX2 where this processor runs them): what the wide builds win.
 void BM_CorpusOneBoxByBuild(benchmark::State& state) {
   const std::vector<NamedScanningPasses> builds = SupportedScanningPasses();
   const auto place = static_cast<std::size_t>(state.range(2));

@@ -245,16 +245,19 @@ std::size_t FindTrigger(std::string_view text, std::size_t from, const Trigger& 
   return std::string_view::npos;
 }
 
-// Calls visit(pos) for each position from from on where trigger holds, earliest first; visit
-// returns the position to go on from, past pos. The flags of a block of positions are worked out
-// at once, so visit may change the text only before the position it returns.
-template <class Trigger, class Visit>
-void ForEachTrigger(std::string_view text, std::size_t from, const Trigger& trigger,
-                    const Visit& visit) {
+// Calls visit(pos) for each position from from on where trigger holds and refine keeps it,
+// earliest first; visit returns the position to go on from, past pos. refine(pos, block) gives the
+// flags of a block that the trigger flags somewhere, less those of places that a second look rules
+// out: a look at bytes further on than a trigger can see, once per such block. The flags of a
+// block of positions are worked out at once, so visit may change the text only before the
+// position it returns.
+template <class Trigger, class Refine, class Visit>
+void ForEachRefinedTrigger(std::string_view text, std::size_t from, const Trigger& trigger,
+                           const Refine& refine, const Visit& visit) {
   std::size_t pos = from;
   while (pos < text.size()) {
     const Block block = NextBlockWithFlags(text, pos, trigger);
-    std::uint64_t mask = block.mask;
+    std::uint64_t mask = block.mask != 0 ? refine(pos, block) : 0;
     std::size_t next = pos + block.covered;
     while (mask != 0) {
       const std::size_t resume = visit(pos + static_cast<std::size_t>(std::countr_zero(mask)));
@@ -266,6 +269,34 @@ void ForEachTrigger(std::string_view text, std::size_t from, const Trigger& trig
     }
     pos = next;
   }
+}
+
+// The same for every place that the trigger flags.
+template <class Trigger, class Visit>
+void ForEachTrigger(std::string_view text, std::size_t from, const Trigger& trigger,
+                    const Visit& visit) {
+  ForEachRefinedTrigger(
+      text, from, trigger, [](std::size_t, const Block& block) { return block.mask; }, visit);
+}
+
+// For refine: bit i set where the byte c is at one of offsets first to last from position pos + i
+// of a whole block, for the kWidth positions of the block; where those bytes reach past the text,
+// every bit.
+template <std::size_t first, std::size_t last>
+std::uint64_t ByteWithin(std::string_view text, std::size_t pos, char c) {
+  static_assert(first <= last && last <= kWidth);
+  if (text.size() < 2 * kWidth || pos > text.size() - 2 * kWidth) return ~std::uint64_t{0};
+  const char* p = text.data() + pos;
+  const std::uint64_t at =
+      (Bytes::Load(p) == c).Mask() | std::uint64_t{(Bytes::Load(p + kWidth) == c).Mask()} << kWidth;
+  // Bit i of near: c at one of offsets first to first + width - 1 from i.
+  std::uint64_t near = at >> first;
+  for (std::size_t width = 1; width < last - first + 1;) {
+    const std::size_t step = std::min(width, last - first + 1 - width);
+    near |= near >> step;
+    width += step;
+  }
+  return near;
 }
 
 // Bit i set when the i-th trigger holds somewhere in text: several passes' triggers found in one

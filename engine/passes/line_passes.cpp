@@ -98,9 +98,9 @@ const ScanningPasses& FastestScanningPasses() {
 std::vector<NamedScanningPasses> SupportedScanningPasses() {
   std::vector<NamedScanningPasses> builds = {
       {hwy::TargetName(HWY_STATIC_TARGET), &BaselineScanningPasses()}};
-#if (HWY_TARGETS & HWY_SSE4) && HWY_STATIC_TARGET != HWY_SSE4
-  if ((hwy::SupportedTargets() & HWY_SSE4) != 0) {
-    builds.push_back({hwy::TargetName(HWY_SSE4), N_SSE4::BuildScanningPasses()});
+#if (HWY_TARGETS & HWY_SSSE3) && HWY_STATIC_TARGET != HWY_SSSE3
+  if ((hwy::SupportedTargets() & HWY_SSSE3) != 0) {
+    builds.push_back({hwy::TargetName(HWY_SSSE3), N_SSSE3::BuildScanningPasses()});
   }
 #endif
 #if HWY_STATIC_TARGET != HWY_AVX2

@@ -172,10 +172,23 @@ const PassRow* RowAt(std::string_view text, std::size_t open) {
   return nullptr;
 }
 
-// Calls visit at each "<" that may open a needle, earliest first.
+// Each needle ends with its ">" (a bracket span): 3 to 12 bytes after its "<".
+constexpr std::size_t kShortestNeedle = std::ranges::min(kLogicalTags, {}, [](const PassRow& row) {
+                                          return row.needle.size();
+                                        }).needle.size();
+constexpr std::size_t kLongestNeedle = std::ranges::max(kLogicalTags, {}, [](const PassRow& row) {
+                                         return row.needle.size();
+                                       }).needle.size();
+
+// Calls visit at each "<" that may open a needle, earliest first: where the tag's name may be one
+// of the table's and a ">" follows where a needle's would, which rules out the "<code class=…>" of
+// a page's program listings.
 template <class Visit>
 void ForEachPossibleNeedle(std::string_view text, const Visit& visit) {
-  scan::ForEachTrigger(text, 0, kLogicalTagTrigger, visit);
+  const auto closes_in_reach = [text](std::size_t pos, const scan::Block& block) {
+    return block.mask & scan::ByteWithin<kShortestNeedle - 1, kLongestNeedle - 1>(text, pos, '>');
+  };
+  scan::ForEachRefinedTrigger(text, 0, kLogicalTagTrigger, closes_in_reach, visit);
 }
 
 }  // namespace
