@@ -30,6 +30,10 @@
 
 #include <hwy/highway.h>
 
+#if HWY_TARGET == HWY_SCALAR && defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 HWY_BEFORE_NAMESPACE();
 namespace slimtag {
 namespace HWY_NAMESPACE {
@@ -88,6 +92,46 @@ class Bytes {
  private:
   explicit Bytes(hn::Vec<Tag> v) : v_(v) {}
   hn::Vec<Tag> v_;
+};
+
+#elif defined(__SSE2__)
+
+inline constexpr std::size_t kWidth = 16;
+
+// The baseline of x86-64, where Highway's vectors would hold one byte: SSE2, which every such
+// processor has, sixteen bytes at a time; the one lookup SSE2 lacks byte by byte.
+class Bytes {
+ public:
+  Bytes() : v_(_mm_setzero_si128()) {}
+  static Bytes Load(const char* p) {
+    return Bytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+  }
+  Bytes operator==(char c) const { return Bytes(_mm_cmpeq_epi8(v_, _mm_set1_epi8(c))); }
+  Bytes operator&(Bytes o) const { return Bytes(_mm_and_si128(v_, o.v_)); }
+  Bytes operator|(Bytes o) const { return Bytes(_mm_or_si128(v_, o.v_)); }
+  Bytes operator^(Bytes o) const { return Bytes(_mm_xor_si128(v_, o.v_)); }
+  Bytes operator+(Bytes o) const { return Bytes(_mm_add_epi8(v_, o.v_)); }
+  Bytes Equals(Bytes o) const { return Bytes(_mm_cmpeq_epi8(v_, o.v_)); }
+  Bytes LowerAscii() const { return Bytes(_mm_or_si128(v_, _mm_set1_epi8(0x20))); }
+  Bytes Blend(Bytes flags, Bytes when_set) const {
+    return Bytes(
+        _mm_or_si128(_mm_and_si128(flags.v_, when_set.v_), _mm_andnot_si128(flags.v_, v_)));
+  }
+  static Bytes Table(const std::uint8_t (&table)[16]) {
+    return Bytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table)));
+  }
+  Bytes LowNibbleIn(Bytes table) const {
+    alignas(16) std::uint8_t entries[16], bytes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(entries), table.v_);
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes), v_);
+    for (std::uint8_t& byte : bytes) byte = entries[byte & 0x0f];
+    return Bytes(_mm_load_si128(reinterpret_cast<const __m128i*>(bytes)));
+  }
+  std::uint32_t Mask() const { return static_cast<std::uint32_t>(_mm_movemask_epi8(v_)); }
+
+ private:
+  explicit Bytes(__m128i v) : v_(v) {}
+  __m128i v_;
 };
 
 #else
