@@ -26,7 +26,8 @@ done
 # libxkbcommon-dev: Qt's CMake files look for it and complain when it is missing. dpkg-dev gives
 # the package's dependencies and Debian's hardening flags, file is what cpack's Debian generator
 # reads the programs with. Liberation Sans is the face the window's layout is measured in.
-packages="git cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev qt6-base-dev
+# libhwy-dev (Google Highway) builds the line passes for several instruction sets.
+packages="git cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libhwy-dev qt6-base-dev
   qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev libxkbcommon-dev
   fonts-dejavu-core fonts-liberation2 dpkg-dev file"
 # The power-loss test runs the pages on a FUSE file system of its own; the removable-media test

@@ -131,22 +131,55 @@ BENCHMARK(BM_CorpusOneBoxInMemory)
     ->ArgsProduct({{-1, 0, 1, 2, 4, 7, 8, 9, 10, 11}, {kLf, kCrLf, kLfLines}})
     ->Unit(benchmark::kMillisecond);
 
-// The same by the build of the passes (third argument: 0 baseline, 1 AVX2), where this processor
-// runs both: what the wide build wins.
+// The same by the build of the passes (third argument: the place in SupportedScanningPasses, 0
+// the baseline, then SSSE3 and AVX2 where this processor runs them): what the wide builds win.
 void BM_CorpusOneBoxByBuild(benchmark::State& state) {
-  const ScanningPasses* build =
-      state.range(2) == 0 ? &BaselineScanningPasses() : Avx2ScanningPasses();
-  if (build == nullptr) {
-    state.SkipWithError("no AVX2 build on this processor");
+  const std::vector<NamedScanningPasses> builds = SupportedScanningPasses();
+  const auto place = static_cast<std::size_t>(state.range(2));
+  if (place >= builds.size()) {
+    state.SkipWithError("this processor runs no such build");
     return;
   }
+  state.SetLabel(builds[place].name);
   RunOptions options = state.range(0) < 0 ? EveryLineBox() : RunOptions();
   if (state.range(0) > 0) options.box[static_cast<std::size_t>(state.range(0))] = 1;
-  RunCorpusLines(state, static_cast<int>(state.range(1)), options, *build);
+  RunCorpusLines(state, static_cast<int>(state.range(1)), options, *builds[place].passes);
 }
 BENCHMARK(BM_CorpusOneBoxByBuild)
-    ->ArgsProduct({{-1, 1, 2, 4, 7, 8, 9, 10, 11}, {kLf, kCrLf, kLfLines}, {0, 1}})
+    ->ArgsProduct({{-1, 1, 2, 4, 7, 8, 9, 10, 11}, {kLf, kCrLf, kLfLines}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond);
+
+// The floor of the passes: the corpus's bytes copied, and searched for a byte, in the same pieces
+// as the passes take them.
+void BM_CorpusMemcpy(benchmark::State& state, int form) {
+  if (CorpusMissing(state)) return;
+  const CorpusLines corpus = LinesOf(form);
+  std::string text;
+  for (auto _ : state) {
+    for (const CorpusLines::Piece& piece : corpus.pieces) {
+      text.assign(piece.text);
+      benchmark::DoNotOptimize(text.data());
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * corpus.bytes);
+}
+BENCHMARK_CAPTURE(BM_CorpusMemcpy, lf, kLf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusMemcpy, crlf, kCrLf)->Unit(benchmark::kMillisecond);
+
+void BM_CorpusMemchr(benchmark::State& state, int form) {
+  if (CorpusMissing(state)) return;
+  const CorpusLines corpus = LinesOf(form);
+  for (auto _ : state) {
+    std::size_t found = 0;
+    for (const CorpusLines::Piece& piece : corpus.pieces) {
+      found += std::memchr(piece.text.data(), '\0', piece.text.size()) != nullptr ? 1 : 0;
+    }
+    benchmark::DoNotOptimize(found);
+  }
+  state.SetBytesProcessed(state.iterations() * corpus.bytes);
+}
+BENCHMARK_CAPTURE(BM_CorpusMemchr, lf, kLf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CorpusMemchr, crlf, kCrLf)->Unit(benchmark::kMillisecond);
 
 // Each page from memory through the run's reader, the passes of every line box and the output,
 // Check3 included, to a sink that only counts.

@@ -1,13 +1,11 @@
-#pragma once
+#ifndef SLIMTAG_PASSES_COLOUR_CODES_H_
+#define SLIMTAG_PASSES_COLOUR_CODES_H_
 
 #include <string>
 
-#include "byte_scan.h"
-#include "pass_isa.h"
 #include "pass_row.h"
 
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
 
 // Check11: six-digit colour codes become the shorter names of the same colours. The rows act one
 // after another: a name can complete the code of a later row with the six characters before it
@@ -24,15 +22,35 @@ inline constexpr PassRow kColourCodes[] = {
     {"#F5DEB3", "wheat"},  {"#FFFFFF", "white"},
 };
 
-// The codes' "#".
-inline constexpr auto kColourCodeTrigger = [](const scan::Window& w) {
-  return w.at0 == kColourCodes[0].needle[0];
-};
-
-}  // namespace SLIMTAG_PASS_ISA
-
 // Every row in table order, each on the line the rows before it left. Built once: it does not scan
 // with byte_scan.h.
 void ShortenColourCodes(std::string& line);
 
 }  // namespace slimtag
+
+#endif  // SLIMTAG_PASSES_COLOUR_CODES_H_
+
+// The trigger of one build, once for each instruction set of the unit (byte_scan.h).
+#if defined(SLIMTAG_PASSES_COLOUR_CODES_TARGET_) == defined(HWY_TARGET_TOGGLE)
+#ifdef SLIMTAG_PASSES_COLOUR_CODES_TARGET_
+#undef SLIMTAG_PASSES_COLOUR_CODES_TARGET_
+#else
+#define SLIMTAG_PASSES_COLOUR_CODES_TARGET_
+#endif
+
+#include "byte_scan.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace slimtag {
+namespace HWY_NAMESPACE {
+
+// The codes' "#".
+inline constexpr auto kColourCodeTrigger = [](const scan::Window& w) {
+  return w.at0 == kColourCodes[0].needle[0];
+};
+
+}  // namespace HWY_NAMESPACE
+}  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#endif  // SLIMTAG_PASSES_COLOUR_CODES_TARGET_

@@ -1,13 +1,20 @@
-#include "editor_meta.h"
+// Built for each instruction set of pass_isa.h.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "passes/editor_meta.cpp"
+#include "pass_isa.h"
+
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include <optional>
 
+#include "editor_meta.h"
 #include "in_place_rewrite.h"
 #include "text/html_attributes.h"
 #include "text/text_compare.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
+namespace HWY_NAMESPACE {
 
 namespace {
 
@@ -73,5 +80,19 @@ void RemoveEditorMetaTagsInLfLines(std::string& text) {
   RemoveMetaTags(text, "<>\r\n");
 }
 
-}  // namespace SLIMTAG_PASS_ISA
+}  // namespace HWY_NAMESPACE
 }  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace slimtag {
+HWY_EXPORT(RemoveEditorMetaTags);
+void RemoveEditorMetaTags(std::string& line) {
+  HWY_DYNAMIC_DISPATCH(RemoveEditorMetaTags)(line);
+}
+HWY_EXPORT(RemoveEditorMetaTagsInLfLines);
+void RemoveEditorMetaTagsInLfLines(std::string& text) {
+  HWY_DYNAMIC_DISPATCH(RemoveEditorMetaTagsInLfLines)(text);
+}
+}  // namespace slimtag
+#endif

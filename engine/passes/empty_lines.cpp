@@ -1,10 +1,17 @@
-#include "empty_lines.h"
+// Built for each instruction set of pass_isa.h.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "passes/empty_lines.cpp"
+#include "pass_isa.h"
+
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include "byte_scan.h"
+#include "empty_lines.h"
 #include "in_place_rewrite.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
+namespace HWY_NAMESPACE {
 
 namespace {
 // The LF of a line end before a CR: an empty line follows where that LF is a line end's (a LF
@@ -64,5 +71,15 @@ void DropEmptyLines(std::string& text, bool lf_ends_lines) {
   rewrite.Finish();
 }
 
-}  // namespace SLIMTAG_PASS_ISA
+}  // namespace HWY_NAMESPACE
 }  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace slimtag {
+HWY_EXPORT(DropEmptyLines);
+void DropEmptyLines(std::string& text, bool lf_ends_lines) {
+  HWY_DYNAMIC_DISPATCH(DropEmptyLines)(text, lf_ends_lines);
+}
+}  // namespace slimtag
+#endif

@@ -1,14 +1,21 @@
-#include "empty_tags.h"
+// Built for each instruction set of pass_isa.h.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "passes/empty_tags.cpp"
+#include "pass_isa.h"
+
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
+#include "empty_tags.h"
 #include "present_rows.h"
 #include "text/text_compare.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
+namespace HWY_NAMESPACE {
 
 namespace {
 
@@ -86,5 +93,15 @@ void RemoveEmptyTags(std::string& line) {
                    });
 }
 
-}  // namespace SLIMTAG_PASS_ISA
+}  // namespace HWY_NAMESPACE
 }  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace slimtag {
+HWY_EXPORT(RemoveEmptyTags);
+void RemoveEmptyTags(std::string& line) {
+  HWY_DYNAMIC_DISPATCH(RemoveEmptyTags)(line);
+}
+}  // namespace slimtag
+#endif

@@ -1,14 +1,13 @@
-#pragma once
+#ifndef SLIMTAG_PASSES_EMPTY_TAGS_H_
+#define SLIMTAG_PASSES_EMPTY_TAGS_H_
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
-#include "byte_scan.h"
-#include "pass_isa.h"
 #include "pass_row.h"
 
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
 
 // Check9: four kinds of empty element, each an opening tag directly followed by its closing tag,
 // deleted row after row. A row that has finished is not run again when a later row forms its
@@ -26,13 +25,14 @@ inline constexpr std::string_view kEmptyTagJoin = "></";
 // The first four bytes of each needle, in small letters: every occurrence starts with its row's,
 // in either case. A tag's opening is far rarer in pages than "></" and a letter.
 inline constexpr std::string_view kEmptyTagHeads[] = {"<p><", "<cen", "<lef", "<rig"};
-#if defined(SLIMTAG_SCAN_LOOKUP)
 
-// Here the letter after "<" picks its head by its low four bits, which differ from head to head,
-// and three tables of sixteen give the bytes that the head has there: three lookups and three
+// The letter after "<" picks its head by its low four bits, which differ from head to head, and
+// three tables of sixteen give the bytes that the head has there: three lookups and three
 // comparisons where the heads one by one take twelve.
 struct EmptyTagHeadTables {
-  std::uint8_t letter[16] = {}, second[16] = {}, third[16] = {};
+  alignas(16) std::uint8_t letter[16] = {};
+  alignas(16) std::uint8_t second[16] = {};
+  alignas(16) std::uint8_t third[16] = {};
 };
 inline constexpr EmptyTagHeadTables kEmptyTagHeadTables = [] {
   EmptyTagHeadTables tables;
@@ -53,6 +53,28 @@ constexpr bool HeadLettersDifferInTheirLowBits() {
   return true;
 }
 static_assert(HeadLettersDifferInTheirLowBits());
+
+// By the best build that the processor runs.
+void RemoveEmptyTags(std::string& line);
+
+}  // namespace slimtag
+
+#endif  // SLIMTAG_PASSES_EMPTY_TAGS_H_
+
+// The trigger and the pass of one build, once for each instruction set of the unit (byte_scan.h).
+#if defined(SLIMTAG_PASSES_EMPTY_TAGS_TARGET_) == defined(HWY_TARGET_TOGGLE)
+#ifdef SLIMTAG_PASSES_EMPTY_TAGS_TARGET_
+#undef SLIMTAG_PASSES_EMPTY_TAGS_TARGET_
+#else
+#define SLIMTAG_PASSES_EMPTY_TAGS_TARGET_
+#endif
+
+#include "byte_scan.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace slimtag {
+namespace HWY_NAMESPACE {
+
 inline constexpr auto kEmptyTagTrigger = [](const scan::Window& w) {
   const scan::Bytes at1 = w.at1.LowerAscii();
   const auto head = [&at1](const std::uint8_t(&table)[16]) {
@@ -64,20 +86,10 @@ inline constexpr auto kEmptyTagTrigger = [](const scan::Window& w) {
          w.at3.LowerAscii().Equals(head(kEmptyTagHeadTables.third));
 };
 
-#else
-
-inline constexpr auto kEmptyTagTrigger = [](const scan::Window& w) {
-  const scan::Bytes at1 = w.at1.LowerAscii(), at2 = w.at2.LowerAscii(), at3 = w.at3.LowerAscii();
-  constexpr auto& h = kEmptyTagHeads;
-  return (w.at0 == '<') & (((at1 == h[0][1]) & (at2 == h[0][2]) & (at3 == h[0][3])) |
-                           ((at1 == h[1][1]) & (at2 == h[1][2]) & (at3 == h[1][3])) |
-                           ((at1 == h[2][1]) & (at2 == h[2][2]) & (at3 == h[2][3])) |
-                           ((at1 == h[3][1]) & (at2 == h[3][2]) & (at3 == h[3][3])));
-};
-
-#endif
-
 void RemoveEmptyTags(std::string& line);
 
-}  // namespace SLIMTAG_PASS_ISA
+}  // namespace HWY_NAMESPACE
 }  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#endif  // SLIMTAG_PASSES_EMPTY_TAGS_TARGET_

@@ -5,10 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "pass_isa.h"
-
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
 
 // Rewrites a text in place, front to back, for passes whose edits never make it longer: what is
 // written never outruns what is read. The text kept between two edits moves down as the edits
@@ -48,5 +45,4 @@ class InPlaceRewrite {
   std::size_t out_ = 0;  // and its result is data_[0, out_)
 };
 
-}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

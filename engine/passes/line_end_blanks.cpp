@@ -1,24 +1,21 @@
-#include "line_end_blanks.h"
+// Built for each instruction set of pass_isa.h.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "passes/line_end_blanks.cpp"
+#include "pass_isa.h"
+
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "byte_scan.h"
+#include "line_end_blanks.h"
 #include "tag_blanks.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
-
-void RemoveLeadingBlanks(std::string& line) {
-  const std::size_t first = line.find_first_not_of(' ');
-  line.erase(0, first == std::string::npos ? line.size() : first);
-}
-
-void RemoveTrailingBlanks(std::string& line) {
-  const std::size_t last = line.find_last_not_of(' ');
-  line.erase(last == std::string::npos ? 0 : last + 1);
-}
+namespace HWY_NAMESPACE {
 
 namespace {
 
@@ -161,5 +158,28 @@ void CopyWholeLines(std::string_view lines, std::string& text, const BlankEdits&
   }
 }
 
-}  // namespace SLIMTAG_PASS_ISA
+}  // namespace HWY_NAMESPACE
 }  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace slimtag {
+
+// Built once: they scan nothing.
+void RemoveLeadingBlanks(std::string& line) {
+  const std::size_t first = line.find_first_not_of(' ');
+  line.erase(0, first == std::string::npos ? line.size() : first);
+}
+
+void RemoveTrailingBlanks(std::string& line) {
+  const std::size_t last = line.find_last_not_of(' ');
+  line.erase(last == std::string::npos ? 0 : last + 1);
+}
+
+HWY_EXPORT(CopyWholeLines);
+void CopyWholeLines(std::string_view lines, std::string& text, const BlankEdits& edits,
+                    bool lf_ends_lines) {
+  HWY_DYNAMIC_DISPATCH(CopyWholeLines)(lines, text, edits, lf_ends_lines);
+}
+}  // namespace slimtag
+#endif

@@ -1,20 +1,30 @@
-// The survey and the set of passes of one build (pass_isa.h), both from the table of line passes.
+// The survey and the set of passes of each build, both from the tables of line passes; the choice
+// of the build for this processor.
 
-#include "line_passes.h"
+// Built for each instruction set of pass_isa.h.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "passes/line_passes.cpp"
+#include "pass_isa.h"
+
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+
+#include <utility>
 
 #include "empty_lines.h"
+#include "line_passes.h"
 #include "scanning_passes.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
+namespace HWY_NAMESPACE {
 
 namespace {
 
 constexpr auto kScannedTriggers = [] {
   std::array<Trigger, sign::kScannedCount> triggers{};
   std::size_t n = 0;
-  for (const LinePassRow& row : kLinePasses) {
-    if (row.sign == SignKind::kScanned) triggers[n++] = row.trigger;
+  for (std::size_t i = 0; i < kLinePassCount; ++i) {
+    if (kLinePasses[i].sign == SignKind::kScanned) triggers[n++] = kLinePassCode[i].trigger;
   }
   return triggers;
 }();
@@ -36,14 +46,14 @@ std::uint32_t ScannedSigns(std::string_view line, std::index_sequence<n...>) {
 
 constexpr auto kEdits = [] {
   std::array<LineEdit, kLinePassCount> edits{};
-  for (std::size_t i = 0; i < kLinePassCount; ++i) edits[i] = kLinePasses[i].edit;
+  for (std::size_t i = 0; i < kLinePassCount; ++i) edits[i] = kLinePassCode[i].edit;
   return edits;
 }();
 constexpr auto kLfLinesEdits = [] {
   std::array<LineEdit, kLinePassCount> edits{};
   for (std::size_t i = 0; i < kLinePassCount; ++i) {
-    const LinePassRow& row = kLinePasses[i];
-    edits[i] = row.lf_lines_edit != nullptr ? row.lf_lines_edit : row.edit;
+    const LinePassCode& code = kLinePassCode[i];
+    edits[i] = code.lf_lines_edit != nullptr ? code.lf_lines_edit : code.edit;
   }
   return edits;
 }();
@@ -54,9 +64,52 @@ std::uint32_t SurveyLine(std::string_view line) {
   return ScannedSigns(line, std::make_index_sequence<sign::kScannedCount>()) | EndSigns(line);
 }
 
-extern const ScanningPasses kScanningPasses;
-const ScanningPasses kScanningPasses = {kEdits, kLfLinesEdits, &SurveyLine, &CopyWholeLines,
+// This build's passes.
+const ScanningPasses* BuildScanningPasses() {
+  static const ScanningPasses passes = {kEdits, kLfLinesEdits, &SurveyLine, &CopyWholeLines,
                                         &DropEmptyLines};
+  return &passes;
+}
 
-}  // namespace SLIMTAG_PASS_ISA
+}  // namespace HWY_NAMESPACE
 }  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace slimtag {
+
+HWY_EXPORT(BuildScanningPasses);
+
+const ScanningPasses& BaselineScanningPasses() {
+  return *HWY_STATIC_DISPATCH(BuildScanningPasses)();
+}
+
+const ScanningPasses* Avx2ScanningPasses() {
+#if HWY_TARGETS & HWY_AVX2
+  if ((hwy::SupportedTargets() & HWY_AVX2) != 0) return N_AVX2::BuildScanningPasses();
+#endif
+  return nullptr;
+}
+
+const ScanningPasses& FastestScanningPasses() {
+  return *HWY_DYNAMIC_DISPATCH(BuildScanningPasses)();
+}
+
+std::vector<NamedScanningPasses> SupportedScanningPasses() {
+  std::vector<NamedScanningPasses> builds = {
+      {hwy::TargetName(HWY_STATIC_TARGET), &BaselineScanningPasses()}};
+#if (HWY_TARGETS & HWY_SSSE3) && HWY_STATIC_TARGET != HWY_SSSE3
+  if ((hwy::SupportedTargets() & HWY_SSSE3) != 0) {
+    builds.push_back({hwy::TargetName(HWY_SSSE3), N_SSSE3::BuildScanningPasses()});
+  }
+#endif
+#if HWY_STATIC_TARGET != HWY_AVX2
+  if (const ScanningPasses* avx2 = Avx2ScanningPasses()) {
+    builds.push_back({hwy::TargetName(HWY_AVX2), avx2});
+  }
+#endif
+  return builds;
+}
+
+}  // namespace slimtag
+#endif

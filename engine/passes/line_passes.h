@@ -1,20 +1,17 @@
-#pragma once
+#ifndef SLIMTAG_PASSES_LINE_PASSES_H_
+#define SLIMTAG_PASSES_LINE_PASSES_H_
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 
-#include "byte_scan.h"
 #include "colour_codes.h"
 #include "editor_meta.h"
 #include "empty_tags.h"
 #include "line_end_blanks.h"
 #include "logical_tags.h"
-#include "pass_isa.h"
 #include "run_options.h"
 #include "scanning_passes.h"
 #include "space_entity.h"
@@ -22,10 +19,6 @@
 #include "user_edits.h"
 
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
-
-// Where a line holds a pass's sign (byte_scan.h).
-using Trigger = scan::Bytes (*)(const scan::Window&);
 
 // What a line holds that a pass acts on. A pass can change a line only where its sign is: a line
 // without it leaves the pass without anything to do, so the pipeline does not call the pass.
@@ -45,26 +38,21 @@ enum class Forms {
   kEvery,  // any text (the user's replacements)
 };
 
-using LineEdit = void (*)(std::string&);
 using UserPassMaker = LinePass (*)(const UserTexts&, Encoding);
 
-// One line pass, a row of kLinePasses.
+// One line pass, a row of kLinePasses. Its code, the pass as a function of the line and the trigger
+// of its sign, is the row of the same place in kLinePassCode (below), which is built for each
+// instruction set.
 struct LinePassRow {
   Box box;  // the pass runs where its box is ticked
   SignKind sign;
-  Trigger trigger = nullptr;  // kScanned: where the sign shows
-  bool spans_bytes = false;   // kScanned: the sign is of several bytes, which a deletion can join
+  bool spans_bytes = false;  // kScanned: the sign is of several bytes, which a deletion can join
   Forms forms = Forms::kJoined;
   // Done as ApplyToLines copies the lines (CopyWholeLines), so left out after the copy.
   CopiedAs copied = CopiedAs::kNot;
-  // One of the two: the pass as a function of the line, which changes the line's length whenever
-  // it changes the line (a pass that scans with byte_scan.h is built for each instruction set,
-  // pass_isa.h); or the pass made from the user's texts, which may hold a line end.
-  LineEdit edit = nullptr;
+  // The pass made from the user's texts, which may hold a line end; nullptr where the pass is a
+  // function of the line.
   UserPassMaker make = nullptr;
-  // Where edit would reach past a LF on a text of whole lines that a LF ends too, the pass for
-  // such a text; otherwise edit serves it.
-  LineEdit lf_lines_edit = nullptr;
 };
 
 // The run's line passes in their fixed order, the one list of them: the pipeline runs the ticked
@@ -73,48 +61,25 @@ inline constexpr LinePassRow kLinePasses[] = {
     {.box = Box::kTrimStart,
      .sign = SignKind::kBlankAtStart,
      .forms = Forms::kNothing,
-     .copied = CopiedAs::kLeadingBlanks,
-     .edit = &RemoveLeadingBlanks},
+     .copied = CopiedAs::kLeadingBlanks},
     {.box = Box::kTrimEnd,
      .sign = SignKind::kBlankAtEnd,
      .forms = Forms::kNothing,
-     .copied = CopiedAs::kTrailingBlanks,
-     .edit = &RemoveTrailingBlanks},
+     .copied = CopiedAs::kTrailingBlanks},
     {.box = Box::kTagBlanks,
      .sign = SignKind::kScanned,
-     .trigger = kEditedRunTrigger,
      .spans_bytes = true,
-     .copied = CopiedAs::kTagBlanks,
-     .edit = &RemoveTagBlanks},
+     .copied = CopiedAs::kTagBlanks},
     {.box = Box::kReplace,
      .sign = SignKind::kNone,
      .forms = Forms::kEvery,
      .make = &MakeUserReplacementPass},
     {.box = Box::kRemove, .sign = SignKind::kNone, .make = &MakeUserRemovalPass},
-    {.box = Box::kEditorMeta,
-     .sign = SignKind::kScanned,
-     .trigger = kMetaTrigger,
-     .spans_bytes = true,
-     .edit = &RemoveEditorMetaTags,
-     .lf_lines_edit = &RemoveEditorMetaTagsInLfLines},
-    {.box = Box::kSpaceEntity,
-     .sign = SignKind::kScanned,
-     .trigger = kSpaceEntityTrigger,
-     .edit = &RemoveSpaceEntities},
-    {.box = Box::kEmptyTags,
-     .sign = SignKind::kScanned,
-     .trigger = kEmptyTagTrigger,
-     .spans_bytes = true,
-     .edit = &RemoveEmptyTags},
-    {.box = Box::kLogicalTags,
-     .sign = SignKind::kScanned,
-     .trigger = kLogicalTagTrigger,
-     .spans_bytes = true,
-     .edit = &ReplaceLogicalTags},
-    {.box = Box::kColours,
-     .sign = SignKind::kScanned,
-     .trigger = kColourCodeTrigger,
-     .edit = &ShortenColourCodes},
+    {.box = Box::kEditorMeta, .sign = SignKind::kScanned, .spans_bytes = true},
+    {.box = Box::kSpaceEntity, .sign = SignKind::kScanned},
+    {.box = Box::kEmptyTags, .sign = SignKind::kScanned, .spans_bytes = true},
+    {.box = Box::kLogicalTags, .sign = SignKind::kScanned, .spans_bytes = true},
+    {.box = Box::kColours, .sign = SignKind::kScanned},
 };
 inline constexpr std::size_t kLinePassCount = std::size(kLinePasses);
 
@@ -122,13 +87,11 @@ namespace line_passes {
 
 constexpr bool EachRowWhole() {
   for (const LinePassRow& row : kLinePasses) {
-    if ((row.edit == nullptr) == (row.make == nullptr)) return false;
-    if ((row.sign == SignKind::kScanned) != (row.trigger != nullptr)) return false;
     if (row.spans_bytes && row.sign != SignKind::kScanned) return false;
   }
   return true;
 }
-static_assert(EachRowWhole(), "a row needs one of edit and make, and a trigger for a scanned sign");
+static_assert(EachRowWhole(), "only a scanned sign spans bytes");
 
 constexpr bool EachBoxOnce() {
   for (std::size_t i = 0; i < kLinePassCount; ++i) {
@@ -231,9 +194,6 @@ inline constexpr std::uint32_t SignOf(Box box) {
   return sign::kByRow[RowOf(box)];
 }
 
-// The signs that the line holds, found in one scan.
-std::uint32_t SurveyLine(std::string_view line);
-
 // The signs of the line's first and last byte alone (sign::kBlankAtStart, sign::kBlankAtEnd),
 // which need no scan.
 inline std::uint32_t EndSigns(std::string_view line) {
@@ -242,5 +202,82 @@ inline std::uint32_t EndSigns(std::string_view line) {
          (line.back() == ' ' ? sign::kBlankAtEnd : 0);
 }
 
-}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag
+
+#endif  // SLIMTAG_PASSES_LINE_PASSES_H_
+
+// The passes' code of one build, once for each instruction set of the unit (byte_scan.h).
+#if defined(SLIMTAG_PASSES_LINE_PASSES_TARGET_) == defined(HWY_TARGET_TOGGLE)
+#ifdef SLIMTAG_PASSES_LINE_PASSES_TARGET_
+#undef SLIMTAG_PASSES_LINE_PASSES_TARGET_
+#else
+#define SLIMTAG_PASSES_LINE_PASSES_TARGET_
+#endif
+
+#include "byte_scan.h"
+#include "colour_codes.h"
+#include "editor_meta.h"
+#include "empty_tags.h"
+#include "line_end_blanks.h"
+#include "logical_tags.h"
+#include "space_entity.h"
+#include "tag_blanks.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace slimtag {
+namespace HWY_NAMESPACE {
+
+// Where a line holds a pass's sign (byte_scan.h).
+using Trigger = scan::Bytes (*)(const scan::Window&);
+using LineEdit = void (*)(std::string&);
+
+// The code of a row of kLinePasses, in this build.
+struct LinePassCode {
+  Box box;                    // the row's, to check that the two tables agree
+  Trigger trigger = nullptr;  // kScanned: where the sign shows
+  // The pass as a function of the line, which changes the line's length whenever it changes the
+  // line; nullptr for the passes made from the user's texts.
+  LineEdit edit = nullptr;
+  // Where edit would reach past a LF on a text of whole lines that a LF ends too, the pass for
+  // such a text; otherwise edit serves it.
+  LineEdit lf_lines_edit = nullptr;
+};
+
+inline constexpr LinePassCode kLinePassCode[] = {
+    {.box = Box::kTrimStart, .edit = &RemoveLeadingBlanks},
+    {.box = Box::kTrimEnd, .edit = &RemoveTrailingBlanks},
+    {.box = Box::kTagBlanks, .trigger = kEditedRunTrigger, .edit = &RemoveTagBlanks},
+    {.box = Box::kReplace},
+    {.box = Box::kRemove},
+    {.box = Box::kEditorMeta,
+     .trigger = kMetaTrigger,
+     .edit = &RemoveEditorMetaTags,
+     .lf_lines_edit = &RemoveEditorMetaTagsInLfLines},
+    {.box = Box::kSpaceEntity, .trigger = kSpaceEntityTrigger, .edit = &RemoveSpaceEntities},
+    {.box = Box::kEmptyTags, .trigger = kEmptyTagTrigger, .edit = &RemoveEmptyTags},
+    {.box = Box::kLogicalTags, .trigger = kLogicalTagTrigger, .edit = &ReplaceLogicalTags},
+    {.box = Box::kColours, .trigger = kColourCodeTrigger, .edit = &ShortenColourCodes},
+};
+
+constexpr bool EachRowHasItsCode() {
+  if (std::size(kLinePassCode) != kLinePassCount) return false;
+  for (std::size_t i = 0; i < kLinePassCount; ++i) {
+    const LinePassRow& row = kLinePasses[i];
+    const LinePassCode& code = kLinePassCode[i];
+    if (code.box != row.box || (code.edit == nullptr) == (row.make == nullptr)) return false;
+    if ((row.sign == SignKind::kScanned) != (code.trigger != nullptr)) return false;
+  }
+  return true;
+}
+static_assert(EachRowHasItsCode(),
+              "a row's code takes its place, with an edit or a maker and a trigger for a scanned "
+              "sign");
+
+// The signs that the line holds, found in one scan.
+std::uint32_t SurveyLine(std::string_view line);
+
+}  // namespace HWY_NAMESPACE
+}  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#endif  // SLIMTAG_PASSES_LINE_PASSES_TARGET_

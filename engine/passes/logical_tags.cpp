@@ -1,4 +1,9 @@
-#include "logical_tags.h"
+// Built for each instruction set of pass_isa.h.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "passes/logical_tags.cpp"
+#include "pass_isa.h"
+
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include <algorithm>
 #include <array>
@@ -7,10 +12,12 @@
 #include <cstring>
 
 #include "in_place_rewrite.h"
+#include "logical_tags.h"
 #include "text/text_compare.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
+namespace HWY_NAMESPACE {
 
 namespace {
 
@@ -165,24 +172,24 @@ const PassRow* RowAt(std::string_view text, std::size_t open) {
   return nullptr;
 }
 
-#if defined(SLIMTAG_SCAN_LOOKUP)
+// Each needle ends with its ">" (a bracket span): 3 to 12 bytes after its "<".
+constexpr std::size_t kShortestNeedle = std::ranges::min(kLogicalTags, {}, [](const PassRow& row) {
+                                          return row.needle.size();
+                                        }).needle.size();
+constexpr std::size_t kLongestNeedle = std::ranges::max(kLogicalTags, {}, [](const PassRow& row) {
+                                         return row.needle.size();
+                                       }).needle.size();
 
-// Calls visit at each "<" that may open a needle, earliest first.
+// Calls visit at each "<" that may open a needle, earliest first: where the tag's name may be one
+// of the table's and a ">" follows where a needle's would, which rules out the "<code class=…>" of
+// a page's program listings.
 template <class Visit>
 void ForEachPossibleNeedle(std::string_view text, const Visit& visit) {
-  scan::ForEachTrigger(text, 0, kLogicalTagTrigger, visit);
+  const auto closes_in_reach = [text](std::size_t pos, const scan::Block& block) {
+    return block.mask & scan::ByteWithin<kShortestNeedle - 1, kLongestNeedle - 1>(text, pos, '>');
+  };
+  scan::ForEachRefinedTrigger(text, 0, kLogicalTagTrigger, closes_in_reach, visit);
 }
-
-#else
-
-// Here every "<" is a hit; the two letters then rule most out through the groups' table.
-template <class Visit>
-void ForEachPossibleNeedle(std::string_view text, const Visit& visit) {
-  const auto may_open_a_needle = [text](std::size_t open) { return GroupAt(text, open)[0] != 0; };
-  scan::ForEachKeptTrigger(text, kLogicalTagTrigger, may_open_a_needle, visit);
-}
-
-#endif
 
 }  // namespace
 
@@ -202,5 +209,15 @@ void ReplaceLogicalTags(std::string& line) {
   rewrite.Finish();
 }
 
-}  // namespace SLIMTAG_PASS_ISA
+}  // namespace HWY_NAMESPACE
 }  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace slimtag {
+HWY_EXPORT(ReplaceLogicalTags);
+void ReplaceLogicalTags(std::string& line) {
+  HWY_DYNAMIC_DISPATCH(ReplaceLogicalTags)(line);
+}
+}  // namespace slimtag
+#endif

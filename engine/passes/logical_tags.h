@@ -1,17 +1,15 @@
-#pragma once
+#ifndef SLIMTAG_PASSES_LOGICAL_TAGS_H_
+#define SLIMTAG_PASSES_LOGICAL_TAGS_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "byte_scan.h"
-#include "pass_isa.h"
 #include "pass_row.h"
 #include "text/text_compare.h"
 
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
 
 // Check10: the bare tags of ten logical elements become shorter plain tags, inserted in small
 // letters whatever the case of the needle.
@@ -25,13 +23,11 @@ inline constexpr PassRow kLogicalTags[] = {
     {"<VAR>", "<i>"},           {"</VAR>", "</i>"},
 };
 
-#if defined(SLIMTAG_SCAN_LOOKUP)
-
 namespace logical_tags {
-// Where this build can look bytes up in tables of sixteen, the scan itself looks past the "<" (and
-// "/") at the first two letters of the tag name, as small letters. A sum of the two picks a place
-// in a table of sixteen, and the place holds the one pair of letters that a name of the table
-// starts with there: every name of the table passes, and no other pair of letters.
+// The scan itself looks past the "<" (and "/") at the first two letters of the tag name, as small
+// letters. A sum of the two picks a place in a table of sixteen, and the place holds the one pair
+// of letters that a name of the table starts with there: every name of the table passes, and no
+// other pair of letters.
 inline constexpr std::size_t NameAt(std::string_view needle) {
   return needle[1] == '/' ? 2 : 1;
 }
@@ -42,7 +38,8 @@ inline constexpr std::size_t PairPlace(unsigned char first, unsigned char second
 }
 
 struct PairTable {
-  std::uint8_t first[16] = {}, second[16] = {};
+  alignas(16) std::uint8_t first[16] = {};
+  alignas(16) std::uint8_t second[16] = {};
   bool each_pair_its_place = true;
 };
 inline constexpr PairTable kPairTable = [] {
@@ -64,6 +61,29 @@ inline constexpr PairTable kPairTable = [] {
 static_assert(kPairTable.each_pair_its_place,
               "two pairs of first letters share a place: PairPlace needs other factors");
 
+}  // namespace logical_tags
+
+// All rows in one sweep over the line, by the best build that the processor runs.
+void ReplaceLogicalTags(std::string& line);
+
+}  // namespace slimtag
+
+#endif  // SLIMTAG_PASSES_LOGICAL_TAGS_H_
+
+// The trigger and the pass of one build, once for each instruction set of the unit (byte_scan.h).
+#if defined(SLIMTAG_PASSES_LOGICAL_TAGS_TARGET_) == defined(HWY_TARGET_TOGGLE)
+#ifdef SLIMTAG_PASSES_LOGICAL_TAGS_TARGET_
+#undef SLIMTAG_PASSES_LOGICAL_TAGS_TARGET_
+#else
+#define SLIMTAG_PASSES_LOGICAL_TAGS_TARGET_
+#endif
+
+#include "byte_scan.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace slimtag {
+namespace HWY_NAMESPACE {
+
 // Letters are compared small, so a name's letters need at most offset 3 ("</" and two letters).
 static_assert(scan::kLookahead >= 3);
 inline constexpr auto kLogicalTagTrigger = [](const scan::Window& w) {
@@ -72,23 +92,16 @@ inline constexpr auto kLogicalTagTrigger = [](const scan::Window& w) {
   const scan::Bytes second = w.at2.Blend(closing, w.at3).LowerAscii();
   const scan::Bytes twice = first + first;
   const scan::Bytes place = twice + twice + second;
-  const scan::Bytes pair = place.LowNibbleIn(scan::Bytes::Table(kPairTable.first)).Equals(first) &
-                           place.LowNibbleIn(scan::Bytes::Table(kPairTable.second)).Equals(second);
+  const scan::Bytes pair =
+      place.LowNibbleIn(scan::Bytes::Table(logical_tags::kPairTable.first)).Equals(first) &
+      place.LowNibbleIn(scan::Bytes::Table(logical_tags::kPairTable.second)).Equals(second);
   return (w.at0 == '<') & pair;
 };
 
-}  // namespace logical_tags
-using logical_tags::kLogicalTagTrigger;
-
-#else
-
-// Every needle opens with "<".
-inline constexpr auto kLogicalTagTrigger = [](const scan::Window& w) { return w.at0 == '<'; };
-
-#endif
-
-// All rows in one sweep over the line.
 void ReplaceLogicalTags(std::string& line);
 
-}  // namespace SLIMTAG_PASS_ISA
+}  // namespace HWY_NAMESPACE
 }  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#endif  // SLIMTAG_PASSES_LOGICAL_TAGS_TARGET_

@@ -2,10 +2,7 @@
 
 #include <string_view>
 
-#include "pass_isa.h"
-
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
 
 // One row of a pass table: every occurrence of the needle (letter case ignored) becomes the
 // replacement, which is inserted exactly as written.
@@ -14,5 +11,4 @@ struct PassRow {
   std::string_view replacement;
 };
 
-}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

@@ -6,12 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "pass_isa.h"
 #include "pass_row.h"
 #include "text/replace_all.h"
 
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
 
 // A set of table rows, row n as bit n.
 using RowSet = std::uint64_t;
@@ -35,5 +33,4 @@ void ApplyPresentRows(std::string& line, std::span<const Pattern> patterns,
   }
 }
 
-}  // namespace SLIMTAG_PASS_ISA
 }  // namespace slimtag

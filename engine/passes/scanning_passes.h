@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace slimtag {
 
@@ -24,7 +25,8 @@ struct BlankEdits {
 };
 
 // The line passes as one build gives them (pass_isa.h): where a pass scans with byte_scan.h, its
-// code of that build; elsewhere its one code.
+// code of that build; elsewhere its one code. Each build's passes call each other directly, with
+// no choice of build on the way.
 struct ScanningPasses {
   // Row by row of kLinePasses (line_passes.h): each pass as a function of the line; nullptr for
   // the passes made from the user's texts.
@@ -42,7 +44,16 @@ struct ScanningPasses {
 const ScanningPasses& BaselineScanningPasses();
 // The build for AVX2; nullptr where the program was built without it or the processor lacks it.
 const ScanningPasses* Avx2ScanningPasses();
-// The fastest build that this processor runs; every build gives every line the same result.
+// The fastest build that this processor runs, chosen by Highway on the first call; every build
+// gives every line the same result.
 const ScanningPasses& FastestScanningPasses();
+
+// Each build that this processor runs, the baseline first, named for its instruction set: what
+// the tests hold to the same results and the benchmarks compare.
+struct NamedScanningPasses {
+  const char* name;
+  const ScanningPasses* passes;
+};
+std::vector<NamedScanningPasses> SupportedScanningPasses();
 
 }  // namespace slimtag

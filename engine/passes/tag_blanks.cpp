@@ -1,9 +1,16 @@
-#include "tag_blanks.h"
+// Built for each instruction set of pass_isa.h.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "passes/tag_blanks.cpp"
+#include "pass_isa.h"
+
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include "in_place_rewrite.h"
+#include "tag_blanks.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace slimtag {
-inline namespace SLIMTAG_PASS_ISA {
+namespace HWY_NAMESPACE {
 
 // Every step edits whole runs of blanks and never joins two runs, because what stands on either
 // side of a run is not a blank. So each maximal run of the line meets the steps on its own, and
@@ -40,5 +47,15 @@ void RemoveTagBlanks(std::string& line) {
   rewrite.Finish();
 }
 
-}  // namespace SLIMTAG_PASS_ISA
+}  // namespace HWY_NAMESPACE
 }  // namespace slimtag
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace slimtag {
+HWY_EXPORT(RemoveTagBlanks);
+void RemoveTagBlanks(std::string& line) {
+  HWY_DYNAMIC_DISPATCH(RemoveTagBlanks)(line);
+}
+}  // namespace slimtag
+#endif
