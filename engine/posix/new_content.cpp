@@ -90,7 +90,7 @@ PosixNewContent::PosixNewContent(PosixPage& page, RunFiles& run_files)
     file_.fd = CreateLockedFile(file_.dir, kSideFilePrefix, kPartSuffix, file_.name, 0600);
     file_.path = JoinPath(page.FolderPath(), file_.name);
     if (!file_.fd) throw FileError(Op::kCreateTemp, file_.path, errno);
-  } else {
+  } else if (!MoveInFromBeside(run_files)) {
     file_.path = file_.name = run_files.temp_path;
     bool empty = false;
     file_.fd = HoldOwnFile(file_.path, file_.path, empty, run_files.user);
@@ -102,6 +102,31 @@ PosixNewContent::PosixNewContent(PosixPage& page, RunFiles& run_files)
   }
   sink_ = std::make_unique<TempFileSink>(file_.fd.get(), file_.path, page.Path(),
                                          run_files.write_buffer);
+}
+
+bool PosixNewContent::MoveInFromBeside(RunFiles& run_files) {
+#ifdef RENAME_NOREPLACE
+  const dev_t device = page_.Opened().st_dev;
+  if (run_files.temp_made_in_place.count(device) != 0) return false;
+  std::string side;
+  Fd fd = CreateLockedFile(page_.Folder(), kSideFilePrefix, kPartSuffix, side, 0600);
+  if (!fd) return false;
+  // Never over a file of that name: one that appeared since the run began is dealt with as it
+  // is where the file is made in the working directory.
+  if (::renameat2(page_.Folder(), side.c_str(), AT_FDCWD, run_files.temp_path.c_str(),
+                  RENAME_NOREPLACE) != 0) {
+    const int err = errno;
+    ::unlinkat(page_.Folder(), side.c_str(), 0);
+    if (err == EXDEV || err == EINVAL || err == ENOSYS) run_files.temp_made_in_place.insert(device);
+    return false;
+  }
+  file_.path = file_.name = run_files.temp_path;
+  file_.fd = std::move(fd);
+  return true;
+#else
+  (void)run_files;
+  return false;
+#endif
 }
 
 PosixNewContent::~PosixNewContent() {

@@ -52,7 +52,7 @@ struct ContentFile {
 Fd HoldOwnFile(const std::string& path, const std::string& busy_path, bool& empty, uid_t me);
 
 // A page's new content: in the run's temporary file ("slimtag.tmp" in the working directory,
-// created or emptied and held for the page), or in a new side file beside the page.
+// made for the page, held, and gone with the page), or in a new side file beside the page.
 class PosixNewContent : public NewContent {
  public:
   PosixNewContent(PosixPage& page, RunFiles& run_files);
@@ -65,6 +65,12 @@ class PosixNewContent : public NewContent {
   std::uint64_t PutInPlace(std::unique_ptr<Page> page) override;
   // Removes the file unless it is no longer ours.
   void Delete();
+  // Makes the temporary file as a new side file beside the page and gives it the temporary
+  // file's name in the working directory; false where it cannot be, with nothing left of it. The
+  // file then lies where it becomes the page's (ext4 places a new file near its folder, and, with
+  // no journal, scans past every file deleted lately there: the pages a run before replaced), and
+  // it goes back beside the page by a rename as a file made in the working directory does.
+  bool MoveInFromBeside(RunFiles& run_files);
 
   PosixPage& page_;
   ReplacementBatch& batch_;

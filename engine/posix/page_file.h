@@ -53,6 +53,9 @@ struct RunFiles {
   std::shared_ptr<PosixFolder> link_folder;
   // The run's temporary file; empty: each page's new content is written beside it.
   std::string temp_path;
+  // The file systems of pages whose temporary file cannot be made beside them and moved into the
+  // working directory (another file system, no such rename): made there for them.
+  std::set<dev_t> temp_made_in_place;
   std::string write_buffer;  // the new content's, allocated once
   uid_t user = ::geteuid();  // who runs the program, asked once for each run (BeginRun)
 };

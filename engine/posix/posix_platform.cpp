@@ -198,6 +198,7 @@ std::unique_ptr<Page> PosixPlatform::OpenPage(Folder& folder, const std::string&
 void PosixPlatform::UseTempFile(const std::string& path) {
   EndRun();
   run_files_->temp_path = path;
+  run_files_->temp_made_in_place.clear();
   if (path.empty()) return;
   // The lock beside the temporary file is held for the whole run, while the temporary file comes
   // and goes with each page: a copy started later stops at once, and never the one at work.
