@@ -46,18 +46,30 @@ std::size_t FindOpening(std::string_view text, std::size_t from) {
   return std::string_view::npos;
 }
 
+// The first bracket or line end at or after from; npos where there is none. A loop of its own:
+// find_first_of looks each byte up in the set with a call of memchr.
+template <bool kLfEndsLines>
+std::size_t BracketOrLineEnd(std::string_view text, std::size_t from) {
+  for (; from < text.size(); ++from) {
+    const char c = text[from];
+    if (c == '<' || c == '>' || c == '\r' || (kLfEndsLines && c == '\n')) return from;
+  }
+  return std::string_view::npos;
+}
+
 // A tag runs from "<meta" to the next ">" and holds no other bracket. Tags therefore never
 // overlap, and the line is read once whatever it holds. A bracket inside a quoted value leaves that
 // tag alone: no editor writes one, and keeping a tag is always safe.
 // In place: the pass only deletes, so the kept text moves down, never past what is still to be
-// read. A tag goes no further than a byte of ends (a line's end, where the pass takes a text of
-// whole lines).
-void RemoveMetaTags(std::string& line, const char* ends) {
+// read. A tag goes no further than a line's end, where the pass takes a text of whole lines: a CR,
+// and with kLfEndsLines a LF.
+template <bool kLfEndsLines>
+void RemoveMetaTags(std::string& line) {
   const std::string_view text = line;
   InPlaceRewrite rewrite(line);
   for (std::size_t pos = FindOpening(text, 0); pos != std::string_view::npos;) {
     const std::size_t after = pos + kMetaOpening.size();
-    const std::size_t bracket = text.find_first_of(ends, after);
+    const std::size_t bracket = BracketOrLineEnd<kLfEndsLines>(text, after);
     if (bracket == std::string_view::npos) break;
     // "<metadata>" is another tag: the name must end at a blank, "/" or ">".
     const bool tag_name_ends = IsHtmlSpace(text[after]) || text[after] == '/' || text[after] == '>';
@@ -73,11 +85,11 @@ void RemoveMetaTags(std::string& line, const char* ends) {
 }  // namespace
 
 void RemoveEditorMetaTags(std::string& line) {
-  RemoveMetaTags(line, "<>\r");
+  RemoveMetaTags<false>(line);
 }
 
 void RemoveEditorMetaTagsInLfLines(std::string& text) {
-  RemoveMetaTags(text, "<>\r\n");
+  RemoveMetaTags<true>(text);
 }
 
 }  // namespace HWY_NAMESPACE
