@@ -1,5 +1,7 @@
 #include "line_pipeline.h"
 
+#include <algorithm>
+
 #include "passes/line_passes.h"
 
 namespace slimtag {
@@ -14,6 +16,17 @@ LinePass FunctionPassOf(void (*edit)(std::string&)) {
     edit(line);
     return line.size() != before;
   };
+}
+
+// Where text of whole lines can be cut into two texts of whole lines, at the first line end from
+// the middle on; 0 where no line ends there before the text's last. A line ends with a CR, a CR
+// LF, or with lf_ends_lines a LF.
+std::size_t CutNearMiddle(std::string_view text, bool lf_ends_lines) {
+  const std::size_t end = text.find_first_of(lf_ends_lines ? "\r\n" : "\r", text.size() / 2);
+  if (end == std::string_view::npos) return 0;
+  std::size_t cut = end + 1;
+  if (text[end] == '\r' && cut < text.size() && text[cut] == '\n') ++cut;
+  return cut < text.size() ? cut : 0;
 }
 
 }  // namespace
@@ -62,6 +75,39 @@ void LinePipeline::Apply(std::string& line) const {
 
 void LinePipeline::ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
                                 bool lf_ends_lines) const {
+  const std::size_t cut =
+      halved_from_ != 0 && lines.size() >= halved_from_ ? CutNearMiddle(lines, lf_ends_lines) : 0;
+  std::unique_lock lock(halves_->mutex, std::defer_lock);
+  if (cut != 0 && lock.try_lock() && !halves_->tried) {
+    halves_->tried = true;
+    halves_->helper = HelperThread::Start();
+  }
+  if (!lock.owns_lock() || !halves_->helper) {
+    ApplyToLinesHere(lines, text, drop_empty_lines, lf_ends_lines);
+    return;
+  }
+  // Every line goes through the passes alone, so two halves give the lines of the whole.
+  HelperThread& helper = *halves_->helper;
+  std::string& second = halves_->second;
+  helper.Post([this, half = lines.substr(cut), &second, drop_empty_lines, lf_ends_lines] {
+    ApplyToLinesHere(half, second, drop_empty_lines, lf_ends_lines);
+  });
+  try {
+    ApplyToLinesHere(lines.substr(0, cut), text, drop_empty_lines, lf_ends_lines);
+  } catch (...) {
+    // The helper reads the lines and writes its half until it has finished.
+    try {
+      helper.Wait();
+    } catch (...) {  // NOLINT(bugprone-empty-catch): the first failure is the one told
+    }
+    throw;
+  }
+  helper.Wait();
+  text += second;
+}
+
+void LinePipeline::ApplyToLinesHere(std::string_view lines, std::string& text,
+                                    bool drop_empty_lines, bool lf_ends_lines) const {
   // The first steps as the lines are copied; the survey then sees what they formed.
   scanning_.copy_whole_lines(lines, text, copy_edits_, lf_ends_lines);
   RunSteps(text,

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "helper_thread.h"
 #include "passes/run_options.h"
 #include "passes/scanning_passes.h"
 #include "text/text_compare.h"
@@ -39,8 +41,16 @@ class LinePipeline {
   // and ended by CR LF; with lf_ends_lines, each ended by a LF, a CR LF or a CR and keeping it:
   // the passes take the lines in one call each. Then drops the lines left empty where the output
   // is to (Check3).
+  // A text of at least HalvedFrom() bytes is cut at the line end nearest its middle, and its
+  // second half goes through the passes on a helper thread meanwhile: the lines are the same.
   void ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
                     bool lf_ends_lines = false) const;
+
+  // The length from which ApplyToLines halves its text, kHalvedLength unless set; 0: never.
+  // Large enough that a half's passes take far longer than handing it to the helper.
+  static constexpr std::size_t kHalvedLength = std::size_t(8) << 10;
+  std::size_t HalvedFrom() const { return halved_from_; }
+  void HalveFrom(std::size_t length) { halved_from_ = length; }
 
   // Lines up to this length are surveyed; on longer ones every pass looks for itself.
   static constexpr std::size_t kSurveyedLength = 2048;
@@ -57,12 +67,25 @@ class LinePipeline {
   // whole lines, those that the copy did.
   void RunSteps(std::string& text, std::uint32_t signs, bool after_copy,
                 bool lf_ends_lines = false) const;
+  // ApplyToLines on one thread.
+  void ApplyToLinesHere(std::string_view lines, std::string& text, bool drop_empty_lines,
+                        bool lf_ends_lines) const;
 
   const ScanningPasses& scanning_;
   std::vector<Step> steps_;
   bool scans_ = false;  // some ticked pass waits for a sign that only a scan of the line finds
   bool within_lines_ = true;
   BlankEdits copy_edits_;  // the steps that ApplyToLines does as it copies
+  std::size_t halved_from_ = kHalvedLength;
+  // The helper, started with the first text long enough to halve, and the second half's lines.
+  // One caller at a time halves its text; another meanwhile does its whole text itself.
+  struct Halves {
+    std::mutex mutex;
+    bool tried = false;
+    std::unique_ptr<HelperThread> helper;
+    std::string second;
+  };
+  std::unique_ptr<Halves> halves_ = std::make_unique<Halves>();
 };
 
 }  // namespace slimtag

@@ -65,6 +65,9 @@ Pattern::Pattern(std::string_view needle, Encoding encoding)
                          : Symbol(kCodePageFolds[CodePageIndex(encoding_)][byte]);
     if (s == symbols_[anchor_]) anchor_bytes_[anchor_count_++] = byte;
   }
+  // Built here, not on first need: the passes' fixed patterns are shared by the threads that run
+  // them.
+  automaton_ = BuildAutomaton();
 }
 
 Pattern::~Pattern() = default;
@@ -140,8 +143,7 @@ std::size_t Pattern::FindByAutomaton(std::string_view text, std::size_t from) co
   return npos;
 }
 
-const Pattern::Automaton& Pattern::GetAutomaton() const {
-  if (automaton_) return *automaton_;
+std::unique_ptr<Pattern::Automaton> Pattern::BuildAutomaton() const {
   auto a = std::make_unique<Automaton>();
   const std::size_t n = symbols_.size();
   std::uint16_t count = 0;
@@ -169,8 +171,7 @@ const Pattern::Automaton& Pattern::GetAutomaton() const {
       x = a->table[x * a->width + a->classes[s]];
     }
   }
-  automaton_ = std::move(a);
-  return *automaton_;
+  return a;
 }
 
 Pattern::State Pattern::Step(State state, std::string_view text, std::size_t pos) const {

@@ -11,8 +11,8 @@
 namespace slimtag {
 
 // A needle prepared for letter-case-blind search in one encoding: its comparison symbols, the
-// needle's rarest byte with the text bytes that match it, and (built on first need) the matching
-// automaton that the replace-every-occurrence operation steps through byte by byte.
+// needle's rarest byte with the text bytes that match it, and the matching automaton that the
+// replace-every-occurrence operation steps through byte by byte.
 //
 // Find looks for the rare byte with memchr and checks each place it shows. Checks that keep failing
 // (a long needle made of one repeated piece, on a text of the same piece) would cost the needle's
@@ -48,7 +48,8 @@ class Pattern {
 
  private:
   struct Automaton;
-  const Automaton& GetAutomaton() const;
+  std::unique_ptr<Automaton> BuildAutomaton() const;
+  const Automaton& GetAutomaton() const { return *automaton_; }
   // The first place in [pos, end) of an anchor byte, or npos.
   std::size_t NextAnchor(const char* data, std::size_t pos, std::size_t end) const;
 
@@ -60,7 +61,7 @@ class Pattern {
   std::size_t anchor_ = 0;
   unsigned char anchor_bytes_[2] = {0, 0};
   int anchor_count_ = 0;
-  mutable std::unique_ptr<Automaton> automaton_;
+  std::unique_ptr<Automaton> automaton_;
 };
 
 }  // namespace slimtag
