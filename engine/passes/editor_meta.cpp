@@ -95,16 +95,3 @@ void RemoveEditorMetaTagsInLfLines(std::string& text) {
 }  // namespace HWY_NAMESPACE
 }  // namespace slimtag
 HWY_AFTER_NAMESPACE();
-
-#if HWY_ONCE
-namespace slimtag {
-HWY_EXPORT(RemoveEditorMetaTags);
-void RemoveEditorMetaTags(std::string& line) {
-  HWY_DYNAMIC_DISPATCH(RemoveEditorMetaTags)(line);
-}
-HWY_EXPORT(RemoveEditorMetaTagsInLfLines);
-void RemoveEditorMetaTagsInLfLines(std::string& text) {
-  HWY_DYNAMIC_DISPATCH(RemoveEditorMetaTagsInLfLines)(text);
-}
-}  // namespace slimtag
-#endif

@@ -74,12 +74,3 @@ void DropEmptyLines(std::string& text, bool lf_ends_lines) {
 }  // namespace HWY_NAMESPACE
 }  // namespace slimtag
 HWY_AFTER_NAMESPACE();
-
-#if HWY_ONCE
-namespace slimtag {
-HWY_EXPORT(DropEmptyLines);
-void DropEmptyLines(std::string& text, bool lf_ends_lines) {
-  HWY_DYNAMIC_DISPATCH(DropEmptyLines)(text, lf_ends_lines);
-}
-}  // namespace slimtag
-#endif

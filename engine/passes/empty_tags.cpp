@@ -96,12 +96,3 @@ void RemoveEmptyTags(std::string& line) {
 }  // namespace HWY_NAMESPACE
 }  // namespace slimtag
 HWY_AFTER_NAMESPACE();
-
-#if HWY_ONCE
-namespace slimtag {
-HWY_EXPORT(RemoveEmptyTags);
-void RemoveEmptyTags(std::string& line) {
-  HWY_DYNAMIC_DISPATCH(RemoveEmptyTags)(line);
-}
-}  // namespace slimtag
-#endif

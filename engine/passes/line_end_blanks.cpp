@@ -176,10 +176,5 @@ void RemoveTrailingBlanks(std::string& line) {
   line.erase(last == std::string::npos ? 0 : last + 1);
 }
 
-HWY_EXPORT(CopyWholeLines);
-void CopyWholeLines(std::string_view lines, std::string& text, const BlankEdits& edits,
-                    bool lf_ends_lines) {
-  HWY_DYNAMIC_DISPATCH(CopyWholeLines)(lines, text, edits, lf_ends_lines);
-}
 }  // namespace slimtag
 #endif

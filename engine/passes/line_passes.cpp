@@ -78,7 +78,29 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace slimtag {
 
-HWY_EXPORT(BuildScanningPasses);
+namespace {
+
+// Whether this processor and its system run a build: every extension that Highway compiles the
+// build's code with (the target's HWY_TARGET_STR), as the compiler's own check of the processor
+// finds them, with the system's support of the wide registers. Checked here rather than by
+// Highway's library, whose loading alone costs a process milliseconds.
+bool ProcessorRuns(std::int64_t target) {
+#if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
+  __builtin_cpu_init();
+  const bool ssse3 = __builtin_cpu_supports("sse2") && __builtin_cpu_supports("ssse3");
+  if (target == HWY_SSSE3) return ssse3;
+  if (target == HWY_AVX2) {
+    return ssse3 && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("sse4.2") &&
+           __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("aes") &&
+           __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
+           __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+           __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c");
+  }
+#endif
+  return target == HWY_STATIC_TARGET;
+}
+
+}  // namespace
 
 const ScanningPasses& BaselineScanningPasses() {
   return *HWY_STATIC_DISPATCH(BuildScanningPasses)();
@@ -86,20 +108,27 @@ const ScanningPasses& BaselineScanningPasses() {
 
 const ScanningPasses* Avx2ScanningPasses() {
 #if HWY_TARGETS & HWY_AVX2
-  if ((hwy::SupportedTargets() & HWY_AVX2) != 0) return N_AVX2::BuildScanningPasses();
+  if (ProcessorRuns(HWY_AVX2)) return N_AVX2::BuildScanningPasses();
 #endif
   return nullptr;
 }
 
 const ScanningPasses& FastestScanningPasses() {
-  return *HWY_DYNAMIC_DISPATCH(BuildScanningPasses)();
+  static const ScanningPasses& fastest = []() -> const ScanningPasses& {
+    if (const ScanningPasses* avx2 = Avx2ScanningPasses()) return *avx2;
+#if (HWY_TARGETS & HWY_SSSE3) && HWY_STATIC_TARGET != HWY_SSSE3
+    if (ProcessorRuns(HWY_SSSE3)) return *N_SSSE3::BuildScanningPasses();
+#endif
+    return BaselineScanningPasses();
+  }();
+  return fastest;
 }
 
 std::vector<NamedScanningPasses> SupportedScanningPasses() {
   std::vector<NamedScanningPasses> builds = {
       {hwy::TargetName(HWY_STATIC_TARGET), &BaselineScanningPasses()}};
 #if (HWY_TARGETS & HWY_SSSE3) && HWY_STATIC_TARGET != HWY_SSSE3
-  if ((hwy::SupportedTargets() & HWY_SSSE3) != 0) {
+  if (ProcessorRuns(HWY_SSSE3)) {
     builds.push_back({hwy::TargetName(HWY_SSSE3), N_SSSE3::BuildScanningPasses()});
   }
 #endif
@@ -109,6 +138,36 @@ std::vector<NamedScanningPasses> SupportedScanningPasses() {
   }
 #endif
   return builds;
+}
+
+// Each pass on its own, by the fastest build.
+namespace {
+void FastestEdit(Box box, std::string& line) {
+  FastestScanningPasses().edits[RowOf(box)](line);
+}
+}  // namespace
+
+void RemoveTagBlanks(std::string& line) {
+  FastestEdit(Box::kTagBlanks, line);
+}
+void RemoveEditorMetaTags(std::string& line) {
+  FastestEdit(Box::kEditorMeta, line);
+}
+void RemoveEditorMetaTagsInLfLines(std::string& text) {
+  FastestScanningPasses().lf_lines_edits[RowOf(Box::kEditorMeta)](text);
+}
+void RemoveEmptyTags(std::string& line) {
+  FastestEdit(Box::kEmptyTags, line);
+}
+void ReplaceLogicalTags(std::string& line) {
+  FastestEdit(Box::kLogicalTags, line);
+}
+void CopyWholeLines(std::string_view lines, std::string& text, const BlankEdits& edits,
+                    bool lf_ends_lines) {
+  FastestScanningPasses().copy_whole_lines(lines, text, edits, lf_ends_lines);
+}
+void DropEmptyLines(std::string& text, bool lf_ends_lines) {
+  FastestScanningPasses().drop_empty_lines(text, lf_ends_lines);
 }
 
 }  // namespace slimtag

@@ -212,12 +212,3 @@ void ReplaceLogicalTags(std::string& line) {
 }  // namespace HWY_NAMESPACE
 }  // namespace slimtag
 HWY_AFTER_NAMESPACE();
-
-#if HWY_ONCE
-namespace slimtag {
-HWY_EXPORT(ReplaceLogicalTags);
-void ReplaceLogicalTags(std::string& line) {
-  HWY_DYNAMIC_DISPATCH(ReplaceLogicalTags)(line);
-}
-}  // namespace slimtag
-#endif

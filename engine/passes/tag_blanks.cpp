@@ -50,12 +50,3 @@ void RemoveTagBlanks(std::string& line) {
 }  // namespace HWY_NAMESPACE
 }  // namespace slimtag
 HWY_AFTER_NAMESPACE();
-
-#if HWY_ONCE
-namespace slimtag {
-HWY_EXPORT(RemoveTagBlanks);
-void RemoveTagBlanks(std::string& line) {
-  HWY_DYNAMIC_DISPATCH(RemoveTagBlanks)(line);
-}
-}  // namespace slimtag
-#endif

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "passes/pass_isa.h"
+
+#include <hwy/targets.h>
+
+#include <algorithm>
 #include <cctype>
 #include <ostream>
 #include <random>
@@ -149,6 +154,19 @@ TEST(ScanningBuilds, EveryBuildGivesTheBaselineLines) {
       }
     }
   }
+}
+
+// The program picks its builds by its own look at the processor; Highway's library, which the tests
+// load, finds the same ones.
+TEST(ScanningBuilds, AreTheOnesHighwayFindsTheProcessorRuns) {
+  std::vector<std::string> ours, highways;
+  for (const auto& build : SupportedScanningPasses()) ours.emplace_back(build.name);
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    highways.emplace_back(hwy::TargetName(target));
+  }
+  std::ranges::sort(ours);
+  std::ranges::sort(highways);
+  EXPECT_EQ(ours, highways);
 }
 
 // The pipeline skips a pass on a line whose survey lacks the pass's sign, so in every build a pass
