@@ -92,14 +92,14 @@ bool CorpusMissing(benchmark::State& state) {
 
 // The corpus's lines in one form through a pipeline of the ticked boxes, each piece copied first
 // as the run's reader would hand it over; by the fastest build of the passes, or the one given.
-// With halve, a large piece's second half goes through the passes on the helper thread, as the
-// run does; without, every piece on this thread alone.
+// With share, a large piece is shared among the processor's cores, as the run shares it; without,
+// every piece goes through the passes on this thread alone.
 void RunCorpusLines(benchmark::State& state, int form, const RunOptions& options,
-                    const ScanningPasses& build = FastestScanningPasses(), bool halve = true) {
+                    const ScanningPasses& build = FastestScanningPasses(), bool share = true) {
   if (CorpusMissing(state)) return;
   const CorpusLines corpus = LinesOf(form);
   LinePipeline pipeline(options, {}, Encoding::Utf8, build);
-  if (!halve) pipeline.HalveFrom(0);
+  if (!share) pipeline.ShareFrom(0, 1);
   std::string text;
   for (auto _ : state) {
     for (const CorpusLines::Piece& piece : corpus.pieces) {
@@ -115,7 +115,7 @@ void RunCorpusLines(benchmark::State& state, int form, const RunOptions& options
   state.SetBytesProcessed(state.iterations() * corpus.bytes);
 }
 
-// Timed by the clock, as the helper's share costs this thread nothing.
+// Timed by the clock, as the helpers' shares cost this thread nothing.
 void BM_CorpusPassesInMemory(benchmark::State& state, int form) {
   RunCorpusLines(state, form, EveryLineBox());
 }

@@ -1,6 +1,8 @@
 #include "line_pipeline.h"
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 #include "passes/line_passes.h"
 
@@ -19,14 +21,18 @@ LinePass FunctionPassOf(void (*edit)(std::string&)) {
 }
 
 // Where text of whole lines can be cut into two texts of whole lines, at the first line end from
-// the middle on; 0 where no line ends there before the text's last. A line ends with a CR, a CR
-// LF, or with lf_ends_lines a LF.
-std::size_t CutNearMiddle(std::string_view text, bool lf_ends_lines) {
-  const std::size_t end = text.find_first_of(lf_ends_lines ? "\r\n" : "\r", text.size() / 2);
-  if (end == std::string_view::npos) return 0;
+// from on; the text's size where no line ends there before the text's last. A line ends with a CR,
+// a CR LF, or with lf_ends_lines a LF.
+std::size_t CutFrom(std::string_view text, std::size_t from, bool lf_ends_lines) {
+  const std::size_t end = text.find_first_of(lf_ends_lines ? "\r\n" : "\r", from);
+  if (end == std::string_view::npos) return text.size();
   std::size_t cut = end + 1;
   if (text[end] == '\r' && cut < text.size() && text[cut] == '\n') ++cut;
-  return cut < text.size() ? cut : 0;
+  return cut;
+}
+
+unsigned ThreadsOfTheProcessor() {
+  return std::clamp(std::thread::hardware_concurrency(), 1u, LinePipeline::kMostThreads);
 }
 
 }  // namespace
@@ -36,7 +42,7 @@ LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, En
 
 LinePipeline::LinePipeline(const RunOptions& options, const UserTexts& texts, Encoding encoding,
                            const ScanningPasses& scanning)
-    : scanning_(scanning) {
+    : scanning_(scanning), threads_(ThreadsOfTheProcessor()) {
   for (std::size_t i = 0; i < kLinePassCount; ++i) {
     // What the builds share: every row but its edit.
     const LinePassRow& row = kLinePasses[i];
@@ -75,35 +81,56 @@ void LinePipeline::Apply(std::string& line) const {
 
 void LinePipeline::ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
                                 bool lf_ends_lines) const {
-  const std::size_t cut =
-      halved_from_ != 0 && lines.size() >= halved_from_ ? CutNearMiddle(lines, lf_ends_lines) : 0;
-  std::unique_lock lock(halves_->mutex, std::defer_lock);
-  if (cut != 0 && lock.try_lock() && !halves_->tried) {
-    halves_->tried = true;
-    halves_->helper = HelperThread::Start();
-  }
-  if (!lock.owns_lock() || !halves_->helper) {
+  const unsigned threads = shared_from_ != 0 && lines.size() >= shared_from_ ? threads_ : 1;
+  std::unique_lock lock(shares_->mutex, std::defer_lock);
+  if (threads < 2 || !lock.try_lock()) {
     ApplyToLinesHere(lines, text, drop_empty_lines, lf_ends_lines);
     return;
   }
-  // Every line goes through the passes alone, so two halves give the lines of the whole.
-  HelperThread& helper = *halves_->helper;
-  std::string& second = halves_->second;
-  helper.Post([this, half = lines.substr(cut), &second, drop_empty_lines, lf_ends_lines] {
-    ApplyToLinesHere(half, second, drop_empty_lines, lf_ends_lines);
-  });
-  try {
-    ApplyToLinesHere(lines.substr(0, cut), text, drop_empty_lines, lf_ends_lines);
-  } catch (...) {
-    // The helper reads the lines and writes its half until it has finished.
-    try {
-      helper.Wait();
-    } catch (...) {  // NOLINT(bugprone-empty-catch): the first failure is the one told
-    }
-    throw;
+  std::vector<std::unique_ptr<HelperThread>>& helpers = shares_->helpers;
+  while (helpers.size() + 1 < threads) {
+    std::unique_ptr<HelperThread> helper = HelperThread::Start();
+    if (!helper) break;
+    helpers.push_back(std::move(helper));
   }
-  helper.Wait();
-  text += second;
+  shares_->texts.resize(helpers.size());
+  // Every line goes through the passes alone, so the shares give the lines of the whole. The
+  // first share is this thread's; a helper's starts where the one before it ends.
+  const std::size_t share_count = std::min<std::size_t>(threads, helpers.size() + 1);
+  std::size_t first_end = lines.size();
+  std::size_t posted = 0;
+  for (std::size_t start = 0, i = 0; i < share_count && start < lines.size(); ++i) {
+    const std::size_t end =
+        i + 1 == share_count
+            ? lines.size()
+            : CutFrom(lines, std::max(start, lines.size() * (i + 1) / share_count), lf_ends_lines);
+    if (i == 0) {
+      first_end = end;
+    } else {
+      std::string& share_text = shares_->texts[posted];
+      helpers[posted++]->Post([this, share = lines.substr(start, end - start), &share_text,
+                               drop_empty_lines, lf_ends_lines] {
+        ApplyToLinesHere(share, share_text, drop_empty_lines, lf_ends_lines);
+      });
+    }
+    start = end;
+  }
+  std::exception_ptr failure;
+  try {
+    ApplyToLinesHere(lines.substr(0, first_end), text, drop_empty_lines, lf_ends_lines);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // Each helper reads the lines and writes its share until it has finished.
+  for (std::size_t i = 0; i < posted; ++i) {
+    try {
+      helpers[i]->Wait();
+      if (!failure) text += shares_->texts[i];
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 void LinePipeline::ApplyToLinesHere(std::string_view lines, std::string& text,

@@ -41,16 +41,23 @@ class LinePipeline {
   // and ended by CR LF; with lf_ends_lines, each ended by a LF, a CR LF or a CR and keeping it:
   // the passes take the lines in one call each. Then drops the lines left empty where the output
   // is to (Check3).
-  // A text of at least HalvedFrom() bytes is cut at the line end nearest its middle, and its
-  // second half goes through the passes on a helper thread meanwhile: the lines are the same.
+  // A text of at least SharedFrom() bytes is cut at line ends into shares of about the same
+  // length, one for each of the threads (up to SharedAmong()), and the shares after the first go
+  // through the passes on helper threads meanwhile: the lines are the same.
   void ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
                     bool lf_ends_lines = false) const;
 
-  // The length from which ApplyToLines halves its text, kHalvedLength unless set; 0: never.
-  // Large enough that a half's passes take far longer than handing it to the helper.
-  static constexpr std::size_t kHalvedLength = std::size_t(8) << 10;
-  std::size_t HalvedFrom() const { return halved_from_; }
-  void HalveFrom(std::size_t length) { halved_from_ = length; }
+  // The length from which ApplyToLines shares its text, and the number of threads that share it:
+  // from kSharedLength among the processor's cores, up to kMostThreads, unless set (0 bytes or one
+  // thread: never shared). Large enough that a share's passes take longer than handing it over.
+  static constexpr std::size_t kSharedLength = std::size_t(8) << 10;
+  static constexpr unsigned kMostThreads = 4;
+  std::size_t SharedFrom() const { return shared_from_; }
+  unsigned SharedAmong() const { return threads_; }
+  void ShareFrom(std::size_t length, unsigned threads) {
+    shared_from_ = length;
+    threads_ = threads;
+  }
 
   // Lines up to this length are surveyed; on longer ones every pass looks for itself.
   static constexpr std::size_t kSurveyedLength = 2048;
@@ -76,16 +83,16 @@ class LinePipeline {
   bool scans_ = false;  // some ticked pass waits for a sign that only a scan of the line finds
   bool within_lines_ = true;
   BlankEdits copy_edits_;  // the steps that ApplyToLines does as it copies
-  std::size_t halved_from_ = kHalvedLength;
-  // The helper, started with the first text long enough to halve, and the second half's lines.
-  // One caller at a time halves its text; another meanwhile does its whole text itself.
-  struct Halves {
+  std::size_t shared_from_ = kSharedLength;
+  unsigned threads_;
+  // The helpers, started with the first text long enough to share, and the lines of their shares.
+  // One caller at a time shares its text; another meanwhile does its whole text itself.
+  struct Shares {
     std::mutex mutex;
-    bool tried = false;
-    std::unique_ptr<HelperThread> helper;
-    std::string second;
+    std::vector<std::unique_ptr<HelperThread>> helpers;
+    std::vector<std::string> texts;
   };
-  std::unique_ptr<Halves> halves_ = std::make_unique<Halves>();
+  std::unique_ptr<Shares> shares_ = std::make_unique<Shares>();
 };
 
 }  // namespace slimtag

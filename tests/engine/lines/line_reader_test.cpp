@@ -223,8 +223,8 @@ std::string OneLineAtATime(const std::string& data, const LinePipeline& pipeline
 // Random pages of the tables' needles and their pieces, blanks, editors' meta tags that may close
 // on a later line, and every kind of line end, in blocks of every size and reads of every length,
 // with random boxes ticked (the user's texts and joining among them, which take a line at a time),
-// in every build of the passes, under both rules of line ends, whole or in halves: the run writes
-// the bytes of one line at a time.
+// in every build of the passes, under both rules of line ends, whole or shared among threads: the
+// run writes the bytes of one line at a time.
 TEST(WholeLines, GiveTheTextOfOneLineAtATime) {
   std::vector<std::string> pieces = {" ",
                                      "  ",
@@ -279,11 +279,12 @@ TEST(WholeLines, GiveTheTextOfOneLineAtATime) {
     // Sometimes reads that stop short before the end, as a pipe gives them.
     const std::size_t piece =
         round % 3 == 0 ? 1 + random() % 64 : std::numeric_limits<std::size_t>::max();
-    // Mostly texts halved from a few bytes on, so that the helper thread takes the second half.
-    const std::size_t halved_from = round % 5 == 0 ? 0 : 1 + random() % 256;
+    // Mostly texts shared among two to four threads from a few bytes on.
+    const std::size_t shared_from = round % 5 == 0 ? 0 : 1 + random() % 256;
+    const unsigned threads = 2 + random() % 3;
     for (const ScanningPasses* build : builds) {
       LinePipeline pipeline(options, texts, Encoding::Utf8, *build);
-      pipeline.HalveFrom(halved_from);
+      pipeline.ShareFrom(shared_from, threads);
       for (const bool as_read : {false, true}) {
         StringSource source(data, piece);
         LineReader reader(source, block, as_read);
