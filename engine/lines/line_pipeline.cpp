@@ -1,6 +1,7 @@
 #include "line_pipeline.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <thread>
 
@@ -93,44 +94,52 @@ void LinePipeline::ApplyToLines(std::string_view lines, std::string& text, bool 
     if (!helper) break;
     helpers.push_back(std::move(helper));
   }
-  shares_->texts.resize(helpers.size());
-  // Every line goes through the passes alone, so the shares give the lines of the whole. The
-  // first share is this thread's; a helper's starts where the one before it ends.
-  const std::size_t share_count = std::min<std::size_t>(threads, helpers.size() + 1);
-  std::size_t first_end = lines.size();
-  std::size_t posted = 0;
-  for (std::size_t start = 0, i = 0; i < share_count && start < lines.size(); ++i) {
+  // Every line goes through the passes alone, so pieces of whole lines give the lines of the
+  // whole. The threads take the pieces one at a time, so that a helper that wakes late takes
+  // fewer; this thread does the first into text, the others go to texts by piece.
+  const std::size_t count =
+      std::clamp<std::size_t>(lines.size() / kPieceLength, 1, kPiecesPerThread * threads);
+  std::vector<std::size_t>& ends = shares_->ends;
+  ends.clear();
+  for (std::size_t i = 1; i <= count; ++i) {
+    const std::size_t start = ends.empty() ? 0 : ends.back();
     const std::size_t end =
-        i + 1 == share_count
-            ? lines.size()
-            : CutFrom(lines, std::max(start, lines.size() * (i + 1) / share_count), lf_ends_lines);
-    if (i == 0) {
-      first_end = end;
-    } else {
-      std::string& share_text = shares_->texts[posted];
-      helpers[posted++]->Post([this, share = lines.substr(start, end - start), &share_text,
-                               drop_empty_lines, lf_ends_lines] {
-        ApplyToLinesHere(share, share_text, drop_empty_lines, lf_ends_lines);
-      });
-    }
-    start = end;
+        i == count ? lines.size()
+                   : CutFrom(lines, std::max(start, lines.size() * i / count), lf_ends_lines);
+    if (end > start) ends.push_back(end);
+    if (end == lines.size()) break;
   }
+  std::vector<std::string>& texts = shares_->texts;
+  if (texts.size() < ends.size()) texts.resize(ends.size());
+  const auto piece = [&](std::size_t i) {
+    const std::size_t start = i == 0 ? 0 : ends[i - 1];
+    return lines.substr(start, ends[i] - start);
+  };
+  std::atomic<std::size_t> next{1};
+  const auto take_pieces = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < ends.size();) {
+      ApplyToLinesHere(piece(i), texts[i], drop_empty_lines, lf_ends_lines);
+    }
+  };
+  const std::size_t posted = std::min(helpers.size(), ends.size() - 1);
+  for (std::size_t i = 0; i < posted; ++i) helpers[i]->Post(take_pieces);
   std::exception_ptr failure;
   try {
-    ApplyToLinesHere(lines.substr(0, first_end), text, drop_empty_lines, lf_ends_lines);
+    ApplyToLinesHere(piece(0), text, drop_empty_lines, lf_ends_lines);
+    take_pieces();
   } catch (...) {
     failure = std::current_exception();
   }
-  // Each helper reads the lines and writes its share until it has finished.
+  // Each helper reads the lines and writes its pieces until it has finished.
   for (std::size_t i = 0; i < posted; ++i) {
     try {
       helpers[i]->Wait();
-      if (!failure) text += shares_->texts[i];
     } catch (...) {
       if (!failure) failure = std::current_exception();
     }
   }
   if (failure) std::rethrow_exception(failure);
+  for (std::size_t i = 1; i < ends.size(); ++i) text += texts[i];
 }
 
 void LinePipeline::ApplyToLinesHere(std::string_view lines, std::string& text,

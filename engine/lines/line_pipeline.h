@@ -41,9 +41,9 @@ class LinePipeline {
   // and ended by CR LF; with lf_ends_lines, each ended by a LF, a CR LF or a CR and keeping it:
   // the passes take the lines in one call each. Then drops the lines left empty where the output
   // is to (Check3).
-  // A text of at least SharedFrom() bytes is cut at line ends into shares of about the same
-  // length, one for each of the threads (up to SharedAmong()), and the shares after the first go
-  // through the passes on helper threads meanwhile: the lines are the same.
+  // A text of at least SharedFrom() bytes is cut at line ends into pieces of about the same
+  // length, which the threads (up to SharedAmong(): this one and helpers) put through the passes
+  // side by side: the lines are the same.
   void ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
                     bool lf_ends_lines = false) const;
 
@@ -52,6 +52,9 @@ class LinePipeline {
   // thread: never shared). Large enough that a share's passes take longer than handing it over.
   static constexpr std::size_t kSharedLength = std::size_t(8) << 10;
   static constexpr unsigned kMostThreads = 4;
+  // The pieces: a few per thread, of at least kPieceLength bytes.
+  static constexpr std::size_t kPieceLength = std::size_t(4) << 10;
+  static constexpr std::size_t kPiecesPerThread = 4;
   std::size_t SharedFrom() const { return shared_from_; }
   unsigned SharedAmong() const { return threads_; }
   void ShareFrom(std::size_t length, unsigned threads) {
@@ -85,11 +88,13 @@ class LinePipeline {
   BlankEdits copy_edits_;  // the steps that ApplyToLines does as it copies
   std::size_t shared_from_ = kSharedLength;
   unsigned threads_;
-  // The helpers, started with the first text long enough to share, and the lines of their shares.
-  // One caller at a time shares its text; another meanwhile does its whole text itself.
+  // The helpers, started with the first text long enough to share, where each piece of it ends
+  // and the lines of each piece but the first. One caller at a time shares its text; another
+  // meanwhile does its whole text itself.
   struct Shares {
     std::mutex mutex;
     std::vector<std::unique_ptr<HelperThread>> helpers;
+    std::vector<std::size_t> ends;
     std::vector<std::string> texts;
   };
   std::unique_ptr<Shares> shares_ = std::make_unique<Shares>();
