@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <thread>
 
 #include "passes/line_passes.h"
@@ -81,11 +82,12 @@ void LinePipeline::Apply(std::string& line) const {
 }
 
 void LinePipeline::ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
-                                bool lf_ends_lines) const {
+                                bool lf_ends_lines, const PieceWriter& write) const {
   const unsigned threads = shared_from_ != 0 && lines.size() >= shared_from_ ? threads_ : 1;
   std::unique_lock lock(shares_->mutex, std::defer_lock);
   if (threads < 2 || !lock.try_lock()) {
     ApplyToLinesHere(lines, text, drop_empty_lines, lf_ends_lines);
+    write(text);
     return;
   }
   std::vector<std::unique_ptr<HelperThread>>& helpers = shares_->helpers;
@@ -139,7 +141,8 @@ void LinePipeline::ApplyToLines(std::string_view lines, std::string& text, bool 
     }
   }
   if (failure) std::rethrow_exception(failure);
-  for (std::size_t i = 1; i < ends.size(); ++i) text += texts[i];
+  write(text);
+  for (std::size_t i = 1; i < ends.size(); ++i) write(texts[i]);
 }
 
 void LinePipeline::ApplyToLinesHere(std::string_view lines, std::string& text,

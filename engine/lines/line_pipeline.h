@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,15 +38,16 @@ class LinePipeline {
   // Whether ApplyToLines may be used: every ticked pass edits within a line, whatever stands
   // beside it. The user's texts may hold a line end, so their passes take one line at a time.
   bool EditsWithinLines() const { return within_lines_; }
-  // Gives text the lines, whole lines each ended by a CR or a CR LF, each as Apply gives it alone
-  // and ended by CR LF; with lf_ends_lines, each ended by a LF, a CR LF or a CR and keeping it:
-  // the passes take the lines in one call each. Then drops the lines left empty where the output
-  // is to (Check3).
-  // A text of at least SharedFrom() bytes is cut at line ends into pieces of about the same
-  // length, which the threads (up to SharedAmong(): this one and helpers) put through the passes
-  // side by side: the lines are the same.
+  // Gives write the lines, whole lines each ended by a CR or a CR LF, each as Apply gives it
+  // alone and ended by CR LF; with lf_ends_lines, each ended by a LF, a CR LF or a CR and keeping
+  // it: the passes take the lines in one call each. Then drops the lines left empty where the
+  // output is to (Check3). The lines come in pieces, in their order, the first in text: a text of
+  // at least SharedFrom() bytes is cut at line ends into pieces of about the same length, which the
+  // threads (up to SharedAmong(): this one and helpers) put through the passes side by side, and
+  // handing them over piece by piece holds a block's output once, not twice.
+  using PieceWriter = std::function<void(std::string_view)>;
   void ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
-                    bool lf_ends_lines = false) const;
+                    bool lf_ends_lines, const PieceWriter& write) const;
 
   // The length from which ApplyToLines shares its text, and the number of threads that share it:
   // from kSharedLength among the processor's cores, up to kMostThreads, unless set (0 bytes or one

@@ -17,8 +17,8 @@ void OptimiseLines(LineReader& reader, const LinePipeline& pipeline, const Outpu
   for (;;) {
     if (whole_lines) {
       if (const std::string_view lines = reader.ReadWholeLines(); !lines.empty()) {
-        pipeline.ApplyToLines(lines, line, output.drop_empty_lines, as_read);
-        sink.Write(line);
+        pipeline.ApplyToLines(lines, line, output.drop_empty_lines, as_read,
+                              [&sink](std::string_view piece) { sink.Write(piece); });
         continue;
       }
     }
