@@ -91,10 +91,15 @@ void LinePipeline::ApplyToLines(std::string_view lines, std::string& text, bool 
     return;
   }
   std::vector<std::unique_ptr<HelperThread>>& helpers = shares_->helpers;
-  while (helpers.size() + 1 < threads) {
-    std::unique_ptr<HelperThread> helper = HelperThread::Start();
-    if (!helper) break;
-    helpers.push_back(std::move(helper));
+  // Started once: where a thread cannot be started, trying again for every block would cost a
+  // call each time.
+  if (!shares_->started) {
+    shares_->started = true;
+    while (helpers.size() + 1 < threads) {
+      std::unique_ptr<HelperThread> helper = HelperThread::Start();
+      if (!helper) break;
+      helpers.push_back(std::move(helper));
+    }
   }
   // Every line goes through the passes alone, so pieces of whole lines give the lines of the
   // whole. The threads take the pieces one at a time, so that a helper that wakes late takes

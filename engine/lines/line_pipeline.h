@@ -95,6 +95,7 @@ class LinePipeline {
   // meanwhile does its whole text itself.
   struct Shares {
     std::mutex mutex;
+    bool started = false;
     std::vector<std::unique_ptr<HelperThread>> helpers;
     std::vector<std::size_t> ends;
     std::vector<std::string> texts;
