@@ -10,6 +10,10 @@
 
 #include <utility>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>  // the compiler's, for HasF16c
+#endif
+
 #include "empty_lines.h"
 #include "line_passes.h"
 #include "scanning_passes.h"
@@ -80,6 +84,14 @@ namespace slimtag {
 
 namespace {
 
+#if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
+// Not every compiler's processor check knows F16C (clang 14's does not).
+bool HasF16c() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_F16C) != 0;
+}
+#endif
+
 // Whether this processor and its system run a build: every extension that Highway compiles the
 // build's code with (the target's HWY_TARGET_STR), as the compiler's own check of the processor
 // finds them, with the system's support of the wide registers. Checked here rather than by
@@ -94,7 +106,7 @@ bool ProcessorRuns(std::int64_t target) {
            __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("aes") &&
            __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
            __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-           __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c");
+           __builtin_cpu_supports("fma") && HasF16c();
   }
 #endif
   return target == HWY_STATIC_TARGET;
