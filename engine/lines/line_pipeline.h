@@ -42,9 +42,10 @@ class LinePipeline {
   // alone and ended by CR LF; with lf_ends_lines, each ended by a LF, a CR LF or a CR and keeping
   // it: the passes take the lines in one call each. Then drops the lines left empty where the
   // output is to (Check3). The lines come in pieces, in their order, the first in text: a text of
-  // at least SharedFrom() bytes is cut at line ends into pieces of about the same length, which the
-  // threads (up to SharedAmong(): this one and helpers) put through the passes side by side, and
-  // handing them over piece by piece holds a block's output once, not twice.
+  // a length to share (ShareFrom) is cut at line ends into pieces of about the same length, which
+  // the threads (this one and helpers) put through the passes side by side, and handing them over
+  // piece by piece holds a block's output once, not twice. A pass's failure in any piece is thrown
+  // here, and write is then not called.
   using PieceWriter = std::function<void(std::string_view)>;
   void ApplyToLines(std::string_view lines, std::string& text, bool drop_empty_lines,
                     bool lf_ends_lines, const PieceWriter& write) const;
@@ -57,8 +58,6 @@ class LinePipeline {
   // The pieces: a few per thread, of at least kPieceLength bytes.
   static constexpr std::size_t kPieceLength = std::size_t(4) << 10;
   static constexpr std::size_t kPiecesPerThread = 4;
-  std::size_t SharedFrom() const { return shared_from_; }
-  unsigned SharedAmong() const { return threads_; }
   void ShareFrom(std::size_t length, unsigned threads) {
     shared_from_ = length;
     threads_ = threads;

@@ -2,13 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <initializer_list>
+#include <new>
 #include <ostream>
 #include <string>
 
+#include <string_view>
 #include <vector>
+
 #include "pass_cases.h"
+#include "passes/line_passes.h"
+#include "passes/scanning_passes.h"
 
 namespace slimtag {
 namespace {
@@ -122,6 +129,61 @@ TEST(Pipeline, PassesThatNeedNoScanStillFindTheEnds) {
     std::string line = c.before;
     pipeline.Apply(line);
     EXPECT_EQ(line, c.after) << '"' << c.before << '"';
+  }
+}
+
+// The fastest build with the logical tags' pass failing as memory running out would, on a text
+// holding "FAIL".
+void FailOnMark(std::string& text) {
+  if (text.find("FAIL") != std::string::npos) throw std::bad_alloc();
+  FastestScanningPasses().edits[RowOf(Box::kLogicalTags)](text);
+}
+const ScanningPasses& FailingBuild() {
+  static const auto edits = [] {
+    std::array<void (*)(std::string&), kLinePassCount> e{};
+    std::copy(FastestScanningPasses().edits.begin(), FastestScanningPasses().edits.end(),
+              e.begin());
+    e[RowOf(Box::kLogicalTags)] = &FailOnMark;
+    return e;
+  }();
+  static const ScanningPasses build = {edits, edits, FastestScanningPasses().survey_line,
+                                       FastestScanningPasses().copy_whole_lines,
+                                       FastestScanningPasses().drop_empty_lines};
+  return build;
+}
+
+// A pass that fails in any piece of a shared text, the run's thread's or a helper's, fails the
+// whole text and nothing of it is written; without a failure the shared lines are those of one
+// thread.
+TEST(Pipeline, AFailureInAnyPieceOfASharedTextReachesTheCaller) {
+  std::string lines;
+  // Enough for four pieces a thread on four threads.
+  for (int i = 0; i < 5000; ++i) lines += "<p>line " + std::to_string(i) + "</p>\r\n";
+  LinePipeline alone(Ticked({10}), {}, Encoding::Utf8, FailingBuild());
+  alone.ShareFrom(0, 1);
+  std::string held, expected;
+  alone.ApplyToLines(lines, held, false, false,
+                     [&expected](std::string_view piece) { expected += piece; });
+  for (const unsigned threads : {2u, 3u, 4u}) {
+    for (const std::size_t mark :
+         {std::string::npos, std::size_t{0}, lines.size() / 2, lines.size() - 3}) {
+      std::string page = lines;
+      if (mark != std::string::npos) page.replace(mark, 1, "FAIL");
+      LinePipeline shared(Ticked({10}), {}, Encoding::Utf8, FailingBuild());
+      shared.ShareFrom(1, threads);
+      std::string first, written;
+      const auto apply = [&] {
+        shared.ApplyToLines(page, first, false, false,
+                            [&written](std::string_view piece) { written += piece; });
+      };
+      if (mark == std::string::npos) {
+        apply();
+        EXPECT_EQ(written, expected) << threads << " threads";
+      } else {
+        EXPECT_THROW(apply(), std::bad_alloc) << threads << " threads, mark at " << mark;
+        EXPECT_EQ(written, "") << threads << " threads, mark at " << mark;
+      }
+    }
   }
 }
 
