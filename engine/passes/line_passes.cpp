@@ -10,7 +10,9 @@
 
 #include <utility>
 
-#if defined(__x86_64__) || defined(__i386__)
+// The compiler's look at an x86 processor, which ProcessorRuns takes.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define SLIMTAG_X86_CPU_CHECK 1
 #include <cpuid.h>  // the compiler's, for HasF16c
 #endif
 
@@ -84,7 +86,7 @@ namespace slimtag {
 
 namespace {
 
-#if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
+#ifdef SLIMTAG_X86_CPU_CHECK
 // Not every compiler's processor check knows F16C (clang 14's does not).
 bool HasF16c() {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
@@ -97,7 +99,7 @@ bool HasF16c() {
 // finds them, with the system's support of the wide registers. Checked here rather than by
 // Highway's library, whose loading alone costs a process milliseconds.
 bool ProcessorRuns(std::int64_t target) {
-#if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
+#ifdef SLIMTAG_X86_CPU_CHECK
   __builtin_cpu_init();
   const bool ssse3 = __builtin_cpu_supports("sse2") && __builtin_cpu_supports("ssse3");
   if (target == HWY_SSSE3) return ssse3;
@@ -110,6 +112,11 @@ bool ProcessorRuns(std::int64_t target) {
   }
 #endif
   return target == HWY_STATIC_TARGET;
+}
+
+// Each pass on its own, by the fastest build.
+void FastestEdit(Box box, std::string& line) {
+  FastestScanningPasses().edits[RowOf(box)](line);
 }
 
 }  // namespace
@@ -151,13 +158,6 @@ std::vector<NamedScanningPasses> SupportedScanningPasses() {
 #endif
   return builds;
 }
-
-// Each pass on its own, by the fastest build.
-namespace {
-void FastestEdit(Box box, std::string& line) {
-  FastestScanningPasses().edits[RowOf(box)](line);
-}
-}  // namespace
 
 void RemoveTagBlanks(std::string& line) {
   FastestEdit(Box::kTagBlanks, line);
