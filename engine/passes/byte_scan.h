@@ -250,15 +250,6 @@ Block LastBlock(std::string_view text, std::size_t pos, const Trigger& trigger) 
   return {mask, text.size() - pos};
 }
 
-template <class Trigger>
-[[gnu::always_inline]] inline Block TriggerBlock(std::string_view text, std::size_t pos,
-                                                 const Trigger& trigger) {
-  if (text.size() - pos >= kWidth + kLookahead) {
-    return {trigger(Window::Load(text.data() + pos)).Mask(), kWidth};
-  }
-  return LastBlock(text, pos, trigger);
-}
-
 // The first block from pos on whose flags are not all clear, with pos moved to its start; near
 // the text's end, the last block, whatever its flags. pos must be inside the text. The loop over
 // clear blocks calls nothing, so the trigger's constants stay in registers over it: a visit that
